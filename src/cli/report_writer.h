@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+
+namespace verdalia::cli {
+
+// What the command line tells about one data file; texts in Windows-1252 as the engine
+// keeps them, decoded by the writers.
+struct FileReport {
+  std::string path;  // as given (UTF-8)
+  std::string kind;  // "P", "D", "S", or empty when the letter is not one of them
+  std::string title;
+  SummaryLabels labels;
+  bool refused = false;
+  std::string refusal; // the message of the refusal
+  const ResultList *physical = nullptr; // null when the physical run was refused
+  const ResultList *logical = nullptr;  // null when the logical run did not take place
+  std::vector<std::string> saved;       // error-list files written (UTF-8)
+};
+
+// The one output seam of the command line: a readable listing or JSON.
+class ReportWriter {
+public:
+  virtual ~ReportWriter() = default;
+  virtual void Write(const FileReport &report) = 0;
+  virtual void Finish() = 0;
+};
+
+std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out);
+std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out);
+
+struct Counts {
+  int errors = 0;
+  int warnings = 0;
+};
+Counts CountRows(const ResultList *rows);
+
+} // namespace verdalia::cli

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace verdalia {
+
+// A start-up failure of the reference database: the text is the whole message for the
+// operator, the engine's own description included.
+class ReferenceDataError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// One row of DefArchivo. Texts are Windows-1252; Null stays distinct from empty text in
+// the optional columns. Rows that could not be applied are refused at load, so the
+// mandatory columns here are always usable.
+struct FieldDefinition {
+  int TipoArchivo = 0;
+  std::string TipoRegistro;
+  std::optional<double> Sec; // sort key; Null sorts first
+  std::string Campo;
+  int PosicionInicial = 1;
+  int Largo = 0;
+  std::string Tipo;
+  std::optional<int> DECIMALES;
+  std::optional<std::string> Obligatorio;
+  std::optional<std::string> ValoresValidos;
+  std::optional<std::string> ErrorFisico;
+};
+
+// The valid codes of one kind, each followed by the broken bar (byte 0xA6), searched as
+// text: a code is valid when the code followed by the bar occurs anywhere in the string.
+class CodeList {
+public:
+  CodeList() = default;
+  explicit CodeList(std::string codes) : m_codes(std::move(codes)) {}
+
+  void Append(std::string_view code);
+  bool Contains(std::string_view code) const;
+  const std::string &Text() const { return m_codes; }
+
+private:
+  std::string m_codes;
+};
+
+inline constexpr char kBrokenBar = '\xA6';
+
+// What start-up loads, in the order it loads it: all field definitions, the line length of
+// each kind, and the commune and crop codes.
+class ReferenceData {
+public:
+  std::vector<FieldDefinition> rsDefArchivo; // every row, in the stored order
+  std::array<int, 4> LargoFila{};            // indexed 1 to 3 by file kind; 0 when missing
+  CodeList CodigosComuna;
+  CodeList CodigosCultivo;
+
+  // The definitions of one kind and record type in ascending Sec (ties keep the stored
+  // order); empty when there are none. Prepared once, by Index().
+  const std::vector<FieldDefinition> &Definitions(int kind, std::string_view record_type) const;
+
+  // Groups rsDefArchivo by kind and record type, sorted by Sec. Called by the loaders.
+  void Index();
+
+private:
+  std::map<int, std::map<std::string, std::vector<FieldDefinition>, std::less<>>> m_byType;
+};
+
+// Opens the reference database read-only and loads it. A path ending in ".mdb" or ".accdb"
+// (any case) is read as an Access database; every other path as SQLite.
+// Throws ReferenceDataError, whose text is UTF-8 (it may carry the path).
+ReferenceData LoadReferenceData(const std::string &path);
+
+// The default location: "Base/verdalia7.db" in the folder of the running program, or,
+// when only that folder's "verdalia7.mdb" exists, the Access database.
+std::string DefaultReferenceDatabasePath();
+
+} // namespace verdalia

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <sqlite3.h>
+
+#include "refdata/reference_data.h"
+
+namespace verdalia {
+
+struct SqliteCloser {
+  void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
+};
+using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
+
+// Opens an SQLite file read-only; the program never writes the reference database.
+SqliteHandle OpenSqliteReadOnly(const std::string &path);
+
+// Runs the start-up queries on an open database, in their order, and builds the in-memory
+// forms. `source` names the database in messages. Throws ReferenceDataError.
+ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source);
+
+} // namespace verdalia
