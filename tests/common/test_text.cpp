@@ -1,0 +1,92 @@
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+#include "common/windows1252.h"
+
+namespace verdalia {
+namespace {
+
+struct NumberCase {
+  const char *text;
+  double value;
+};
+
+TEST(LeadingNumberValue, ReadsTheNumberATextBeginsWith) {
+  const NumberCase cases[] = {
+      {"", 0},
+      {"abc", 0},
+      {"x12", 0},
+      {"12", 12},
+      {"0012", 12},
+      {"  12  ", 12},
+      {"1 2 3", 123},       // blanks inside are skipped
+      {"12A34", 12},        // reading stops at the first letter
+      {"-5", -5},
+      {"+5", 5},
+      {" - 5", -5},
+      {"--5", 0},
+      {"1.5", 1.5},
+      {"1.2.3", 1.2},       // a second point ends the number
+      {".5", 0.5},
+      {".", 0},
+      {"-", 0},
+      {"1E3", 1000},
+      {"1e3", 1000},
+      {"2E-2", 0.02},
+      {"1E", 1},            // an exponent letter without digits is not read
+      {"1E+", 1},
+      {"1 E 2", 100},
+      {"0123.45", 123.45},
+      {"00000000000000", 0},
+      {"12,5", 12},         // the comma is never a decimal point
+      {"1E400", HUGE_VAL},
+      {"1E-400", 0},
+  };
+  for (const NumberCase &c : cases) {
+    SCOPED_TRACE(std::string("text \"") + c.text + "\"");
+    EXPECT_DOUBLE_EQ(LeadingNumberValue(c.text), c.value);
+  }
+}
+
+TEST(FixedPointValue, SplitsIntegerAndDecimalDigits) {
+  EXPECT_DOUBLE_EQ(FixedPointValue("012345", 4, 2), 123.45);
+  EXPECT_DOUBLE_EQ(FixedPointValue("095", 1, 2), 0.95);
+  EXPECT_DOUBLE_EQ(FixedPointValue("001250", 4, 2), 12.50);
+  EXPECT_DOUBLE_EQ(FixedPointValue("      ", 4, 2), 0);
+  // A field cut short by the line's end: the pieces overlap as the text allows.
+  EXPECT_DOUBLE_EQ(FixedPointValue("12", 4, 2), 12.12);
+}
+
+TEST(Mid, ClipsToTheText) {
+  EXPECT_EQ(Mid("ABCDEF", 2, 3), "BCD");
+  EXPECT_EQ(Mid("ABCDEF", 5, 10), "EF");
+  EXPECT_EQ(Mid("ABCDEF", 7, 1), "");
+  EXPECT_EQ(Mid("ABCDEF", 0, 1), "");
+  EXPECT_EQ(Trim("  A B  "), "A B");
+  EXPECT_EQ(RightTrim("  A B  "), "  A B");
+  EXPECT_EQ(Trim("\tA "), "\tA"); // only the blank is trimmed
+}
+
+TEST(Windows1252, EveryByteSurvivesARoundTrip) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) {
+    all.push_back(static_cast<char>(byte));
+  }
+  const std::string utf8 = Windows1252ToUtf8(all);
+  EXPECT_EQ(Utf8ToWindows1252(utf8), all);
+}
+
+TEST(Windows1252, DecodesTheSystemsTexts) {
+  EXPECT_EQ(Windows1252ToUtf8("\xD1" "and\xFA"), "Ñandú");
+  EXPECT_EQ(Windows1252ToUtf8("\x80"), "€");
+  EXPECT_EQ(Windows1252ToUtf8("\xA6"), "¦");
+  EXPECT_EQ(Cp1252("Razón Social ¦"), "Raz\xF3n Social \xA6");
+  EXPECT_EQ(Cp1252("中"), "?");             // no byte for it
+  EXPECT_EQ(Utf8ToWindows1252("\xF3k"), "\xF3k"); // not UTF-8: taken as bytes already
+}
+
+} // namespace
+} // namespace verdalia
