@@ -129,7 +129,7 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
         // Hold no more of a line than one byte past the expected length: that is enough
         // to know it is wrong, and its full length is still counted.
         const std::size_t room = line_length <= expected ? expected + 1 - line_length : 0;
-        out.content.append(data + pos, std::min(segment, room));
+        out.content.insert(out.content.end(), data + pos, data + pos + std::min(segment, room));
         line_length += segment;
       }
       pos = end;

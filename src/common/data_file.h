@@ -11,9 +11,10 @@ namespace verdalia {
 inline constexpr int kMaxRecords = 32767;
 
 // The data file in memory. `Lineas[k]` is record k, from 1 to `NroFilas`; element 0 holds
-// nothing. The views point into `content`, so a DataFile is moved, never copied.
+// nothing. The views point into `content`, whose buffer a move hands over unchanged (a
+// vector has no small-string buffer inside the object), so a DataFile is moved, never copied.
 struct DataFile {
-  std::string content;
+  std::vector<char> content;
   std::vector<std::string_view> Lineas;
   int NroFilas = 0;
 
