@@ -29,6 +29,11 @@ std::string ErrorListPath(const std::string &folder, const std::string &file_nam
 }
 
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows) {
+  // Only a regular file is replaced: a device or folder of that name is left alone.
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    return {false, "no es un archivo regular"};
+  }
   const std::string text = ErrorListText(rows);
   std::string temp = path + ".tmpXXXXXX";
   const int fd = ::mkstemp(temp.data());
