@@ -86,10 +86,8 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
   bool any_error = false;
   for (const std::string &file : options.files) {
     const std::filesystem::path path(file);
-    std::string folder = path.parent_path().string();
-    if (folder.empty()) {
-      folder = ".";
-    }
+    const std::string folder =
+        path.has_parent_path() ? path.parent_path().string() : std::string(".");
     const std::string name = path.filename().string();
 
     FileReport report;
