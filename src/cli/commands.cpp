@@ -15,6 +15,7 @@ namespace verdalia::cli {
 namespace {
 
 constexpr const char *kUsage = R"(usage: verdalia-cli check [options] FILE...
+       verdalia-cli reference [--db PATH]
        verdalia-cli import-mdb [--force] IN.mdb OUT.db
        verdalia-cli --help
 
@@ -32,6 +33,11 @@ options of check:
   --format text|json         output format (default text)
   --decimal-separator SEP    decimal separator of amounts in logical messages
                              (default: the user's locale, LC_NUMERIC)
+  --physical-only            run only the physical verification
+
+reference: loads the reference database as start-up does and prints what it holds
+(definitions per kind and record type, line lengths, code counts); exit status 3 when
+it cannot be used.
 
 import-mdb: copies the six reference tables of an Access database into a new SQLite
 reference database; an existing OUT is replaced only with --force.
@@ -51,6 +57,7 @@ struct CheckOptions {
   bool save = false;
   std::string format = "text";
   std::optional<std::string> decimal_separator;
+  bool physical_only = false;
   std::vector<std::string> files;
 };
 
@@ -118,7 +125,7 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     if (options.save) {
       save(ListKind::Physical, session->PhysicalList());
     }
-    if (physical.logical_enabled) {
+    if (physical.logical_enabled && !options.physical_only) {
       const RunOutcome logical = session->RunLogical(folder, name);
       if (logical.refused) {
         any_refused = true;
@@ -174,6 +181,8 @@ int RunCheck(const std::vector<std::string> &args, std::ostream &out, std::ostre
       return kExitClean;
     } else if (arg == "--save") {
       options.save = true;
+    } else if (arg == "--physical-only") {
+      options.physical_only = true;
     } else if (is("--db")) {
       const auto v = value("--db");
       if (!v || v->empty()) {
@@ -202,6 +211,50 @@ int RunCheck(const std::vector<std::string> &args, std::ostream &out, std::ostre
   return Check(options, out, err);
 }
 
+int RunReference(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+  std::optional<std::string> db;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--db" && i + 1 < args.size()) {
+      db = args[++i];
+    } else if (args[i].rfind("--db=", 0) == 0) {
+      db = args[i].substr(5);
+    } else if (args[i] == "--help" || args[i] == "-h") {
+      out << kUsage;
+      return kExitClean;
+    } else {
+      return Usage(err, "unknown argument " + args[i]);
+    }
+  }
+  const std::string path = db ? *db : DefaultReferenceDatabasePath();
+  try {
+    const ReferenceData data = LoadReferenceData(path);
+    out << "Base de datos de referencia: " << path << "\n";
+    for (int kind = 1; kind <= 3; ++kind) {
+      out << "TipoArchivo " << kind << ": largo de fila " << data.LargoFila[kind];
+      for (const char *type : {"1", "2", "3", "4"}) {
+        const auto count = data.Definitions(kind, type).size();
+        if (count > 0) {
+          out << ", registro " << type << ": " << count << " campos";
+        }
+      }
+      out << "\n";
+    }
+    auto count_codes = [](const CodeList &codes) {
+      std::size_t bars = 0;
+      for (const char c : codes.Text()) {
+        bars += c == kBrokenBar ? 1 : 0;
+      }
+      return bars;
+    };
+    out << "COMUNA: " << count_codes(data.CodigosComuna) << " códigos\n";
+    out << "CULTIVO: " << count_codes(data.CodigosCultivo) << " códigos\n";
+  } catch (const ReferenceDataError &error) {
+    err << "verdalia-cli: " << error.what() << "\n";
+    return kExitReference;
+  }
+  return kExitClean;
+}
+
 } // namespace
 
 int RunImportMdb(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
@@ -218,6 +271,9 @@ int Main(const std::vector<std::string> &args, std::ostream &out, std::ostream &
   }
   if (command == "check") {
     return RunCheck(rest, out, err);
+  }
+  if (command == "reference") {
+    return RunReference(rest, out, err);
   }
   if (command == "import-mdb") {
     return RunImportMdb(rest, out, err);

@@ -127,5 +127,19 @@ TEST(Cli, JsonListsKindLabelsRowsAndCounts) {
             std::string::npos);
 }
 
+TEST(Cli, PhysicalOnlyAndReferenceSummary) {
+  const TempDir dir;
+  LengthsDatabase(dir);
+  dir.Write("D202401.txt", Line("1202401") + "\r\n" + Line("3") + "\r\n");
+  const CliRun physical = RunCli(dir, "check --db ref.db --physical-only --format json D202401.txt");
+  EXPECT_EQ(physical.status, 0);
+  EXPECT_NE(physical.out.find("\"logical\":null"), std::string::npos) << physical.out;
+  const CliRun reference = RunCli(dir, "reference --db ref.db");
+  EXPECT_EQ(reference.status, 0);
+  EXPECT_NE(reference.out.find("TipoArchivo 2: largo de fila 10\n"), std::string::npos)
+      << reference.out;
+  EXPECT_EQ(RunCli(dir, "reference --db missing.db").status, 3);
+}
+
 } // namespace
 } // namespace verdalia
