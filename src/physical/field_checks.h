@@ -24,4 +24,9 @@ bool EsFecha(std::string &fecha);
 // The modulus-11 check digit ("0"-"9" or "K") of an identity number; trims it in place.
 std::string DigVerRUT(std::string &sRut);
 
+// The answers of EsFecha and DigVerRUT for a text the caller keeps as it is: the record
+// checks cut their fields as views of the line and never look at a field again after these.
+bool IsDateText(std::string_view fecha);
+char CheckDigitOf(std::string_view sRut);
+
 } // namespace verdalia

@@ -1,0 +1,178 @@
+#include "common/text.h"
+#include "common/windows1252.h"
+#include "physical/field_checks.h"
+#include "physical/record_checks.h"
+
+namespace verdalia {
+namespace {
+
+struct DetailMessages {
+  std::string numeric = Cp1252("Error.Carácter no válido en variable numérica");
+  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
+  std::string date_invalid = Cp1252("Error.No es fecha válida");
+  std::string check_digit = Cp1252("Error.Dígito verificador incorrecto");
+  std::string obligatory = "Error. No informa valor obligatorio";
+  std::string no_cause = "Error. No informa causa de siniestro.";
+  std::string text_character = Cp1252("Error.Caracter no válido en variable alfanumérica");
+};
+
+const DetailMessages &Messages() {
+  static const DetailMessages messages;
+  return messages;
+}
+
+// The number a "SI_ES:" rule compares: a "D" field carries its decimals implied.
+double NumericValue(const PreparedField &field, std::string_view text) {
+  if (field.type != FieldType::D) {
+    return LeadingNumberValue(text);
+  }
+  if (IsBlank(text)) {
+    return 0;
+  }
+  return FixedPointValue(text, field.integer_digits, field.decimals);
+}
+
+bool AllZeros(std::string_view text) {
+  return text.find_first_not_of('0') == std::string_view::npos;
+}
+
+bool IsEndorsementDate(const PreparedField &field) {
+  return field.special == SpecialName::FechaPolizaEndoso ||
+         field.special == SpecialName::FechaVigenciaEndoso;
+}
+
+void CheckNumber(const PreparedField &field, std::string_view text, int NroReg, ResultList &rows) {
+  const ValueRule &rule = field.rule;
+  if (!EsNumero(text)) {
+    Report(rows, NroReg, field, Messages().numeric);
+    return;
+  }
+  // The endorsement number is only required to be digits.
+  if (field.special == SpecialName::NumeroEndoso || !rule.present) {
+    return;
+  }
+  if (rule.si_es) {
+    // Any text after the keyword is read as a number: "SI_ES:BLANCO" forbids 0.
+    if (NumericValue(field, text) == rule.operand_number) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    }
+  } else if (!rule.text.empty() && !ListHolds(rule.text, text)) {
+    Report(rows, NroReg, field, field.ErrorFisico);
+  }
+}
+
+void CheckDate(const PreparedField &field, std::string_view text, std::string_view information,
+               int NroReg, ResultList &rows) {
+  const DetailMessages &msg = Messages();
+  if (IsEndorsementDate(field)) {
+    // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
+    if (information != "E") {
+      return;
+    }
+    if (!EsNumero(text)) {
+      Report(rows, NroReg, field, msg.date_character);
+    } else if (!IsDateText(text)) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    }
+    return;
+  }
+  if (!EsNumero(text)) {
+    Report(rows, NroReg, field, msg.date_character);
+  } else if (!IsDateText(text)) {
+    Report(rows, NroReg, field, msg.date_invalid);
+  }
+  if (field.rule.si_es_fecha_cero && text == "00000000") {
+    Report(rows, NroReg, field, field.ErrorFisico);
+  }
+}
+
+void CheckText(const PreparedField &field, std::string_view text, int NroReg, ResultList &rows) {
+  const ValueRule &rule = field.rule;
+  const bool blank = IsBlank(text);
+  // The first case that applies decides the value rule.
+  if (field.special == SpecialName::TipoEndoso) {
+    // No test for an empty list here: an empty list refuses every endorsement type.
+    if (rule.present && !ListHolds(rule.text, text)) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    }
+  } else if (field.obligatorio && blank) {
+    Report(rows, NroReg, field, rule.present ? Messages().obligatory : field.ErrorFisico);
+  } else if (!rule.present) {
+    // no value rule
+  } else if (rule.si_es_blanco_o_cero) {
+    if (blank || AllZeros(text)) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    }
+  } else if (rule.si_es_blanco) {
+    if (blank && !field.obligatorio) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    }
+  } else if (rule.si_no_es_binario) {
+    if (!EsBinario(text)) {
+      Report(rows, NroReg, field, field.ErrorFisico);
+    } else if (LeadingNumberValue(text) == 0) {
+      Report(rows, NroReg, field, Messages().no_cause);
+    }
+  } else if (!rule.text.empty() && !ListHolds(rule.text, RightTrim(text))) {
+    Report(rows, NroReg, field, field.ErrorFisico);
+  }
+
+  if (!CaracteresValidos(field.Campo, text)) {
+    Report(rows, NroReg, field, Messages().text_character);
+  }
+}
+
+} // namespace
+
+void CheckDetailRecord(const std::vector<PreparedField> &fields, std::string_view Linea, int NroReg,
+                       ResultList &rows) {
+  // Both start empty in every record: nothing carries over from the record before.
+  std::string_view information;
+  ExpectedCheckDigit expected;
+  for (const PreparedField &field : fields) {
+    std::string_view text = FieldText(Linea, field);
+    if (field.special == SpecialName::TipoInformacion) {
+      information = text;
+    }
+    // The start date is trimmed (the zero date aside), so a blank one is not a date at all
+    // rather than a wrong character.
+    if (field.special == SpecialName::FechaVigenciaInicial && text != "00000000") {
+      text = Trim(text);
+    }
+
+    switch (field.type) {
+    case FieldType::N:
+    case FieldType::D:
+      CheckNumber(field, text, NroReg, rows);
+      break;
+    case FieldType::FE:
+      CheckDate(field, text, information, NroReg, rows);
+      break;
+    case FieldType::RUT:
+      if (!EsNumero(text)) {
+        Report(rows, NroReg, field, Messages().numeric);
+      } else if (field.rule.si_es_cero && LeadingNumberValue(text) == 0) {
+        Report(rows, NroReg, field, field.ErrorFisico);
+      }
+      expected.Set(CheckDigitOf(text));
+      break;
+    case FieldType::DV:
+      if (!expected.Matches(text)) {
+        Report(rows, NroReg, field, Messages().check_digit);
+      }
+      break;
+    case FieldType::T:
+      CheckText(field, text, NroReg, rows);
+      break;
+    case FieldType::FIL:
+      if (!IsFullFiller(text, field.Largo)) {
+        Report(rows, NroReg, field, field.ErrorFisico);
+      }
+      break;
+    case FieldType::Other:
+      break;
+    }
+  }
+}
+
+} // namespace verdalia

@@ -1,0 +1,136 @@
+#include "physical/field_checks.h"
+
+#include <array>
+#include <cstdint>
+
+#include "common/text.h"
+
+namespace verdalia {
+namespace {
+
+constexpr std::array<bool, 256> ValidTextCharacters() {
+  std::array<bool, 256> valid{};
+  for (const char c : std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789@<>- \"")) {
+    valid[static_cast<unsigned char>(c)] = true;
+  }
+  return valid;
+}
+
+constexpr std::array<bool, 256> kValidTextCharacters = ValidTextCharacters();
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+int DigitsValue(std::string_view digits) {
+  int value = 0;
+  for (const char c : digits) {
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+int DaysInMonth(int month, int year) {
+  switch (month) {
+  case 4:
+  case 6:
+  case 9:
+  case 11:
+    return 30;
+  case 2:
+    // No century exception: 1900 and 2100 are leap years here, as they always were.
+    return year % 4 == 0 ? 29 : 28;
+  default:
+    return 31;
+  }
+}
+
+// The date test after the zero date is set aside and the text trimmed: a trimmed
+// "00000000" is no date (day 0).
+bool IsEightDigitDate(std::string_view date) {
+  if (date.size() != 8 || !EsNumero(date)) {
+    return false;
+  }
+  const int year = DigitsValue(date.substr(0, 4));
+  const int month = DigitsValue(date.substr(4, 2));
+  const int day = DigitsValue(date.substr(6, 2));
+  if (day < 1 || month < 1 || month > 12 || year < 1900 || year > 2500) {
+    return false;
+  }
+  return day <= DaysInMonth(month, year);
+}
+
+} // namespace
+
+bool CaracteresValidos(std::string_view /*campo*/, std::string_view Texto) {
+  for (const char c : Texto) {
+    if (!kValidTextCharacters[static_cast<unsigned char>(c)]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool EsNumero(std::string_view Valor) {
+  for (const char c : Valor) {
+    if (!IsDigit(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool EsBinario(std::string_view Valor) {
+  if (Valor.empty()) {
+    return false;
+  }
+  for (const char c : Valor) {
+    if (c != '0' && c != '1') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsDateText(std::string_view fecha) {
+  return fecha == "00000000" || IsEightDigitDate(Trim(fecha));
+}
+
+bool EsFecha(std::string &fecha) {
+  if (fecha == "00000000") {
+    return true;
+  }
+  fecha = std::string(Trim(fecha));
+  return IsEightDigitDate(fecha);
+}
+
+char CheckDigitOf(std::string_view sRut) {
+  const std::string_view rut = Trim(sRut);
+  if (LeadingNumberValue(rut) == 0) {
+    return '0';
+  }
+  // A wide sum: a 16-bit one would overflow past some five hundred characters.
+  std::uint64_t sum = 0;
+  const std::size_t n = rut.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    // A character that is not a digit counts as 0.
+    const std::uint64_t value = IsDigit(rut[i]) ? static_cast<std::uint64_t>(rut[i] - '0') : 0;
+    const std::uint64_t weight = 2 + (n - 1 - i) % 6;
+    sum += value * weight;
+  }
+  const std::uint64_t r = 11 - sum % 11;
+  if (r == 11) {
+    return '0';
+  }
+  if (r == 10) {
+    return 'K';
+  }
+  return static_cast<char>('0' + r);
+}
+
+std::string DigVerRUT(std::string &sRut) {
+  sRut = std::string(Trim(sRut));
+  return std::string(1, CheckDigitOf(sRut));
+}
+
+} // namespace verdalia
