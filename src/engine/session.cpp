@@ -189,6 +189,15 @@ RunOutcome Session::RunLogical(const std::string &folder, const std::string &fil
     outcome.notice = ReadRefusal(read, *kind, line_length, path);
     return outcome;
   }
+  // A file emptied since the physical run has no header to take the labels from.
+  if (file.NroFilas == 0) {
+    outcome.refused = true;
+    outcome.notice = {Cp1252("Atención"),
+                      Cp1252("El archivo ") + kind->title + " " + Utf8ToWindows1252(path) +
+                          Cp1252(" está vacío; no se puede validar."),
+                      Notice::Icon::Critical};
+    return outcome;
+  }
   m_data = std::move(file);
 
   // The opening every rule set performs: labels from the header's fixed positions and the
