@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace verdalia::app {
+
+// Every message box and file chooser of the window goes through this interface, so tests
+// answer them without a modal loop.
+class Dialogs {
+public:
+  virtual ~Dialogs() = default;
+
+  // An OK box with the information icon.
+  virtual void information(QWidget *parent, const QString &title, const QString &text) = 0;
+  // An OK box with the critical icon.
+  virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
+  // A Yes/No box with the question icon; true for Yes.
+  virtual bool question(QWidget *parent, const QString &title, const QString &text) = 0;
+  // A file name to write to, or an empty text when the operator cancels.
+  virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
+                               const QString &filter) = 0;
+};
+
+// The platform's message boxes and file chooser.
+class QtDialogs : public Dialogs {
+public:
+  void information(QWidget *parent, const QString &title, const QString &text) override;
+  void critical(QWidget *parent, const QString &title, const QString &text) override;
+  bool question(QWidget *parent, const QString &title, const QString &text) override;
+  QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
+                       const QString &filter) override;
+};
+
+} // namespace verdalia::app

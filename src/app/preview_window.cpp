@@ -1,0 +1,223 @@
+#include "app/preview_window.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPdfWriter>
+#include <QPrintPreviewWidget>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "app/qt_text.h"
+#include "common/windows1252.h"
+
+#include <algorithm>
+
+namespace verdalia::app {
+namespace {
+
+PrintHeaderInputs Dated(PrintHeaderInputs inputs) {
+  inputs.fecha = Utf8ToWindows1252(TodayText());
+  return inputs;
+}
+
+QPushButton *ZoomButton(const QString &text, const QString &name, QWidget *parent) {
+  auto *button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+} // namespace
+
+void KeepPrintableMargins(QPrinter &printer) {
+  // Printers report their own margins; a PDF target reports almost none, which would put
+  // the header at the paper's edge.
+  constexpr double kMinimum = 12.0;
+  QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+  margins.setLeft(std::max(margins.left(), kMinimum));
+  margins.setTop(std::max(margins.top(), kMinimum));
+  margins.setRight(std::max(margins.right(), kMinimum));
+  margins.setBottom(std::max(margins.bottom(), kMinimum));
+  printer.setPageMargins(margins, QPageLayout::Millimeter);
+}
+
+std::unique_ptr<QPrinter> DefaultPrinter() {
+  if (QPrinterInfo::availablePrinters().isEmpty()) {
+    return nullptr;
+  }
+  return std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
+QString PlatformDateSeparator() {
+  // A short format that spells the month ("d MMM yyyy", the C locale's) has no numeric
+  // separator of its own: the slash stands in.
+  const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+  if (!format.contains(QStringLiteral("MMM"))) {
+    for (const QChar c : format) {
+      if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\'')) {
+        return c;
+      }
+    }
+  }
+  return QStringLiteral("/");
+}
+
+std::string TodayText() {
+  const QDate today = QDate::currentDate();
+  return PrintDateText(today.year(), today.month(), today.day(),
+                       PlatformDateSeparator().toStdString());
+}
+
+PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFactory printers,
+                             QWidget *parent)
+    : QDialog(parent), m_dialogs(dialogs), m_printers(std::move(printers)),
+      m_painter(PrintHeaderText(Dated(std::move(inputs.header))), std::move(inputs.rows)),
+      m_pdf_suggestion(std::move(inputs.pdf_suggestion)),
+      m_preview_printer(QPrinter::HighResolution),
+      m_preview(new QPrintPreviewWidget(&m_preview_printer, this)) {
+  setObjectName(QStringLiteral("frmPreview"));
+  setWindowTitle(QStringLiteral("Vista Preliminar"));
+  setWindowFlag(Qt::WindowMaximizeButtonHint);
+  setSizeGripEnabled(true);
+  resize(900, 700);
+
+  m_preview_printer.setDocName(QString::fromUtf8(kPrintJobName));
+  KeepPrintableMargins(m_preview_printer);
+  m_preview->setObjectName(QStringLiteral("fpSpreadPreview1"));
+  connect(m_preview, &QPrintPreviewWidget::paintRequested, this,
+          [this](QPrinter *printer) { m_painter.Paint(*printer); });
+
+  auto *zoom_in = ZoomButton(QStringLiteral("Acercar"), QStringLiteral("cmdAcercar"), this);
+  auto *zoom_out = ZoomButton(QStringLiteral("Alejar"), QStringLiteral("cmdAlejar"), this);
+  auto *fit_width =
+      ZoomButton(QStringLiteral("Ajustar al ancho"), QStringLiteral("cmdAjustarAncho"), this);
+  auto *whole_page =
+      ZoomButton(QStringLiteral("Página completa"), QStringLiteral("cmdPaginaCompleta"), this);
+  auto *pages = new QLabel(this);
+  pages->setObjectName(QStringLiteral("lblPaginas"));
+  auto *export_pdf =
+      ZoomButton(QStringLiteral("Exportar PDF"), QStringLiteral("cmdExportarPDF"), this);
+  auto *print = ZoomButton(QStringLiteral("&Imprimir"), QStringLiteral("cmdImprimir"), this);
+
+  connect(zoom_in, &QPushButton::clicked, m_preview, [this] { m_preview->zoomIn(); });
+  connect(zoom_out, &QPushButton::clicked, m_preview, [this] { m_preview->zoomOut(); });
+  connect(fit_width, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitToWidth);
+  connect(whole_page, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitInView);
+  connect(new QShortcut(QKeySequence::ZoomIn, this), &QShortcut::activated, m_preview,
+          [this] { m_preview->zoomIn(); });
+  connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, m_preview,
+          [this] { m_preview->zoomOut(); });
+  connect(export_pdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
+  connect(print, &QPushButton::clicked, this, [this] { cmdImprimir_Click(); });
+  connect(m_preview, &QPrintPreviewWidget::previewChanged, pages, [this, pages] {
+    pages->setText(QStringLiteral("Página %1 de %2")
+                       .arg(m_preview->currentPage())
+                       .arg(m_preview->pageCount()));
+  });
+
+  auto *bar = new QHBoxLayout;
+  bar->addWidget(zoom_in);
+  bar->addWidget(zoom_out);
+  bar->addWidget(fit_width);
+  bar->addWidget(whole_page);
+  bar->addSpacing(12);
+  bar->addWidget(pages);
+  bar->addStretch(1);
+  bar->addWidget(export_pdf);
+  bar->addWidget(print);
+  auto *layout = new QVBoxLayout(this);
+  layout->addLayout(bar);
+  layout->addWidget(m_preview, 1);
+  m_preview->fitToWidth();
+}
+
+PreviewWindow::~PreviewWindow() = default;
+
+bool PreviewWindow::cmdImprimir_Click() {
+  if (!m_dialogs.question(this, QStringLiteral("IMPRIMIR"),
+                          QStringLiteral("¿Esta seguro que desea imprimir.?"))) {
+    return false;
+  }
+  std::unique_ptr<QPrinter> printer = m_printers ? m_printers() : nullptr;
+  if (!printer) {
+    m_dialogs.critical(this, QStringLiteral("Atención"),
+                       QStringLiteral("No hay ninguna impresora disponible. El listado puede "
+                                      "guardarse como PDF con \"Exportar PDF\"."));
+    return false;
+  }
+  printer->setDocName(QString::fromUtf8(kPrintJobName));
+  KeepPrintableMargins(*printer);
+
+  QProgressDialog progress(QStringLiteral("Imprimiendo el listado..."), QStringLiteral("Abortar"),
+                           0, 1, this);
+  progress.setWindowTitle(QStringLiteral("IMPRIMIR"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  bool cancelled = false;
+  const bool printed = m_painter.Paint(*printer, [&](int page, int pages) {
+    progress.setMaximum(pages);
+    progress.setValue(page);
+    cancelled = progress.wasCanceled();
+    return !cancelled;
+  });
+  progress.reset();
+  if (!printed && !cancelled) {
+    m_dialogs.critical(this, QStringLiteral("Atención"),
+                       QStringLiteral("No se pudo imprimir el listado."));
+  }
+  return printed;
+}
+
+bool PreviewWindow::ExportPdf() {
+  QString path = m_dialogs.saveFileName(this, QStringLiteral("Exportar PDF"), m_pdf_suggestion,
+                                        QStringLiteral("Documentos PDF (*.pdf)"));
+  if (path.isEmpty()) {
+    return false;
+  }
+  if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    path += QStringLiteral(".pdf");
+  }
+  return ExportPdfTo(path);
+}
+
+bool PreviewWindow::ExportPdfTo(const QString &path) {
+  const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+  auto fail = [&](const QString &reason) {
+    m_dialogs.critical(
+        this, QStringLiteral("Atención"),
+        QStringLiteral("No se pudo exportar el listado al archivo %1: %2").arg(shown, reason));
+    return false;
+  };
+  // Written beside the target and renamed over it, so a failed export leaves no half file.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return fail(file.errorString());
+  }
+  {
+    QPdfWriter writer(&file);
+    writer.setTitle(QString::fromUtf8(kPrintJobName));
+    writer.setCreator(QStringLiteral("Verdalia"));
+    writer.setPageLayout(m_preview_printer.pageLayout());
+    if (!m_painter.Paint(writer)) {
+      file.cancelWriting();
+      return fail(QStringLiteral("no se pudieron dibujar las páginas"));
+    }
+  }
+  if (!file.commit()) {
+    return fail(file.errorString());
+  }
+  m_dialogs.information(this, QStringLiteral("Atención"),
+                        QStringLiteral("El listado se exportó al archivo ") + shown);
+  return true;
+}
+
+} // namespace verdalia::app

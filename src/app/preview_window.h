@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <QPrinter>
+
+#include <functional>
+#include <memory>
+
+#include "app/list_painter.h"
+#include "common/result.h"
+#include "reports/print_header.h"
+
+class QPrintPreviewWidget;
+class QPushButton;
+
+namespace verdalia::app {
+
+class Dialogs;
+
+// Gives the printer a confirmed print goes to; none when the platform has no printer.
+using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
+// The platform's default printer, or none when there is no printer at all.
+std::unique_ptr<QPrinter> DefaultPrinter();
+// Widens the printer's margins to at least 12 mm on every side.
+void KeepPrintableMargins(QPrinter &printer);
+
+// The platform's date separator, from its short date format.
+QString PlatformDateSeparator();
+// Today as the page header writes it: "dd/mm/yyyy" with the platform's separator.
+std::string TodayText();
+
+// The print job's name, under which the printer queues it.
+inline constexpr const char *kPrintJobName = "Impresión Validador";
+
+// What the main window hands the preview of one list.
+struct PreviewInputs {
+  PrintHeaderInputs header; // without the date: the preview dates the header when it opens
+  ResultList rows;
+  QString pdf_suggestion; // where "Exportar PDF" proposes to write
+};
+
+// frmPreview, "Vista Preliminar": the pages of one result list as they will print, zoomable,
+// with "&Imprimir" (after a confirmation) and "Exportar PDF".
+class PreviewWindow : public QDialog {
+  Q_OBJECT
+public:
+  PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFactory printers,
+                QWidget *parent = nullptr);
+  ~PreviewWindow() override;
+
+  const std::string &HeaderCodes() const { return m_painter.HeaderCodes(); }
+  QPrintPreviewWidget *Preview() const { return m_preview; }
+
+  // "&Imprimir": asks, then prints the whole list. True when a job was printed.
+  bool cmdImprimir_Click();
+  // "Exportar PDF": asks where, then writes the pages there.
+  bool ExportPdf();
+  // Writes the pages as a PDF file at `path`, replacing it whole; says why when it cannot.
+  bool ExportPdfTo(const QString &path);
+
+private:
+  Dialogs &m_dialogs;
+  PrinterFactory m_printers;
+  ListPainter m_painter;
+  QString m_pdf_suggestion;
+  QPrinter m_preview_printer;
+  QPrintPreviewWidget *m_preview;
+};
+
+} // namespace verdalia::app

@@ -1,0 +1,154 @@
+#include "app/record_viewer.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/qt_text.h"
+#include "common/text.h"
+
+namespace verdalia::app {
+namespace {
+
+// "....+....1....+....2": a mark every five columns and the tens digit every ten.
+QString Ruler(int length) {
+  QString ruler;
+  ruler.reserve(length);
+  for (int column = 1; column <= length; ++column) {
+    if (column % 10 == 0) {
+      ruler += QChar(u'0' + (column / 10) % 10);
+    } else if (column % 5 == 0) {
+      ruler += QLatin1Char('+');
+    } else {
+      ruler += QLatin1Char('.');
+    }
+  }
+  return ruler;
+}
+
+// One character per byte, so columns stay where the definitions place them; control
+// characters show as their pictures instead of moving the rest of the line.
+QString DisplayLine(std::string_view line) {
+  QString text = FromCp1252(line);
+  for (QChar &c : text) {
+    if (c.unicode() < 0x20) {
+      c = QChar(static_cast<char16_t>(0x2400 + c.unicode()));
+    } else if (c.unicode() == 0x7F) {
+      c = QChar(u'\u2421');
+    }
+  }
+  return text;
+}
+
+} // namespace
+
+std::optional<FieldSpan> FindFieldSpan(const ReferenceData &reference, int kind,
+                                       std::string_view record_line, std::string_view field) {
+  if (field.empty() || record_line.empty()) {
+    return std::nullopt;
+  }
+  const std::string wanted = UpperAscii(field);
+  for (const FieldDefinition &definition : reference.Definitions(kind, record_line.substr(0, 1))) {
+    if (UpperAscii(definition.Campo) == wanted) {
+      return FieldSpan{definition.PosicionInicial, definition.Largo};
+    }
+  }
+  return std::nullopt;
+}
+
+RecordViewer::RecordViewer(QWidget *parent)
+    : QWidget(parent), m_caption(new QLabel(this)), m_text(new QPlainTextEdit(this)) {
+  m_caption->setObjectName(QStringLiteral("lblRegistro"));
+  m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_text->setObjectName(QStringLiteral("txtRegistro"));
+  m_text->setReadOnly(true);
+  m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  const int lines_height = m_text->fontMetrics().lineSpacing() * 2;
+  m_text->setFixedHeight(lines_height + 2 * m_text->frameWidth() + 8 +
+                         m_text->horizontalScrollBar()->sizeHint().height());
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(m_caption);
+  layout->addWidget(m_text);
+  ShowRow(nullptr, nullptr);
+}
+
+void RecordViewer::SetRecords(std::vector<std::string> lines, int kind) {
+  m_lines = std::move(lines);
+  m_kind = kind;
+}
+
+void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row) {
+  m_highlight.reset();
+  m_text->setExtraSelections({});
+  if (row == nullptr || row->record < 1 ||
+      static_cast<std::size_t>(row->record) >= m_lines.size()) {
+    m_caption->setText(
+        row == nullptr ? QStringLiteral("Seleccione una fila para ver su registro.")
+                       : QStringLiteral("Registro %1: no está en el archivo.").arg(row->record));
+    m_text->clear();
+    return;
+  }
+  const std::string &line = m_lines[static_cast<std::size_t>(row->record)];
+  const QString shown = DisplayLine(line);
+  m_text->setPlainText(Ruler(static_cast<int>(shown.size())) + QLatin1Char('\n') + shown);
+
+  QString caption = QStringLiteral("Registro %1").arg(row->record);
+  const std::optional<FieldSpan> span =
+      reference ? FindFieldSpan(*reference, m_kind, line, row->field) : std::nullopt;
+  if (span) {
+    caption += QStringLiteral(" · %1: posición %2, largo %3")
+                   .arg(FromCp1252(row->field))
+                   .arg(span->start)
+                   .arg(span->length);
+    const int first = std::min<int>(span->start - 1, static_cast<int>(shown.size()));
+    const int last = std::min<int>(span->start - 1 + span->length, static_cast<int>(shown.size()));
+    if (last > first) {
+      m_highlight = std::make_pair(first, last);
+      const QTextBlock block = m_text->document()->findBlockByNumber(1);
+      QTextEdit::ExtraSelection selection;
+      selection.cursor = QTextCursor(block);
+      selection.cursor.setPosition(block.position() + first);
+      selection.cursor.setPosition(block.position() + last, QTextCursor::KeepAnchor);
+      selection.format.setBackground(QColor(255, 214, 102));
+      selection.format.setForeground(QColor(110, 0, 0));
+      selection.format.setFontWeight(QFont::Bold);
+      m_text->setExtraSelections({selection});
+      // Bring the field into view.
+      QTextCursor cursor(block);
+      cursor.setPosition(block.position() + last);
+      m_text->setTextCursor(cursor);
+      m_text->ensureCursorVisible();
+      cursor.setPosition(block.position() + first);
+      m_text->setTextCursor(cursor);
+      m_text->ensureCursorVisible();
+    } else {
+      caption += QStringLiteral(" (el registro termina antes del campo)");
+    }
+  } else if (!row->field.empty()) {
+    caption += QStringLiteral(" · ") + FromCp1252(row->field);
+  }
+  m_caption->setText(caption);
+}
+
+QString RecordViewer::Caption() const {
+  return m_caption->text();
+}
+
+QString RecordViewer::RecordText() const {
+  return m_text->document()->findBlockByNumber(1).text();
+}
+
+std::optional<std::pair<int, int>> RecordViewer::Highlight() const {
+  return m_highlight;
+}
+
+} // namespace verdalia::app

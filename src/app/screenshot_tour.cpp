@@ -1,0 +1,160 @@
+// Takes the README's pictures: the three tabs of the window on the sample files, the print
+// preview and a printed page (as PDF). Runs without a display under the offscreen platform.
+//
+//   verdalia-screenshots OUTDIR SAMPLES_FOLDER [--db PATH]
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+#include "app/dialogs.h"
+#include "app/file_lists.h"
+#include "app/preview_window.h"
+#include "app/result_grid.h"
+#include "app/validator_window.h"
+#include "refdata/reference_data.h"
+
+namespace {
+
+using verdalia::app::Dialogs;
+
+// Message boxes are written to the error stream and answered without waiting.
+class ConsoleDialogs : public Dialogs {
+public:
+  void information(QWidget *, const QString &title, const QString &text) override {
+    Say(title, text);
+  }
+  void critical(QWidget *, const QString &title, const QString &text) override { Say(title, text); }
+  bool question(QWidget *, const QString &title, const QString &text) override {
+    Say(title, text);
+    return true;
+  }
+  QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override {
+    return {};
+  }
+
+private:
+  static void Say(const QString &title, const QString &text) {
+    std::fprintf(stderr, "[%s] %s\n", qUtf8Printable(title), qUtf8Printable(text));
+  }
+};
+
+bool Save(QWidget *widget, const QString &path) {
+  QCoreApplication::processEvents();
+  if (!widget->grab().save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qUtf8Printable(path));
+    return false;
+  }
+  std::fprintf(stderr, "wrote %s\n", qUtf8Printable(path));
+  return true;
+}
+
+// The first row that names a field, so the record viewer has a span to show.
+int RowWithField(const verdalia::ResultList &rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!rows[i].field.empty()) {
+      return static_cast<int>(i);
+    }
+  }
+  return rows.empty() ? -1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+  QApplication application(argc, argv);
+  QStringList arguments = QApplication::arguments();
+  QString database = QString::fromStdString(verdalia::DefaultReferenceDatabasePath());
+  const qsizetype db_at = arguments.indexOf(QStringLiteral("--db"));
+  if (db_at > 0 && db_at + 1 < arguments.size()) {
+    database = arguments.at(db_at + 1);
+    arguments.remove(db_at, 2);
+  }
+  if (arguments.size() != 3) {
+    std::fprintf(stderr, "usage: verdalia-screenshots OUTDIR SAMPLES_FOLDER [--db PATH]\n");
+    return 64;
+  }
+  const QDir out(arguments.at(1));
+  const QDir samples(arguments.at(2));
+  QDir().mkpath(out.path());
+
+  QTemporaryDir home;
+  QSettings settings(home.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+  ConsoleDialogs dialogs;
+  verdalia::app::ValidatorWindow window(dialogs, settings);
+  if (!window.Start(database) || !window.OpenFolder(samples.absolutePath())) {
+    return 1;
+  }
+  window.resize(1000, 620);
+  window.show();
+
+  auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+  auto *files = window.findChild<verdalia::app::FileList *>(QStringLiteral("File1"));
+  auto *physical_grid =
+      window.findChild<verdalia::app::ResultGrid *>(QStringLiteral("grdResultadoFisico"));
+  QStringList names;
+  for (int i = 0; i < files->count(); ++i) {
+    names << files->item(i)->text();
+  }
+  if (names.isEmpty()) {
+    std::fprintf(stderr, "no data files in %s\n", qUtf8Printable(samples.path()));
+    return 1;
+  }
+
+  // Which sample shows findings on the physical tab, and which reaches the logical one.
+  QString with_findings;
+  QString passing;
+  for (const QString &name : names) {
+    window.SelectFile(samples.absoluteFilePath(name));
+    window.cmdProcesar_Click();
+    const auto *session = window.CurrentSession();
+    if (with_findings.isEmpty() && !session->PhysicalList().empty()) {
+      with_findings = name;
+    }
+    if (passing.isEmpty() && verdalia::OnlyWarnings(session->PhysicalList()) &&
+        session->Data().NroFilas > 0) {
+      passing = name;
+    }
+  }
+  if (with_findings.isEmpty()) {
+    with_findings = names.first();
+  }
+
+  bool ok = true;
+  if (!passing.isEmpty()) {
+    window.SelectFile(samples.absoluteFilePath(passing));
+    window.cmdProcesar_Click();
+    window.cmdValidacionLogica_Click();
+    tabs->setCurrentIndex(2);
+    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
+  }
+
+  window.SelectFile(samples.absoluteFilePath(with_findings));
+  ok &= Save(&window, out.filePath(QStringLiteral("tab-archivos.png")));
+  window.cmdProcesar_Click();
+  const int row = RowWithField(window.CurrentSession()->PhysicalList());
+  if (row >= 0) {
+    physical_grid->selectRow(row);
+  }
+  tabs->setCurrentIndex(1);
+  ok &= Save(&window, out.filePath(QStringLiteral("tab-fisica.png")));
+  if (passing.isEmpty()) {
+    tabs->setCurrentIndex(2);
+    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
+  }
+
+  const auto preview = window.MakePreview(0);
+  preview->resize(900, 640);
+  preview->show();
+  QCoreApplication::processEvents();
+  ok &= Save(preview.get(), out.filePath(QStringLiteral("preview.png")));
+  ok &= preview->ExportPdfTo(out.filePath(QStringLiteral("print.pdf")));
+  preview->close();
+  window.hide();
+  return ok ? 0 : 1;
+}

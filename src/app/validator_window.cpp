@@ -1,0 +1,461 @@
+#include "app/validator_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "app/file_lists.h"
+#include "app/qt_text.h"
+#include "app/record_viewer.h"
+#include "app/result_grid.h"
+#include "common/file_kind.h"
+#include "logical/number_text.h"
+#include "refdata/reference_data.h"
+#include "reports/error_list_writer.h"
+
+namespace verdalia::app {
+namespace {
+
+const QString kSettingsGroup = QStringLiteral("Directorio");
+const QString kDriveKey = QStringLiteral("DRIVE");
+const QString kDirKey = QStringLiteral("DIR");
+
+// The hourglass from the start of a run to its end, shown at once: the run holds the thread.
+class WaitCursor {
+public:
+  WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor &) = delete;
+  WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+QLabel *Caption(const QString &name, const QString &text, QWidget *parent) {
+  auto *label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+// A value box: a label with the window's background and a single border.
+QLabel *ValueBox(const QString &name, QWidget *parent) {
+  auto *label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setFrameStyle(QFrame::Box | QFrame::Plain);
+  label->setLineWidth(1);
+  label->setBackgroundRole(QPalette::Window);
+  label->setAutoFillBackground(true);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setMargin(2);
+  return label;
+}
+
+QPushButton *Button(const QString &name, const QString &text, QWidget *parent) {
+  auto *button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+// The first data file among dropped URLs, or an empty text.
+QString DroppedDataFile(const QMimeData *mime) {
+  if (mime == nullptr || !mime->hasUrls()) {
+    return {};
+  }
+  for (const QUrl &url : mime->urls()) {
+    const QFileInfo info(url.toLocalFile());
+    if (url.isLocalFile() && info.isFile() && IsDataFileName(info.fileName())) {
+      return info.absoluteFilePath();
+    }
+  }
+  return {};
+}
+
+} // namespace
+
+ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings) {
+  setObjectName(QStringLiteral("frmValidador"));
+  setWindowTitle(QStringLiteral("Validación Verdalia"));
+  setAcceptDrops(true);
+
+  m_tabs = new QTabWidget(this);
+  m_tabs->setObjectName(QStringLiteral("SSTab1"));
+  auto *files_tab = new QWidget(m_tabs);
+  auto *physical_tab = new QWidget(m_tabs);
+  auto *logical_tab = new QWidget(m_tabs);
+  m_tabs->addTab(files_tab, QStringLiteral("Validación de Archivos"));
+  m_tabs->addTab(physical_tab, QStringLiteral("Resultado de Validación Física"));
+  m_tabs->addTab(logical_tab, QStringLiteral("Resultado de Validación Lógica"));
+  BuildFileTab(files_tab);
+  BuildResultTab(physical_tab, 0);
+  BuildResultTab(logical_tab, 1);
+  setCentralWidget(m_tabs);
+  resize(980, 640);
+
+  for (int list = 0; list < 2; ++list) {
+    m_labels[static_cast<std::size_t>(list)][0]->setText(QStringLiteral("PRODUCCION VERDALIA"));
+  }
+  m_logica->setEnabled(false);
+
+  // Before start-up the lists show the current drive and folder.
+  m_folders->SetPath(QDir::currentPath());
+  Dir1_Change(m_folders->Path());
+}
+
+ValidatorWindow::~ValidatorWindow() = default;
+
+void ValidatorWindow::BuildFileTab(QWidget *tab) {
+  auto *frame = new QGroupBox(QStringLiteral("Seleccionar Archivo"), tab);
+  frame->setObjectName(QStringLiteral("fraArchivo"));
+  m_drives = new DriveList(frame);
+  m_drives->setObjectName(QStringLiteral("Drive1"));
+  m_folders = new FolderList(frame);
+  m_folders->setObjectName(QStringLiteral("Dir1"));
+  m_files = new FileList(frame);
+  m_files->setObjectName(QStringLiteral("File1"));
+  auto *file_caption = Caption(QStringLiteral("lblFondo(0)"), QStringLiteral("&Archivo"), frame);
+  auto *dir_caption = Caption(QStringLiteral("lblFondo(1)"), QStringLiteral("&Directorio"), frame);
+  file_caption->setBuddy(m_files);
+  dir_caption->setBuddy(m_folders);
+
+  auto *grid = new QGridLayout(frame);
+  grid->addWidget(file_caption, 0, 0);
+  grid->addWidget(m_files, 1, 0, 2, 1);
+  grid->addWidget(dir_caption, 0, 1);
+  grid->addWidget(m_folders, 1, 1);
+  grid->addWidget(m_drives, 2, 1);
+  grid->setColumnStretch(0, 2);
+  grid->setColumnStretch(1, 3);
+  grid->setRowStretch(1, 1);
+
+  m_procesar =
+      Button(QStringLiteral("cmdProcesar"), QStringLiteral("&Realizar Verificación Física"), tab);
+  m_logica = Button(QStringLiteral("cmdValidacionLogica"),
+                    QStringLiteral("&Realizar Verificación Lógica"), tab);
+  auto *buttons = new QVBoxLayout;
+  buttons->addWidget(m_procesar);
+  buttons->addWidget(m_logica);
+  buttons->addStretch(1);
+
+  auto *layout = new QHBoxLayout(tab);
+  layout->addWidget(frame, 1);
+  layout->addLayout(buttons);
+
+  connect(m_drives, &QComboBox::currentIndexChanged, this, &ValidatorWindow::Drive1_Change);
+  connect(m_folders, &FolderList::pathChanged, this, &ValidatorWindow::Dir1_Change);
+  connect(m_folders, &FolderList::unreadable, this, [this](const QString &path) {
+    m_dialogs.critical(
+        this, QStringLiteral("Atención"),
+        QStringLiteral("No se puede leer la carpeta %1.").arg(QDir::toNativeSeparators(path)));
+  });
+  // A click chooses a file, even the one already chosen; so does moving with the keys.
+  connect(m_files, &QListWidget::itemClicked, this, &ValidatorWindow::File1_Click);
+  connect(m_files, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
+    if (current != nullptr) {
+      File1_Click();
+    }
+  });
+  connect(m_procesar, &QPushButton::clicked, this, &ValidatorWindow::cmdProcesar_Click);
+  connect(m_logica, &QPushButton::clicked, this, &ValidatorWindow::cmdValidacionLogica_Click);
+}
+
+void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
+  const auto list = static_cast<std::size_t>(index);
+  const QString label_name = index == 0 ? QStringLiteral("lblValidacionFisica(%1)")
+                                        : QStringLiteral("lblValidacionLogica(%1)");
+  const int first_caption = index == 0 ? 2 : 5;
+
+  auto &labels = m_labels[list];
+  labels[0] = Caption(label_name.arg(0), QString(), tab);
+  QFont bold = labels[0]->font();
+  bold.setBold(true);
+  labels[0]->setFont(bold);
+  for (int k = 1; k <= 3; ++k) {
+    labels[static_cast<std::size_t>(k)] = ValueBox(label_name.arg(k), tab);
+  }
+  const int box = fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14;
+  labels[1]->setMinimumWidth(box);
+  labels[2]->setMinimumWidth(box * 4);
+  labels[3]->setMinimumWidth(box);
+
+  auto *values = new QHBoxLayout;
+  const std::array<QString, 3> captions = {QStringLiteral("RUT"), QStringLiteral("Razón Social"),
+                                           QStringLiteral("Periodo")};
+  for (int k = 0; k < 3; ++k) {
+    values->addWidget(Caption(QStringLiteral("lblFondo(%1)").arg(first_caption + k),
+                              captions[static_cast<std::size_t>(k)], tab));
+    values->addWidget(labels[static_cast<std::size_t>(k + 1)], k == 1 ? 4 : 1);
+    if (k < 2) {
+      values->addSpacing(8);
+    }
+  }
+
+  auto *print =
+      Button(QStringLiteral("cmdImprimir(%1)").arg(index), QStringLiteral("&Imprimir"), tab);
+  auto *save = Button(QStringLiteral("cmdGuardar(%1)").arg(index), QStringLiteral("&Guardar"), tab);
+  connect(print, &QPushButton::clicked, this, [this, index] { cmdImprimir_Click(index); });
+  connect(save, &QPushButton::clicked, this, [this, index] { cmdGuardar_Click(index); });
+
+  auto *top = new QGridLayout;
+  top->addWidget(labels[0], 0, 0);
+  top->addLayout(values, 1, 0);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(print);
+  buttons->addWidget(save);
+  top->addLayout(buttons, 0, 1, 2, 1, Qt::AlignTop | Qt::AlignRight);
+  top->setColumnStretch(0, 1);
+  top->setHorizontalSpacing(24);
+
+  auto *grid = new ResultGrid(tab);
+  grid->setObjectName(index == 0 ? QStringLiteral("grdResultadoFisico")
+                                 : QStringLiteral("grdResultadoLogico"));
+  m_grids[list] = grid;
+
+  auto *layout = new QVBoxLayout(tab);
+  layout->addLayout(top);
+  layout->addWidget(grid, 1);
+  if (index == 0) {
+    m_viewer = new RecordViewer(tab);
+    m_viewer->setObjectName(QStringLiteral("visorRegistro"));
+    layout->addWidget(m_viewer);
+    connect(grid, &ResultGrid::currentRowChanged, this, &ValidatorWindow::ShowRecordOf);
+  }
+}
+
+bool ValidatorWindow::Start(const QString &database_path) {
+  // Restoring the drive and folder never stops start-up: what is gone is ignored.
+  m_restoring = true;
+  m_settings.beginGroup(kSettingsGroup);
+  const QString drive = m_settings.value(kDriveKey).toString();
+  const QString dir = m_settings.value(kDirKey).toString();
+  m_settings.endGroup();
+  if (!drive.isEmpty()) {
+    m_drives->SelectDrive(drive);
+  }
+  if (!dir.isEmpty()) {
+    OpenFolder(QDir::fromNativeSeparators(dir));
+  }
+  m_restoring = false;
+
+  try {
+    NumberFormat numbers;
+    numbers.decimal_separator = LocaleDecimalSeparator();
+    m_session = std::make_unique<Session>(LoadReferenceData(ToFileSystemName(database_path)),
+                                          std::move(numbers));
+  } catch (const std::exception &error) {
+    m_dialogs.critical(this, QStringLiteral("Error"), QString::fromUtf8(error.what()));
+    return false;
+  }
+  ShowResults();
+  return true;
+}
+
+bool ValidatorWindow::OpenFolder(const QString &folder) {
+  if (!m_folders->SetPath(folder)) {
+    return false;
+  }
+  // The file list is read again even when the folder stays: files may have come since.
+  Dir1_Change(m_folders->Path());
+  return true;
+}
+
+bool ValidatorWindow::SelectFile(const QString &path) {
+  const QFileInfo info(path);
+  if (!info.isFile() || !IsDataFileName(info.fileName()) || !OpenFolder(info.absolutePath())) {
+    return false;
+  }
+  if (!m_files->SelectName(info.fileName())) {
+    return false;
+  }
+  m_tabs->setCurrentIndex(0);
+  File1_Click();
+  return true;
+}
+
+void ValidatorWindow::Drive1_Change() {
+  const QString root = m_drives->RootPath();
+  if (m_folders->SetPath(root)) {
+    return;
+  }
+  // A drive that cannot be read keeps the previous selection.
+  const QString text = m_drives->currentText();
+  m_drives->FollowFolder(m_folders->Path());
+  if (!m_restoring) {
+    m_dialogs.critical(this, QStringLiteral("Atención"),
+                       QStringLiteral("No se puede leer la unidad %1.").arg(text));
+  }
+}
+
+void ValidatorWindow::Dir1_Change(const QString &path) {
+  m_files->SetPath(path);
+  m_drives->FollowFolder(path);
+}
+
+void ValidatorWindow::File1_Click() {
+  // A newly chosen file must pass the physical verification before its logical one.
+  m_logica->setEnabled(false);
+}
+
+void ValidatorWindow::cmdProcesar_Click() {
+  m_logica->setEnabled(false);
+  if (!m_session) {
+    return;
+  }
+  const std::string folder = ToFileSystemName(m_files->Path());
+  const std::string name = ToFileSystemName(m_files->SelectedName());
+  RunOutcome outcome;
+  {
+    const WaitCursor wait;
+    outcome = m_session->RunPhysical(folder, name);
+    if (!outcome.refused) {
+      const DataFile &data = m_session->Data();
+      std::vector<std::string> lines(data.Lineas.begin(), data.Lineas.end());
+      const auto kind = KindOfFileName(Utf8ToWindows1252(name));
+      m_viewer->SetRecords(std::move(lines), kind ? kind->number : 0);
+    }
+    ShowResults();
+  }
+  ShowNotice(outcome.notice);
+  if (outcome.tab_shown >= 0) {
+    m_tabs->setCurrentIndex(outcome.tab_shown);
+  }
+  m_logica->setEnabled(!outcome.refused && outcome.logical_enabled);
+}
+
+void ValidatorWindow::cmdValidacionLogica_Click() {
+  if (!m_session) {
+    return;
+  }
+  const std::string folder = ToFileSystemName(m_files->Path());
+  const std::string name = ToFileSystemName(m_files->SelectedName());
+  RunOutcome outcome;
+  {
+    const WaitCursor wait;
+    outcome = m_session->RunLogical(folder, name);
+    ShowResults();
+  }
+  ShowNotice(outcome.notice);
+  if (outcome.tab_shown >= 0) {
+    m_tabs->setCurrentIndex(outcome.tab_shown);
+  }
+}
+
+void ValidatorWindow::cmdGuardar_Click(int index) {
+  if (!m_session) {
+    return;
+  }
+  const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
+  const ResultList &rows = index == 0 ? m_session->PhysicalList() : m_session->LogicalList();
+  const std::string path = ErrorListPath(ToFileSystemName(m_files->Path()),
+                                         ToFileSystemName(m_files->SelectedName()), kind);
+  const SaveResult saved = SaveErrorList(path, rows);
+  if (!saved.ok) {
+    m_dialogs.critical(
+        this, QStringLiteral("Atención"),
+        QStringLiteral("No se pudo guardar el listado de errores en el archivo %1: %2")
+            .arg(QDir::toNativeSeparators(FromFileSystemName(path)),
+                 QString::fromUtf8(saved.error)));
+    return;
+  }
+  m_dialogs.information(this, QStringLiteral("Atención"), FromCp1252(SavedMessage(path)));
+}
+
+std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
+  const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
+  PreviewInputs inputs;
+  if (m_session) {
+    const SummaryLabels &labels =
+        index == 0 ? m_session->lblValidacionFisica() : m_session->lblValidacionLogica();
+    inputs.header = {FisicaLogicaText(kind), labels[0], labels[1], labels[2], labels[3], {}};
+    inputs.rows = index == 0 ? m_session->PhysicalList() : m_session->LogicalList();
+  }
+  inputs.pdf_suggestion =
+      FromFileSystemName(ErrorListPath(ToFileSystemName(m_files->Path()),
+                                       ToFileSystemName(m_files->SelectedName()), kind)) +
+      QStringLiteral(".pdf");
+  return std::make_unique<PreviewWindow>(m_dialogs, std::move(inputs), m_printers, this);
+}
+
+void ValidatorWindow::cmdImprimir_Click(int index) {
+  const std::unique_ptr<PreviewWindow> preview = MakePreview(index);
+  preview->exec();
+}
+
+void ValidatorWindow::ShowNotice(const Notice &notice) {
+  const QString title = FromCp1252(notice.title);
+  const QString text = FromCp1252(notice.text);
+  if (notice.icon == Notice::Icon::Critical) {
+    m_dialogs.critical(this, title, text);
+  } else {
+    m_dialogs.information(this, title, text);
+  }
+}
+
+void ValidatorWindow::ShowResults() {
+  if (!m_session) {
+    return;
+  }
+  const std::array<const SummaryLabels *, 2> labels = {&m_session->lblValidacionFisica(),
+                                                       &m_session->lblValidacionLogica()};
+  for (std::size_t list = 0; list < 2; ++list) {
+    for (std::size_t k = 0; k < 4; ++k) {
+      m_labels[list][k]->setText(FromCp1252((*labels[list])[k]));
+    }
+  }
+  m_grids[0]->SetRows(m_session->PhysicalList());
+  m_grids[1]->SetRows(m_session->LogicalList());
+}
+
+void ValidatorWindow::ShowRecordOf(int row) {
+  if (!m_session || row < 0 || static_cast<std::size_t>(row) >= m_session->PhysicalList().size()) {
+    m_viewer->ShowRow(nullptr, nullptr);
+    return;
+  }
+  m_viewer->ShowRow(&m_session->Reference(),
+                    &m_session->PhysicalList()[static_cast<std::size_t>(row)]);
+}
+
+void ValidatorWindow::StoreSettings() {
+  m_settings.beginGroup(kSettingsGroup);
+  m_settings.setValue(kDriveKey, m_drives->currentText());
+  m_settings.setValue(kDirKey, QDir::toNativeSeparators(m_folders->Path()));
+  m_settings.endGroup();
+  m_settings.sync();
+}
+
+void ValidatorWindow::closeEvent(QCloseEvent *event) {
+  // A window whose start-up failed stores nothing.
+  if (Started()) {
+    StoreSettings();
+  }
+  event->accept();
+}
+
+void ValidatorWindow::dragEnterEvent(QDragEnterEvent *event) {
+  if (!DroppedDataFile(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void ValidatorWindow::dropEvent(QDropEvent *event) {
+  const QString path = DroppedDataFile(event->mimeData());
+  if (!path.isEmpty() && SelectFile(path)) {
+    event->acceptProposedAction();
+  }
+}
+
+} // namespace verdalia::app

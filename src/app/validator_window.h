@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+#include "app/preview_window.h"
+#include "engine/session.h"
+
+class QLabel;
+class QPushButton;
+class QSettings;
+class QTabWidget;
+
+namespace verdalia::app {
+
+class Dialogs;
+class DriveList;
+class FileList;
+class FolderList;
+class RecordViewer;
+class ResultGrid;
+
+// frmValidador, "Validación Verdalia": choosing a data file, the two verifications and their
+// result lists. All work happens on this thread, one event at a time: a run holds the window
+// until its end message.
+class ValidatorWindow : public QMainWindow {
+  Q_OBJECT
+public:
+  // `settings` is the per-user store of the remembered drive and folder.
+  ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent = nullptr);
+  ~ValidatorWindow() override;
+
+  // Start-up: restores the remembered drive and folder (a stored one that is gone is
+  // ignored), then loads the reference database. False after the error's message box: the
+  // program ends, and the settings are not stored.
+  bool Start(const QString &database_path);
+  bool Started() const { return m_session != nullptr; }
+
+  // Opens `folder` as if it had been chosen in the drive and folder lists.
+  bool OpenFolder(const QString &folder);
+  // Selects a data file as if it had been chosen in the lists (a file dropped on the window).
+  bool SelectFile(const QString &path);
+
+  // The preview of list `index` (0 physical, 1 logical) that "&Imprimir" opens.
+  std::unique_ptr<PreviewWindow> MakePreview(int index);
+  void SetPrinterFactory(PrinterFactory printers) { m_printers = std::move(printers); }
+
+  const Session *CurrentSession() const { return m_session.get(); }
+
+  void cmdProcesar_Click();
+  void cmdValidacionLogica_Click();
+  void cmdGuardar_Click(int index);
+  void cmdImprimir_Click(int index);
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+
+private:
+  void BuildFileTab(QWidget *tab);
+  void BuildResultTab(QWidget *tab, int index);
+  void Drive1_Change();
+  void Dir1_Change(const QString &path);
+  void File1_Click();
+  void ShowNotice(const Notice &notice);
+  void ShowResults();
+  void ShowRecordOf(int row);
+  void StoreSettings();
+
+  Dialogs &m_dialogs;
+  QSettings &m_settings;
+  std::unique_ptr<Session> m_session;
+  PrinterFactory m_printers = DefaultPrinter;
+  bool m_restoring = false;
+
+  QTabWidget *m_tabs = nullptr;
+  DriveList *m_drives = nullptr;
+  FolderList *m_folders = nullptr;
+  FileList *m_files = nullptr;
+  QPushButton *m_procesar = nullptr;
+  QPushButton *m_logica = nullptr;
+  std::array<std::array<QLabel *, 4>, 2> m_labels{}; // [list][label index]
+  std::array<ResultGrid *, 2> m_grids{};
+  RecordViewer *m_viewer = nullptr;
+};
+
+} // namespace verdalia::app
