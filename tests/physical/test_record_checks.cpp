@@ -12,7 +12,8 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-// Findings written "FIELD: message"; the record number is checked apart.
+// Findings written "FIELD: message" (a definition's own message is "P"); the record
+// number is checked apart.
 const std::string kNumber = "Error.Carácter no válido en variable numérica";
 const std::string kControlNumber = "Error. Carácter no válido en variable numérica";
 const std::string kDateCharacter = "Error.Carácter no válido en campo fecha";
@@ -102,80 +103,34 @@ struct ThreeWayCase {
 
 // The same field content under the three record checks, where their rules part ways.
 TEST(RecordChecks, TheSameFieldUnderHeaderDetailAndControlRules) {
+  const char *rut_dv = "(1,'R',2,8,'RUT',NULL,NULL,NULL,'P'),(2,'V',10,1,'DV',NULL,NULL,NULL,'P')";
+  // clang-format off
   const ThreeWayCase cases[] = {
-      {"number with a letter",
-       "(1,'F',2,3,'N',NULL,NULL,'123','Propio')",
-       "12A",
-       {"F: " + kNumber, "F: Propio"},
-       {"F: " + kNumber},
-       {"F: " + kControlNumber}},
-      {"number found only as a substring",
-       "(1,'F',2,1,'N',NULL,NULL,'123','Propio')",
-       "2",
-       {},
-       {"F: Propio"},
-       {}},
-      {"SI_ES:0 against 001",
-       "(1,'F',2,3,'N',NULL,NULL,'SI_ES:0','Propio')",
-       "001",
-       {"F: Propio"},
-       {},
-       {}},
-      {"empty list",
-       "(1,'F',2,1,'N',NULL,NULL,'','Propio')",
-       "5",
-       {"F: Propio"},
-       {},
-       {"F: Propio"}},
-      {"digits that are no date",
-       "(1,'F',2,8,'FE',NULL,NULL,NULL,'Propio')",
-       "20240230",
-       {"F: " + kDateFormat},
-       {"F: " + kNoDate},
-       {"F: Propio"}},
-      {"zero date under its rule",
-       "(1,'F',2,8,'FE',NULL,NULL,'SI_ES:00000000','Propio')",
-       "00000000",
-       {"F: " + kDateFormat},
-       {"F: Propio"},
-       {}},
-      {"date with a letter",
-       "(1,'F',2,8,'FE',NULL,NULL,NULL,'Propio')",
-       "2024023A",
-       {"F: " + kDateCharacter},
-       {"F: " + kDateCharacter},
-       {"F: " + kDateCharacter}},
-      {"identity number of zeros and a letter",
-       "(1,'F',2,8,'RUT',NULL,NULL,'SI_ES:0','Propio')",
-       "0000000A",
-       {"F: Propio", "F: " + kNumber},
-       {"F: " + kNumber},
-       {"F: " + kControlNumber}},
-      {"wrong check digit",
-       "(1,'R',2,8,'RUT',NULL,NULL,NULL,'Propio'),(2,'V',10,1,'DV',NULL,NULL,NULL,'Propio')",
-       "123456784",
-       {"V: " + kHeaderDigit},
-       {"V: " + kDetailDigit},
-       {"V: Propio"}},
-      {"blank obligatory text",
-       "(1,'F',2,3,'T',NULL,'S','SI_ES:BLANCO','Propio')",
-       "   ",
-       {"F: Propio"},
-       {"F: " + kObligatory},
-       {"F: Propio"}},
-      {"lower-case text",
-       "(1,'F',2,3,'T',NULL,NULL,NULL,'Propio')",
-       "abc",
-       {"F: " + kText},
-       {"F: " + kText},
-       {}},
-      {"filler cut short by the line's end",
-       "(1,'F',2,20,'FIL',NULL,NULL,NULL,'Propio')",
-       "     ",
-       {"F: Largo de campo debe ser 20"},
-       {"F: Propio"},
-       {"F: Error. Largo de campo debe ser 20"}},
+      {"number with a letter", "(1,'F',2,3,'N',NULL,NULL,'123','P')", "12A",
+       {"F: " + kNumber, "F: P"}, {"F: " + kNumber}, {"F: " + kControlNumber}},
+      {"number only a substring of the list", "(1,'F',2,1,'N',NULL,NULL,'123','P')", "2",
+       {}, {"F: P"}, {}},
+      {"SI_ES:0 against 001", "(1,'F',2,3,'N',NULL,NULL,'SI_ES:0','P')", "001",
+       {"F: P"}, {}, {}},
+      {"empty list", "(1,'F',2,1,'N',NULL,NULL,'','P')", "5", {"F: P"}, {}, {"F: P"}},
+      {"digits that are no date", "(1,'F',2,8,'FE',NULL,NULL,NULL,'P')", "20240230",
+       {"F: " + kDateFormat}, {"F: " + kNoDate}, {"F: P"}},
+      {"zero date under its rule", "(1,'F',2,8,'FE',NULL,NULL,'SI_ES:00000000','P')", "00000000",
+       {"F: " + kDateFormat}, {"F: P"}, {}},
+      {"date with a letter", "(1,'F',2,8,'FE',NULL,NULL,NULL,'P')", "2024023A",
+       {"F: " + kDateCharacter}, {"F: " + kDateCharacter}, {"F: " + kDateCharacter}},
+      {"zeros and a letter under SI_ES:0", "(1,'F',2,8,'RUT',NULL,NULL,'SI_ES:0','P')", "0000000A",
+       {"F: P", "F: " + kNumber}, {"F: " + kNumber}, {"F: " + kControlNumber}},
+      {"wrong check digit", rut_dv, "123456784",
+       {"V: " + kHeaderDigit}, {"V: " + kDetailDigit}, {"V: P"}},
+      {"blank obligatory text", "(1,'F',2,3,'T',NULL,'S','SI_ES:BLANCO','P')", "   ",
+       {"F: P"}, {"F: " + kObligatory}, {"F: P"}},
+      {"lower-case text", "(1,'F',2,3,'T',NULL,NULL,NULL,'P')", "abc",
+       {"F: " + kText}, {"F: " + kText}, {}},
+      {"filler cut short by the line's end", "(1,'F',2,20,'FIL',NULL,NULL,NULL,'P')", "     ",
+       {"F: Largo de campo debe ser 20"}, {"F: P"}, {"F: Error. Largo de campo debe ser 20"}},
   };
+  // clang-format on
   std::string sql;
   for (int kind = 1; const ThreeWayCase &c : cases) {
     for (const Check check : {Check::Header, Check::Detail, Check::Control}) {
@@ -193,159 +148,92 @@ TEST(RecordChecks, TheSameFieldUnderHeaderDetailAndControlRules) {
   }
 }
 
+// clang-format off
 TEST(DetailRecord, NumbersDatesAndIdentityNumbers) {
-  RunCases(
-      Check::Detail,
-      {
-          {"fixed point equal",
-           "(1,'F',2,6,'D',2,NULL,'SI_ES:123.45','Propio')",
-           "012345",
-           {"F: Propio"}},
-          {"fixed point unequal", "(1,'F',2,6,'D',2,NULL,'SI_ES:12345','Propio')", "012345", {}},
-          {"more decimals than length",
-           "(1,'F',2,2,'D',5,NULL,'SI_ES:0.12','Propio')",
-           "12",
-           {"F: Propio"}},
-          {"negative decimals", "(1,'F',2,2,'D',-1,NULL,'SI_ES:12','Propio')", "12", {"F: Propio"}},
-          {"SI_ES:BLANCO forbids 0",
-           "(1,'F',2,2,'N',NULL,NULL,'SI_ES:BLANCO','Propio')",
-           "00",
-           {"F: Propio"}},
-          {"endorsement number", "(1,'numero_endoso',2,2,'N',NULL,NULL,'1#','Propio')", "22", {}},
-          {"list, lower-case type",
-           "(1,'F',2,2,'n',NULL,NULL,'10#20#','Propio')",
-           "30",
-           {"F: Propio"}},
-          {"list tail", "(1,'F',2,1,'N',NULL,NULL,'10#20#','Propio')", "0", {}},
-          {"blank start date",
-           "(1,'FECHA_VIGENCIA_INICIAL',2,8,'FE',NULL,NULL,NULL,'P')",
-           "        ",
-           {"FECHA_VIGENCIA_INICIAL: " + kNoDate}},
-          {"padded start date",
-           "(1,'FECHA_VIGENCIA_INICIAL',2,9,'FE',NULL,NULL,NULL,'P')",
-           " 20240101",
-           {}},
-          {"blank other date",
-           "(1,'F',2,8,'FE',NULL,NULL,NULL,'Propio')",
-           "        ",
-           {"F: " + kDateCharacter}},
-          {"zero identity number",
-           "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:0','Propio')",
-           "000",
-           {"F: Propio"}},
-          {"capital K",
-           "(1,'R',2,1,'RUT',NULL,NULL,NULL,'P'),(2,'V',3,1,'DV',NULL,NULL,NULL,'P')",
-           "6K",
-           {}},
-          {"lower-case k",
-           "(1,'R',2,1,'RUT',NULL,NULL,NULL,'P'),(2,'V',3,1,'DV',NULL,NULL,NULL,'P')",
-           "6k",
-           {"V: " + kDetailDigit}},
-          {"check digit alone", "(1,'V',2,1,'DV',NULL,NULL,NULL,'P')", "5", {"V: " + kDetailDigit}},
-          {"check digit past the line", "(1,'V',30,1,'DV',NULL,NULL,NULL,'P')", "5", {}},
-          {"unknown type", "(1,'F',2,3,'Z',NULL,NULL,'1#','Propio')", "abc", {}},
-      });
+  const char *rut_dv = "(1,'R',2,1,'RUT',NULL,NULL,NULL,'P'),(2,'V',3,1,'DV',NULL,NULL,NULL,'P')";
+  RunCases(Check::Detail, {
+      {"fixed point equal", "(1,'F',2,6,'D',2,NULL,'SI_ES:123.45','P')", "012345", {"F: P"}},
+      {"fixed point unequal", "(1,'F',2,6,'D',2,NULL,'SI_ES:12345','P')", "012345", {}},
+      {"more decimals than digits", "(1,'F',2,2,'D',5,NULL,'SI_ES:0.12','P')", "12", {"F: P"}},
+      {"negative decimals", "(1,'F',2,2,'D',-1,NULL,'SI_ES:12','P')", "12", {"F: P"}},
+      {"SI_ES:BLANCO forbids 0", "(1,'F',2,2,'N',NULL,NULL,'SI_ES:BLANCO','P')", "00", {"F: P"}},
+      {"endorsement number", "(1,'numero_endoso',2,2,'N',NULL,NULL,'1#','P')", "22", {}},
+      {"list, lower-case type", "(1,'F',2,2,'n',NULL,NULL,'10#20#','P')", "30", {"F: P"}},
+      {"tail of a listed value", "(1,'F',2,1,'N',NULL,NULL,'10#20#','P')", "0", {}},
+      {"blank start date", "(1,'FECHA_VIGENCIA_INICIAL',2,8,'FE',NULL,NULL,NULL,'P')",
+       "        ", {"FECHA_VIGENCIA_INICIAL: " + kNoDate}},
+      {"padded start date", "(1,'FECHA_VIGENCIA_INICIAL',2,9,'FE',NULL,NULL,NULL,'P')",
+       " 20240101", {}},
+      {"blank other date", "(1,'F',2,8,'FE',NULL,NULL,NULL,'P')", "        ",
+       {"F: " + kDateCharacter}},
+      {"zero identity number", "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:0','P')", "000", {"F: P"}},
+      {"capital K", rut_dv, "6K", {}},
+      {"lower-case k", rut_dv, "6k", {"V: " + kDetailDigit}},
+      {"check digit alone", "(1,'V',2,1,'DV',NULL,NULL,NULL,'P')", "5", {"V: " + kDetailDigit}},
+      {"check digit past the line", "(1,'V',30,1,'DV',NULL,NULL,NULL,'P')", "5", {}},
+      {"unknown type", "(1,'F',2,3,'Z',NULL,NULL,'1#','P')", "abc", {}},
+  });
 }
 
 TEST(DetailRecord, EndorsementDatesFollowTheInformationType) {
   const char *dates = "(1,'TIPO_INFORMACION',2,1,'T',NULL,NULL,NULL,'P'),"
-                      "(2,'FECHA_POLIZA_ENDOSO',3,8,'FE',NULL,NULL,'SI_ES:00000000','Propio')";
-  RunCases(
-      Check::Detail,
-      {
-          {"policy record", dates, "NXXXXXXXX", {}},
-          {"endorsement, letters", dates, "EXXXXXXXX", {"FECHA_POLIZA_ENDOSO: " + kDateCharacter}},
-          {"endorsement, no date", dates, "E20240230", {"FECHA_POLIZA_ENDOSO: Propio"}},
-          {"endorsement, zero date", dates, "E00000000", {}},
-          {"information type read later",
-           "(2,'TIPO_INFORMACION',2,1,'T',NULL,NULL,NULL,'P'),"
-           "(1,'fecha_vigencia_endoso',3,8,'FE',NULL,NULL,NULL,'Propio')",
-           "EXXXXXXXX",
-           {}},
-      });
+                      "(2,'FECHA_POLIZA_ENDOSO',3,8,'FE',NULL,NULL,'SI_ES:00000000','P')";
+  RunCases(Check::Detail, {
+      {"policy record", dates, "NXXXXXXXX", {}},
+      {"endorsement, letters", dates, "EXXXXXXXX", {"FECHA_POLIZA_ENDOSO: " + kDateCharacter}},
+      {"endorsement, no date", dates, "E20240230", {"FECHA_POLIZA_ENDOSO: P"}},
+      {"endorsement, zero date", dates, "E00000000", {}},
+      {"information type read later", "(2,'TIPO_INFORMACION',2,1,'T',NULL,NULL,NULL,'P'),"
+       "(1,'fecha_vigencia_endoso',3,8,'FE',NULL,NULL,NULL,'P')", "EXXXXXXXX", {}},
+  });
 }
 
 TEST(DetailRecord, TextRulesByKeyword) {
-  RunCases(
-      Check::Detail,
-      {
-          {"obligatory, no rule", "(1,'F',2,3,'T',NULL,'s',NULL,'Propio')", "   ", {"F: Propio"}},
-          {"blank or zeros: zeros",
-           "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCOoCero','Propio')",
-           "000",
-           {"F: Propio"}},
-          {"blank or zeros: other",
-           "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCOoCero','Propio')",
-           "010",
-           {}},
-          {"blank", "(1,'F',2,3,'T',NULL,'N','SI_ES:BLANCO','Propio')", "   ", {"F: Propio"}},
-          {"cause 1", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','Propio')", "1", {}},
-          {"cause 0", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','Propio')", "0", {"F: " + kNoCause}},
-          {"cause X", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','Propio')", "X", {"F: Propio"}},
-          {"list, right-trimmed", "(1,'F',2,3,'T',NULL,NULL,'10#20#','Propio')", "20 ", {}},
-          {"list, leading blank",
-           "(1,'F',2,3,'T',NULL,NULL,'10#20#','Propio')",
-           " 20",
-           {"F: Propio"}},
-          {"list, then characters",
-           "(1,'F',2,2,'T',NULL,NULL,'X#','Propio')",
-           "ab",
-           {"F: Propio", "F: " + kText}},
-          {"endorsement type",
-           "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S','A#B#','Propio')",
-           "C",
-           {"TIPO_ENDOSO: Propio"}},
-          {"endorsement type blank",
-           "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S','A#B#','Propio')",
-           " ",
-           {"TIPO_ENDOSO: Propio"}},
-          {"endorsement type, no rule",
-           "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S',NULL,'Propio')",
-           " ",
-           {}},
-          {"endorsement type, empty list",
-           "(1,'TIPO_ENDOSO',2,1,'T',NULL,NULL,'','Propio')",
-           "A",
-           {"TIPO_ENDOSO: Propio"}},
-          {"filler", "(1,'F',2,3,'FIL',NULL,NULL,NULL,NULL)", "  x", {"F: "}},
-      });
+  RunCases(Check::Detail, {
+      {"obligatory, no rule", "(1,'F',2,3,'T',NULL,'s',NULL,'P')", "   ", {"F: P"}},
+      {"zeros", "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCOoCero','P')", "000", {"F: P"}},
+      {"not only zeros", "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCOoCero','P')", "010", {}},
+      {"blank", "(1,'F',2,3,'T',NULL,'N','SI_ES:BLANCO','P')", "   ", {"F: P"}},
+      {"cause 1", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','P')", "1", {}},
+      {"cause 0", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','P')", "0", {"F: " + kNoCause}},
+      {"cause X", "(1,'F',2,1,'T',NULL,NULL,'SI_NO_ES:0o1','P')", "X", {"F: P"}},
+      {"list, right-trimmed", "(1,'F',2,3,'T',NULL,NULL,'10#20#','P')", "20 ", {}},
+      {"list, leading blank", "(1,'F',2,3,'T',NULL,NULL,'10#20#','P')", " 20", {"F: P"}},
+      {"list, then characters", "(1,'F',2,2,'T',NULL,NULL,'X#','P')", "ab",
+       {"F: P", "F: " + kText}},
+      {"endorsement type", "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S','A#B#','P')", "C",
+       {"TIPO_ENDOSO: P"}},
+      {"endorsement type blank", "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S','A#B#','P')", " ",
+       {"TIPO_ENDOSO: P"}},
+      {"endorsement type, no rule", "(1,'TIPO_ENDOSO',2,1,'T',NULL,'S',NULL,'P')", " ", {}},
+      {"endorsement type, empty list", "(1,'TIPO_ENDOSO',2,1,'T',NULL,NULL,'','P')", "A",
+       {"TIPO_ENDOSO: P"}},
+      {"filler, Null message", "(1,'F',2,3,'FIL',NULL,NULL,NULL,NULL)", "  x", {"F: "}},
+  });
 }
 
 TEST(HeaderRecord, OwnRules) {
-  const char *rut_then_dv =
-      "(1,'R',2,8,'RUT',NULL,NULL,NULL,'P'),(2,'V',10,1,'DV',NULL,NULL,NULL,'P')";
-  RunCases(
-      Check::Header,
-      {
-          {"lower-case k",
-           "(1,'R',2,1,'RUT',NULL,NULL,NULL,'P'),(2,'V',3,1,'DV',NULL,NULL,NULL,'P')",
-           "6k",
-           {"V: " + kHeaderDigit}},
-          {"letter in identity number", rut_then_dv, "1234567AK", {"R: " + kNumber}},
-          {"blank check digit",
-           "(1,'V',2,1,'DV',NULL,NULL,'SI_ES:BLANCO','Propio')",
-           " ",
-           {"V: Propio", "V: " + kHeaderDigit}},
-          // Stored with the identity number first, visited in Sec order.
-          {"check digit first by Sec",
-           "(2,'R',3,1,'RUT',NULL,NULL,NULL,'P'),(1,'V',2,1,'DV',NULL,NULL,NULL,'P')",
-           "K6",
-           {"V: " + kHeaderDigit}},
-          {"zero date, no rule", "(1,'F',2,8,'FE',NULL,NULL,NULL,'Propio')", "00000000", {}},
-          {"date rule operand trimmed",
-           "(1,'F',2,8,'FE',NULL,NULL,'SI_ES: 20240101 ','P')",
-           "20240101",
-           {"F: " + kDateFormat}},
-          {"number not in list", "(1,'F',2,1,'N',NULL,NULL,'123','Propio')", "4", {"F: Propio"}},
-          {"number, no rule", "(1,'F',2,1,'D',0,NULL,NULL,'Propio')", "4", {}},
-          {"identity number rule",
-           "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:123','Propio')",
-           "123",
-           {"F: Propio"}},
-          {"obligatory not read", "(1,'F',2,3,'T',NULL,'S',NULL,'Propio')", "   ", {}},
-          {"filler not blank", "(1,'F',2,3,'FIL',NULL,NULL,NULL,'Propio')", "  x", {"F: Propio"}},
-      });
+  const char *rut_dv = "(1,'R',2,8,'RUT',NULL,NULL,NULL,'P'),(2,'V',10,1,'DV',NULL,NULL,NULL,'P')";
+  RunCases(Check::Header, {
+      {"lower-case k", rut_dv, "00000006k", {"V: " + kHeaderDigit}},
+      {"letter in identity number", rut_dv, "1234567AK", {"R: " + kNumber}},
+      {"blank check digit", "(1,'V',2,1,'DV',NULL,NULL,'SI_ES:BLANCO','P')", " ",
+       {"V: P", "V: " + kHeaderDigit}},
+      // Stored with the identity number first, visited in Sec order.
+      {"check digit first by Sec",
+       "(2,'R',3,1,'RUT',NULL,NULL,NULL,'P'),(1,'V',2,1,'DV',NULL,NULL,NULL,'P')", "K6",
+       {"V: " + kHeaderDigit}},
+      {"zero date, no rule", "(1,'F',2,8,'FE',NULL,NULL,NULL,'P')", "00000000", {}},
+      {"date operand trimmed", "(1,'F',2,8,'FE',NULL,NULL,'SI_ES: 20240101 ','P')", "20240101",
+       {"F: " + kDateFormat}},
+      {"number not in list", "(1,'F',2,1,'N',NULL,NULL,'123','P')", "4", {"F: P"}},
+      {"number, no rule", "(1,'F',2,1,'D',0,NULL,NULL,'P')", "4", {}},
+      {"identity number rule", "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:123','P')", "123", {"F: P"}},
+      {"obligatory not read", "(1,'F',2,3,'T',NULL,'S',NULL,'P')", "   ", {}},
+      {"filler not blank", "(1,'F',2,3,'FIL',NULL,NULL,NULL,'P')", "  x", {"F: P"}},
+  });
 }
+// clang-format on
 
 TEST(HeaderRecord, FillsTheRutAndNameCaptionsOfBothTabs) {
   const PhysicalChecks checks(
@@ -357,10 +245,10 @@ TEST(HeaderRecord, FillsTheRutAndNameCaptionsOfBothTabs) {
   SummaryLabels fisica{"", "viejo", "viejo", ""}, logica;
   checks.RevisaRegUno_Fisico(1, "1123456785SEGUROS X ", 1, rows, fisica, logica);
   EXPECT_TRUE(rows.empty());
-  EXPECT_EQ(fisica[1], "12345678-5");
-  EXPECT_EQ(logica[1], "12345678-5");
-  EXPECT_EQ(fisica[2], "SEGUROS X");
-  EXPECT_EQ(logica[2], "SEGUROS X");
+  for (const SummaryLabels &labels : {fisica, logica}) {
+    EXPECT_EQ(labels[1], "12345678-5");
+    EXPECT_EQ(labels[2], "SEGUROS X");
+  }
 
   // The check digit extends each caption's own text; a lower-case name fills nothing.
   const PhysicalChecks partial(
@@ -374,37 +262,23 @@ TEST(HeaderRecord, FillsTheRutAndNameCaptionsOfBothTabs) {
   EXPECT_EQ(fisica2[2], "nombre");
 }
 
+// clang-format off
 TEST(ControlRecord, RecordCountAndOwnRules) {
-  const char *count = "(1,'TOTAL_REGISTROS',2,6,'N',NULL,NULL,NULL,'Propio')";
-  RunCases(
-      Check::Control,
-      {
-          {"count with leading zeros", count, "000120", {}},
-          {"count of the details only", count, "000118", {"TOTAL_REGISTROS: " + kCount}},
-          {"blank count",
-           count,
-           "      ",
-           {"TOTAL_REGISTROS: " + kControlNumber, "TOTAL_REGISTROS: " + kCount}},
-          {"count with decimals", "(1,'TOTAL_REGISTROS',2,6,'D',2,NULL,NULL,'P')", "000120", {}},
-          {"count named in lower case",
-           "(1,'total_registros',2,6,'N',NULL,NULL,NULL,'P')",
-           "000118",
-           {}},
-          {"zeros under SI_ES:0",
-           "(1,'F',2,4,'N',NULL,NULL,'SI_ES:0','Propio')",
-           "0000",
-           {"F: Propio"}},
-          {"identity number rule not read",
-           "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:0','Propio')",
-           "000",
-           {}},
-          {"check digit alone", "(1,'V',2,1,'DV',NULL,NULL,NULL,'Propio')", "5", {"V: Propio"}},
-          {"blank text, not obligatory",
-           "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCO','Propio')",
-           "   ",
-           {}},
-      });
+  const char *count = "(1,'TOTAL_REGISTROS',2,6,'N',NULL,NULL,NULL,'P')";
+  RunCases(Check::Control, {
+      {"count with leading zeros", count, "000120", {}},
+      {"count of the details only", count, "000118", {"TOTAL_REGISTROS: " + kCount}},
+      {"blank count", count, "      ",
+       {"TOTAL_REGISTROS: " + kControlNumber, "TOTAL_REGISTROS: " + kCount}},
+      {"count with decimals", "(1,'TOTAL_REGISTROS',2,6,'D',2,NULL,NULL,'P')", "000120", {}},
+      {"count in lower case", "(1,'total_registros',2,6,'N',NULL,NULL,NULL,'P')", "000118", {}},
+      {"zeros under SI_ES:0", "(1,'F',2,4,'N',NULL,NULL,'SI_ES:0','P')", "0000", {"F: P"}},
+      {"identity number rule not read", "(1,'F',2,3,'RUT',NULL,NULL,'SI_ES:0','P')", "000", {}},
+      {"check digit alone", "(1,'V',2,1,'DV',NULL,NULL,NULL,'P')", "5", {"V: P"}},
+      {"blank text, not obligatory", "(1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCO','P')", "   ", {}},
+  });
 }
+// clang-format on
 
 TEST(ControlRecord, UsesTheDefinitionsOfTheTypeTheLineCarries) {
   const PhysicalChecks checks(
