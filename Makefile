@@ -4,7 +4,7 @@ BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure run test bench clean
+.PHONY: all build configure run test test-sanitize fuzz bench clean
 
 all: build
 
@@ -22,6 +22,32 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer (GCC):
+# any report aborts the test that caused it, and so fails the run.
+SANITIZE_DIR ?= build-asan
+SANITIZE_FLAGS ?= -O1 -g -fsanitize=float-cast-overflow
+SANITIZE_ENV ?= ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
+
+test-sanitize:
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$(SANITIZE_FLAGS)" \
+	  -DVERDALIA_SANITIZE=ON -DVERDALIA_BUILD_GUI=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer harnesses (clang), each run FUZZ_SECONDS on a copy of its seed corpus, one after
+# the other; any crash, hang, leak or sanitizer report fails the target and leaves its input
+# in $(FUZZ_DIR)/artifacts.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZERS ?= fuzz_physical_logical fuzz_definitions fuzz_numbers
+
+fuzz:
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVERDALIA_FUZZ=ON -DVERDALIA_SANITIZE=ON -DVERDALIA_BUILD_GUI=OFF -DVERDALIA_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZERS)
+	./tests/fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZERS)
 
 clean:
 	rm -rf $(BUILD_DIR)

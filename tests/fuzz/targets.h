@@ -1,0 +1,517 @@
+#pragma once
+
+// The bodies of the fuzzing harnesses. The libFuzzer entry points (fuzz_*.cpp, clang build
+// only) and the ordinary test that replays the seed corpus and every input a fuzzer ever
+// found (tests/robustness/test_fuzz_corpus.cpp, every build) share them; the two are built
+// in different trees, so the bodies live here rather than in a library.
+//
+// Each target returns a finding: empty when the run behaved, else what went wrong. Crashes,
+// hangs, leaks and sanitizer reports need no finding: the tools see them by themselves.
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include "common/data_file.h"
+#include "common/file_kind.h"
+#include "common/result.h"
+#include "common/text.h"
+#include "common/windows1252.h"
+#include "engine/session.h"
+#include "logical/number_text.h"
+#include "refdata/reference_data.h"
+#include "refdata/sqlite_source.h"
+#include "reports/error_list_writer.h"
+
+namespace verdalia::fuzz {
+
+using Finding = std::string;
+
+// Hands out the input one decision at a time; an exhausted input answers 0 and "".
+class ByteReader {
+public:
+  ByteReader(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+
+  std::uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+
+  template <typename T, std::size_t N> const T &Pick(const T (&options)[N]) {
+    return options[Byte() % N];
+  }
+
+  // Up to `max` bytes, as many as the next byte says.
+  std::string Text(std::size_t max) {
+    const std::size_t wanted = Byte() % (max + 1);
+    const std::size_t length = std::min(wanted, m_size - m_pos);
+    std::string text(reinterpret_cast<const char *>(m_data + m_pos), length);
+    m_pos += length;
+    return text;
+  }
+
+  std::string_view Rest() {
+    const std::string_view rest(reinterpret_cast<const char *>(m_data + m_pos), m_size - m_pos);
+    m_pos = m_size;
+    return rest;
+  }
+
+private:
+  const std::uint8_t *m_data;
+  std::size_t m_size;
+  std::size_t m_pos = 0;
+};
+
+// The body cut into lines of exactly `length` characters (blank-padded or cut short), each
+// ended by CR LF, so that most inputs get past the line-length check and reach the record
+// checks. A CR inside a piece would end a line early, so it is dropped. At most about a
+// megabyte is produced, whatever the length.
+inline std::string ShapeLines(std::string_view body, int length) {
+  std::string out;
+  if (body.empty()) {
+    return out;
+  }
+  const std::size_t width = length > 0 ? static_cast<std::size_t>(length) : 0;
+  const std::size_t max_lines = std::max<std::size_t>(1, (std::size_t{1} << 20) / (width + 2));
+  std::size_t start = 0;
+  for (std::size_t lines = 0; lines < max_lines; ++lines) {
+    std::size_t end = body.find('\n', start);
+    if (end == std::string_view::npos) {
+      end = body.size();
+    }
+    std::string line;
+    for (std::size_t i = start; i < end && line.size() < width; ++i) {
+      if (body[i] != '\r') {
+        line.push_back(body[i]);
+      }
+    }
+    line.resize(width, ' ');
+    out += line;
+    out += "\r\n";
+    if (end == body.size()) {
+      break;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+// A period for the file name: characters 2 to 7 of the first line when asked for and
+// possible (bytes a file name cannot hold become "0"), else a fixed one.
+inline std::string PeriodFor(std::string_view bytes, bool from_header) {
+  if (!from_header || bytes.size() < 7) {
+    return "202401";
+  }
+  std::string period(bytes.substr(1, 6));
+  for (char &c : period) {
+    if (c == '\0' || c == '/' || c == '\r' || c == '\n') {
+      c = '0';
+    }
+  }
+  return period;
+}
+
+inline Finding CheckRecordNumbers(const ResultList &rows, int low, int high, const char *list) {
+  for (const ResultRow &row : rows) {
+    if (row.record < low || row.record > high) {
+      return std::string(list) + " list: record number " + std::to_string(row.record) +
+             " outside " + std::to_string(low) + ".." + std::to_string(high);
+    }
+  }
+  return {};
+}
+
+// What the session holds after a run that was not refused: the lines of the file, each of
+// the kind's length, no more than the record numbers reach.
+inline Finding CheckLines(const Session &session, int kind_number) {
+  const DataFile &data = session.Data();
+  if (data.NroFilas < 0 || data.NroFilas > kMaxRecords) {
+    return "NroFilas " + std::to_string(data.NroFilas) + " out of range";
+  }
+  if (data.Lineas.size() != static_cast<std::size_t>(data.NroFilas) + 1) {
+    return "Lineas does not hold NroFilas records";
+  }
+  const int length = session.Reference().LargoFila[static_cast<std::size_t>(kind_number)];
+  for (int k = 1; k <= data.NroFilas; ++k) {
+    if (static_cast<long long>(data.Lineas[static_cast<std::size_t>(k)].size()) != length) {
+      return "record " + std::to_string(k) + " accepted with a length other than LargoFila " +
+             std::to_string(length);
+    }
+  }
+  return {};
+}
+
+// One file through the physical run and then the logical run, as the window runs them; the
+// logical run follows whatever the physical list holds, since the file may change between
+// the two and only the line lengths are checked again.
+inline Finding CheckRuns(Session &session, const std::string &folder, const std::string &name,
+                         bool logical_twice) {
+  const auto kind = KindOfFileName(Utf8ToWindows1252(name));
+  const ResultList physical_before = session.PhysicalList();
+  const ResultList logical_before = session.LogicalList();
+
+  const RunOutcome physical = session.RunPhysical(folder, name);
+  if (physical.refused) {
+    if (session.PhysicalList() != physical_before || session.LogicalList() != logical_before) {
+      return "a refused physical run changed a result list";
+    }
+    if (physical.notice.text.empty()) {
+      return "a physical refusal without a message";
+    }
+    if (physical.logical_enabled) {
+      return "a refused physical run enabled the logical verification";
+    }
+  } else {
+    if (!kind) {
+      return "a file without a kind letter was not refused";
+    }
+    if (Finding f = CheckLines(session, kind->number); !f.empty()) {
+      return "physical: " + f;
+    }
+    if (physical.logical_enabled != OnlyWarnings(session.PhysicalList())) {
+      return "the logical button's state does not follow the physical list";
+    }
+    const int high = std::max(1, session.Data().NroFilas);
+    if (Finding f = CheckRecordNumbers(session.PhysicalList(), 0, high, "physical"); !f.empty()) {
+      return f;
+    }
+  }
+  (void)ErrorListText(session.PhysicalList());
+
+  const ResultList logical_kept = session.LogicalList();
+  const RunOutcome logical = session.RunLogical(folder, name);
+  if (logical.refused) {
+    if (session.LogicalList() != logical_kept) {
+      return "a refused logical run changed the logical list";
+    }
+    if (logical.notice.text.empty()) {
+      return "a logical refusal without a message";
+    }
+    return {};
+  }
+  if (!kind) {
+    return "a file without a kind letter was not refused by the logical run";
+  }
+  if (Finding f = CheckLines(session, kind->number); !f.empty()) {
+    return "logical: " + f;
+  }
+  const int high = std::max(1, session.Data().NroFilas);
+  if (Finding f = CheckRecordNumbers(session.LogicalList(), 1, high, "logical"); !f.empty()) {
+    return f;
+  }
+  (void)ErrorListText(session.LogicalList());
+  if (logical_twice) {
+    const ResultList first = session.LogicalList();
+    session.RunLogical(folder, name);
+    if (session.LogicalList() != first) {
+      return "a second logical run gave another list";
+    }
+  }
+  return {};
+}
+
+inline bool WriteFile(const std::string &path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+// Writes the data file under its name in `folder`, runs both verifications on it and
+// removes it again.
+inline Finding RunDataFile(const ReferenceData &reference, const std::string &folder,
+                           char letter, const std::string &period, const std::string &bytes,
+                           bool logical_twice) {
+  // The name is built in Windows-1252, as the checks see it, and written in UTF-8, as the
+  // file list hands it over.
+  const std::string name = Windows1252ToUtf8(std::string(1, letter) + period + ".txt");
+  const std::string path = JoinPath(folder, name);
+  if (!WriteFile(path, bytes)) {
+    return {}; // the file system said no; nothing to learn about the program
+  }
+  Session session(reference);
+  Finding finding = CheckRuns(session, folder, name, logical_twice);
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return finding;
+}
+
+constexpr char kLetters[] = {'P', 'D', 'S', 'p', 'd', 's', 'X'};
+
+// (a) Any data file against the shipped reference database. The first byte picks the file
+// name's kind letter, the second how the rest becomes the file: bit 0 raw bytes (else cut
+// into lines of the kind's length), bit 1 the name's period from the header (else fixed),
+// bit 2 the logical run twice.
+inline Finding FuzzPhysicalLogical(const std::uint8_t *data, std::size_t size,
+                                   const ReferenceData &reference, const std::string &folder) {
+  ByteReader in(data, size);
+  const char letter = in.Pick(kLetters);
+  const std::uint8_t flags = in.Byte();
+  const std::string_view body = in.Rest();
+  const auto kind = KindOfFileName(std::string(1, letter));
+  const int length = kind ? reference.LargoFila[static_cast<std::size_t>(kind->number)] : 0;
+  const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
+  return RunDataFile(reference, folder, letter, PeriodFor(bytes, flags & 2), bytes, flags & 4);
+}
+
+// A cell of a reference table, bound as SQLite would store it.
+using Cell = std::variant<std::monostate, long long, double, std::string>;
+
+inline void Bind(sqlite3_stmt *stmt, int index, const Cell &cell) {
+  if (const auto *i = std::get_if<long long>(&cell)) {
+    sqlite3_bind_int64(stmt, index, *i);
+  } else if (const auto *r = std::get_if<double>(&cell)) {
+    sqlite3_bind_double(stmt, index, *r);
+  } else if (const auto *t = std::get_if<std::string>(&cell)) {
+    sqlite3_bind_text(stmt, index, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_null(stmt, index);
+  }
+}
+
+inline bool Insert(sqlite3 *db, const char *sql, const std::vector<Cell> &cells) {
+  sqlite3_stmt *stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    Bind(stmt, static_cast<int>(i + 1), cells[i]);
+  }
+  const bool ok = sqlite3_step(stmt) == SQLITE_DONE;
+  sqlite3_finalize(stmt);
+  return ok;
+}
+
+// The six tables without declared types, so that any value of any type reaches the loader.
+constexpr const char *kLooseSchemaSql = R"(
+CREATE TABLE TipoArchivo (TipoArchivo, Descripcion, LargoFila);
+CREATE TABLE DefArchivo (TipoArchivo, TipoRegistro, Sec, Campo, PosicionInicial, Largo, Tipo,
+  DECIMALES, Obligatorio, ValoresValidos, ErrorFisico);
+CREATE TABLE COMUNA (COD_COMUNA);
+CREATE TABLE CULTIVO (COD_CULTIVO);
+CREATE TABLE TipoCultivoUniFisc (COD_CULTIVO, UNIDAD_FISICA);
+CREATE TABLE RegionComunaZHS (COD_REGION, COD_COMUNA, ZONA_HOMOGENEA);
+)";
+
+// One DefArchivo row of the kind a careless or hostile editor of the database might write.
+inline std::vector<Cell> FuzzedDefinition(ByteReader &in, int line_length) {
+  using S = std::string;
+  constexpr long long kIntMax = std::numeric_limits<int>::max();
+  constexpr long long kIntMin = std::numeric_limits<int>::min();
+  const Cell kinds[] = {1LL, 2LL, 3LL, 1LL, 2LL, 3LL, S("1"), 2.0, 0LL, 4LL, {}};
+  const Cell types[] = {S("1"), S("2"), S("3"), S("4"), S("1"), S("2"), S("3"),
+                        S("4"), S(""),  S("x"), S("12"), S(" 2"), {}};
+  const Cell secs[] = {static_cast<long long>(in.Byte()), 1.5, S("3"), -1LL, {}};
+  const Cell names[] = {S("TIPO_REGISTRO"),      S("FECHA_CIERRE"),
+                        S("RUT_ASEGURADORA"),    S("VER_ASEGURADORA"),
+                        S("ASEGURADORA"),        S("TOTAL_REGISTROS"),
+                        S("TIPO_INFORMACION"),   S("FECHA_VIGENCIA_INICIAL"),
+                        S("FECHA_POLIZA_ENDOSO"), S("FECHA_VIGENCIA_ENDOSO"),
+                        S("NUMERO_ENDOSO"),      S("TIPO_ENDOSO"),
+                        S("tipo_informacion"),   S("Numero_Endoso"),
+                        S("rut_aseguradora"),    S("CAMPO"),
+                        S(""),                   in.Text(12),
+                        {}};
+  const long long at = 1 + in.Byte();
+  const Cell positions[] = {1LL,     at,      static_cast<long long>(line_length),
+                            static_cast<long long>(line_length) + 1,
+                            1000LL,  kIntMax, kIntMax - 1, 0LL, -1LL, 1LL << 40,
+                            S("7"),  S("abc"), 1.5, {}};
+  const long long span = in.Byte() % 16;
+  const Cell lengths[] = {0LL,     1LL,         span,        8LL,     static_cast<long long>(in.Byte()),
+                          kIntMax, kIntMax - 1, kIntMax + 1, -1LL,    2.0,
+                          S("9"),  S("x"),      {}};
+  const Cell tipos[] = {S("N"),  S("D"),  S("FE"), S("RUT"), S("DV"),  S("T"), S("FIL"),
+                        S("n"),  S("d"),  S("fe"), S("rut"), S("dv"),  S("t"), S("fil"),
+                        S("Rut"), S("X"), S(""),   S(" N"),  {}};
+  const Cell decimals[] = {0LL,     2LL,     static_cast<long long>(in.Byte() % 20),
+                           40LL,    -1LL,    kIntMin,
+                           kIntMax, S("2"),  2.5,
+                           {}};
+  const Cell obligatory[] = {S("S"), S("s"), S("N"), S("n"), S(""), S("SI"), {}};
+  const Cell values[] = {{},
+                         S(""),
+                         S("SI_ES:0"),
+                         S("SI_ES:00000000"),
+                         S("SI_ES:BLANCO"),
+                         S("SI_ES:BLANCOoCero"),
+                         S("SI_NO_ES:0o1"),
+                         S("SI_ES:"),
+                         S("SI_NO_ES:"),
+                         S("SI_ES:123.45"),
+                         S("SI_ES:1E999"),
+                         S("SI_ES:-"),
+                         S("1#2#3#"),
+                         S("A#B#"),
+                         S("10#20#"),
+                         S("#"),
+                         S("123"),
+                         in.Text(16)};
+  const Cell messages[] = {{}, S(""), S("Error. Mensaje"), S("Advertencia. Mensaje"), in.Text(16)};
+
+  std::vector<Cell> row;
+  row.push_back(in.Pick(kinds));
+  row.push_back(in.Pick(types));
+  row.push_back(in.Pick(secs));
+  row.push_back(in.Pick(names));
+  row.push_back(in.Pick(positions));
+  row.push_back(in.Pick(lengths));
+  row.push_back(in.Pick(tipos));
+  row.push_back(in.Pick(decimals));
+  row.push_back(in.Pick(obligatory));
+  row.push_back(in.Pick(values));
+  row.push_back(in.Pick(messages));
+  return row;
+}
+
+// (b) Reference databases whose content is itself fuzzed: line lengths, definitions (past
+// the line, lengths of 0 and of 2^31 - 1, DECIMALES beyond the length or negative, every
+// keyword, lower-case types, Nulls and values of the wrong type) and code lists; then a
+// data file through both runs. A database the loader refuses ends the input there.
+inline Finding FuzzDefinitions(const std::uint8_t *data, std::size_t size,
+                               const std::string &folder) {
+  ByteReader in(data, size);
+  sqlite3 *raw = nullptr;
+  if (sqlite3_open(":memory:", &raw) != SQLITE_OK) {
+    sqlite3_close(raw);
+    return {};
+  }
+  const SqliteHandle db(raw);
+  if (sqlite3_exec(raw, kLooseSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return "the fuzzing schema did not build";
+  }
+
+  const int lengths[] = {0, 1, 2, 8, 19, 20, 40, 60, 100, 100, 120, 400, -1, 32767};
+  std::array<int, 4> line_length{};
+  for (int kind = 1; kind <= 3; ++kind) {
+    line_length[static_cast<std::size_t>(kind)] = in.Pick(lengths);
+    if (in.Byte() % 8 != 0) { // now and then a kind has no row, so its length stays 0
+      Insert(raw, "INSERT INTO TipoArchivo VALUES (?,?,?)",
+             {static_cast<long long>(kind), std::string("K"),
+              static_cast<long long>(line_length[static_cast<std::size_t>(kind)])});
+    } else {
+      line_length[static_cast<std::size_t>(kind)] = 0;
+    }
+  }
+  const int rows = in.Byte() % 32;
+  for (int i = 0; i < rows; ++i) {
+    const int of_kind = line_length[1 + static_cast<std::size_t>(i % 3)];
+    Insert(raw, "INSERT INTO DefArchivo VALUES (?,?,?,?,?,?,?,?,?,?,?)",
+           FuzzedDefinition(in, of_kind));
+  }
+  for (const char *table : {"INSERT INTO COMUNA VALUES (?)", "INSERT INTO CULTIVO VALUES (?)"}) {
+    const int codes = in.Byte() % 4;
+    for (int i = 0; i < codes; ++i) {
+      Insert(raw, table, {in.Text(6)});
+    }
+  }
+
+  ReferenceData reference;
+  try {
+    reference = LoadFromConnection(raw, "fuzz");
+  } catch (const ReferenceDataError &) {
+    return {}; // refused at start-up, with its message: the expected end of such a database
+  }
+  const char letter = in.Pick(kLetters);
+  const std::uint8_t flags = in.Byte();
+  const auto kind = KindOfFileName(std::string(1, letter));
+  const int length = kind ? reference.LargoFila[static_cast<std::size_t>(kind->number)] : 0;
+  const std::string_view body = in.Rest();
+  const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
+  return RunDataFile(reference, folder, letter, PeriodFor(bytes, flags & 2), bytes, false);
+}
+
+// A number text read back, whichever separator it was written with.
+inline double ReadBack(std::string text, const NumberFormat &format) {
+  if (format.decimal_separator != ".") {
+    const auto at = text.find(format.decimal_separator);
+    if (at != std::string::npos) {
+      text.replace(at, format.decimal_separator.size(), ".");
+    }
+  }
+  return LeadingNumberValue(text);
+}
+
+inline bool Near(double a, double b, double absolute) {
+  return std::fabs(a - b) <= absolute + std::fabs(b) * 1e-13;
+}
+
+inline Finding CheckNumberTexts(double value, const NumberFormat &format) {
+  const double cents = RoundToCents(value);
+  const std::string plain = PlainNumberText(value, format);
+  const std::string two = TwoDecimalText(value, format);
+  if (!std::isfinite(value) || !std::isfinite(cents)) {
+    return {}; // no finite text to compare with; not crashing is what counts
+  }
+  if (plain.empty() || !Near(ReadBack(plain, format), value, 1e-300)) {
+    return "PlainNumberText of " + std::to_string(value) + " reads back wrong: " + plain;
+  }
+  // "#########0.00": an optional minus, at least one digit, the separator, two digits.
+  const std::string &sep = format.decimal_separator;
+  std::size_t i = two.starts_with('-') ? 1 : 0;
+  const std::size_t digits_from = i;
+  while (i < two.size() && two[i] >= '0' && two[i] <= '9') {
+    ++i;
+  }
+  const bool shaped = i > digits_from && two.compare(i, sep.size(), sep) == 0 &&
+                      two.size() == i + sep.size() + 2 &&
+                      std::isdigit(static_cast<unsigned char>(two[i + sep.size()])) &&
+                      std::isdigit(static_cast<unsigned char>(two[i + sep.size() + 1]));
+  if (!shaped) {
+    return "TwoDecimalText of " + std::to_string(value) + " is not shaped 0.00: " + two;
+  }
+  if (!Near(ReadBack(two, format), value, 0.0051)) {
+    return "TwoDecimalText of " + std::to_string(value) + " reads back wrong: " + two;
+  }
+  if (!Near(cents, value, 0.0051)) {
+    return "RoundToCents of " + std::to_string(value) + " moved it by more than a cent";
+  }
+  return {};
+}
+
+// (c) The leading-number value, fixed-point fields and the number texts of the logical
+// messages. The first byte picks the separator, the next two the digits of a fixed-point
+// field, the next eight any double (NaN and infinities included); the rest is the text.
+inline Finding FuzzNumbers(const std::uint8_t *data, std::size_t size) {
+  ByteReader in(data, size);
+  const std::uint8_t flags = in.Byte();
+  const std::size_t integer_digits = in.Byte() % 40;
+  const std::size_t decimals = in.Byte() % 40;
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) {
+    bits = (bits << 8) | in.Byte();
+  }
+  double any = 0;
+  std::memcpy(&any, &bits, sizeof any);
+  const std::string_view text = in.Rest();
+
+  const NumberFormat format{(flags & 1) ? "," : "."};
+  const double value = LeadingNumberValue(text);
+  if (std::isnan(value)) {
+    return "LeadingNumberValue gave NaN";
+  }
+  const double fixed = FixedPointValue(text, integer_digits, decimals);
+  if (std::isnan(fixed)) {
+    return "FixedPointValue gave NaN";
+  }
+  for (const double number : {value, fixed, any}) {
+    if (Finding f = CheckNumberTexts(number, format); !f.empty()) {
+      return f;
+    }
+  }
+  if (Utf8ToWindows1252(Windows1252ToUtf8(text)) != text) {
+    return "a Windows-1252 text did not survive the round trip through UTF-8";
+  }
+  (void)Utf8ToWindows1252(text);
+  return {};
+}
+
+} // namespace verdalia::fuzz
