@@ -1,7 +1,24 @@
 #include "refdata/mdb_source.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#ifdef VERDALIA_HAVE_MDB
+#include <mdbtools.h>
+#endif
+
+#include "common/windows1252.h"
 
 namespace verdalia {
 
@@ -12,9 +29,548 @@ bool IsAccessDatabasePath(const std::string &path) {
   return lower.ends_with(".mdb") || lower.ends_with(".accdb");
 }
 
-SqliteHandle ImportAccessDatabase(const std::string &path) {
-  throw ReferenceDataError("No se puede leer la base de datos Access \"" + path +
-                           "\": lectura de Access no disponible");
+namespace {
+
+[[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                           "\": " + why);
 }
+
+[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
+                           "\": " + why);
+}
+
+// Refuses, before the library sees it, a path that is missing or that is no Jet or ACE
+// database: every Access file begins with a header page that names its engine.
+void CheckAccessFile(const std::string &path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
+    FailOpen(path, "el archivo no existe");
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    FailOpen(path, "no es un archivo");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    FailOpen(path, "no se puede leer el archivo");
+  }
+  std::array<char, 0x15> head{};
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  const std::string_view engine(head.data() + 4, 15);
+  if (!in || head[0] != 0 || (engine != "Standard Jet DB" && engine != "Standard ACE DB")) {
+    FailOpen(path, "el archivo no es una base de datos de Access");
+  }
+}
+
+} // namespace
+
+#ifndef VERDALIA_HAVE_MDB
+
+SqliteHandle ImportAccessDatabase(const std::string &path) {
+  CheckAccessFile(path);
+  FailOpen(path, "esta compilación no lee bases de datos de Access (falta libmdb)");
+}
+
+#else
+
+namespace {
+
+void AppendUtf8(std::string &out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// A stored text as UTF-8. Jet 3 keeps the Windows code page's bytes. Jet 4 and later keep
+// UCS-2, little-endian; a value that begins with FF FE is compressed: one byte per character
+// below U+0100, and each zero byte switches between that and two bytes per character.
+std::string JetTextToUtf8(const unsigned char *bytes, std::size_t size, bool jet3) {
+  if (jet3) {
+    return Windows1252ToUtf8(std::string_view(reinterpret_cast<const char *>(bytes), size));
+  }
+  std::vector<std::uint16_t> units;
+  units.reserve(size);
+  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    bool narrow = true;
+    for (std::size_t i = 2; i < size;) {
+      if (bytes[i] == 0) {
+        narrow = !narrow;
+        ++i;
+      } else if (narrow) {
+        units.push_back(bytes[i]);
+        ++i;
+      } else if (i + 1 < size) {
+        units.push_back(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
+        i += 2;
+      } else {
+        break;
+      }
+    }
+  } else {
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+      units.push_back(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    }
+  }
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint32_t cp = units[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD; // a lone surrogate
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+// The tables start-up reads, in the order they are copied.
+constexpr std::array<const char *, 6> kTables = {
+    "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
+
+// Row-offset flags of a data page: a deleted record keeps its slot with the high bit set; a
+// slot with only the next bit holds a pointer to where an updated record now lives.
+constexpr int kDeletedRow = 0x8000;
+constexpr int kMovedRow = 0x4000;
+constexpr int kOffsetMask = 0x1FFF;
+// Pointers of a moved record are followed this many times at most.
+constexpr int kMaxHops = 8;
+
+struct MdbCloser {
+  void operator()(MdbHandle *mdb) const { mdb_close(mdb); }
+};
+struct TableCloser {
+  void operator()(MdbTableDef *table) const { mdb_free_tabledef(table); }
+};
+struct StatementCloser {
+  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+
+std::uint32_t Le32(const unsigned char *p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::string Quoted(const std::string &identifier) {
+  std::string out = "\"";
+  for (const char c : identifier) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  return out + "\"";
+}
+
+// SQLite's declared type for an Access column type: numbers keep their kind.
+const char *DeclaredType(int col_type) {
+  switch (col_type) {
+  case MDB_BOOL:
+  case MDB_BYTE:
+  case MDB_INT:
+  case MDB_LONGINT:
+  case MDB_COMPLEX:
+    return "INTEGER";
+  case MDB_MONEY:
+  case MDB_FLOAT:
+  case MDB_DOUBLE:
+  case MDB_NUMERIC:
+    return "REAL";
+  case MDB_BINARY:
+  case MDB_OLE:
+    return "BLOB";
+  default:
+    return "TEXT";
+  }
+}
+
+// One value on its way from a row to SQLite.
+struct Cell {
+  enum class Kind { Null, Integer, Real, Text, Blob } kind = Kind::Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string bytes; // UTF-8 text or blob bytes
+};
+
+class TableCopier {
+public:
+  TableCopier(MdbHandle *mdb, const std::string &path, const std::string &name)
+      : m_mdb(mdb), m_path(path), m_name(name), m_jet3(mdb->f->jet_version == MDB_VER_JET3) {}
+
+  void Copy(MdbCatalogEntry *entry, sqlite3 *db);
+
+private:
+  [[noreturn]] void Unreadable(const std::string &what) const {
+    FailLoad(m_path, "la tabla " + m_name + " no se puede leer: " + what);
+  }
+  void CopyRow(int start, std::size_t size);
+  void CopyMovedRow(int start, std::size_t size, std::uint32_t page);
+  Cell ReadCell(const MdbColumn &column, const MdbField &field);
+  std::string LongValue(const unsigned char *header, std::size_t size);
+
+  MdbHandle *m_mdb;
+  const std::string &m_path;
+  std::string m_name;
+  bool m_jet3;
+  MdbTableDef *m_table = nullptr;
+  std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
+  sqlite3 *m_db = nullptr;
+  std::vector<MdbField> m_fields;
+};
+
+std::string TableCopier::LongValue(const unsigned char *header, std::size_t size) {
+  // A 12-byte header: the length with two flag bits, then where the bytes are. The bytes
+  // follow the header (inline), fill one row of a long-value page, or run through a chain
+  // of such rows, each beginning with the pointer to the next.
+  if (size < MDB_MEMO_OVERHEAD) {
+    return std::string();
+  }
+  const std::uint32_t length = Le32(header);
+  if (length & 0x80000000u) {
+    return std::string(reinterpret_cast<const char *>(header) + MDB_MEMO_OVERHEAD,
+                       size - MDB_MEMO_OVERHEAD);
+  }
+  std::uint32_t pg_row = Le32(header + 4);
+  void *buf = nullptr;
+  int start = 0;
+  std::size_t len = 0;
+  if (length & 0x40000000u) {
+    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0) {
+      Unreadable("un valor largo apunta fuera del archivo");
+    }
+    return std::string(static_cast<const char *>(buf) + start, len);
+  }
+  if ((length & 0xFF000000u) != 0) {
+    Unreadable("un valor largo tiene un formato desconocido");
+  }
+  std::string out;
+  const std::size_t total = length;
+  while (pg_row != 0 && out.size() < total) {
+    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0 || len < 4) {
+      Unreadable("un valor largo apunta fuera del archivo");
+    }
+    const auto *piece = static_cast<const unsigned char *>(buf) + start;
+    pg_row = Le32(piece);
+    out.append(reinterpret_cast<const char *>(piece) + 4, len - 4);
+  }
+  if (out.size() > total) {
+    out.resize(total);
+  }
+  return out;
+}
+
+Cell TableCopier::ReadCell(const MdbColumn &column, const MdbField &field) {
+  Cell cell;
+  if (column.col_type == MDB_BOOL) {
+    // A yes/no column lives in the row's null mask: set is yes.
+    cell.kind = Cell::Kind::Integer;
+    cell.integer = field.is_null ? 0 : 1;
+    return cell;
+  }
+  if (field.is_null) {
+    return cell;
+  }
+  const auto *p = static_cast<const unsigned char *>(field.value);
+  const auto size = static_cast<std::size_t>(std::max(field.siz, 0));
+  auto need = [&](std::size_t bytes) {
+    if (size < bytes) {
+      Unreadable("la columna " + std::string(column.name) + " es más corta que su tipo");
+    }
+  };
+  auto integer = [&](std::int64_t v) {
+    cell.kind = Cell::Kind::Integer;
+    cell.integer = v;
+  };
+  auto real = [&](double v) {
+    cell.kind = Cell::Kind::Real;
+    cell.real = v;
+  };
+  auto text = [&](std::string v) {
+    cell.kind = Cell::Kind::Text;
+    cell.bytes = std::move(v);
+  };
+  switch (column.col_type) {
+  case MDB_BYTE:
+    need(1);
+    integer(p[0]);
+    break;
+  case MDB_INT:
+    need(2);
+    integer(static_cast<std::int16_t>(p[0] | (p[1] << 8)));
+    break;
+  case MDB_LONGINT:
+  case MDB_COMPLEX:
+    need(4);
+    integer(static_cast<std::int32_t>(Le32(p)));
+    break;
+  case MDB_MONEY: {
+    need(8);
+    const auto units = static_cast<std::int64_t>(static_cast<std::uint64_t>(Le32(p)) |
+                                                 (static_cast<std::uint64_t>(Le32(p + 4)) << 32));
+    real(static_cast<double>(units) / 10000.0); // currency counts ten-thousandths
+    break;
+  }
+  case MDB_FLOAT: {
+    need(4);
+    const std::uint32_t bits = Le32(p);
+    float f = 0;
+    std::memcpy(&f, &bits, 4);
+    real(f);
+    break;
+  }
+  case MDB_DOUBLE: {
+    need(8);
+    const std::uint64_t bits =
+        static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+    double d = 0;
+    std::memcpy(&d, &bits, 8);
+    real(d);
+    break;
+  }
+  case MDB_DATETIME: {
+    need(8);
+    const std::uint64_t bits =
+        static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+    double days = 0;
+    std::memcpy(&days, &bits, 8);
+    struct tm t = {};
+    mdb_date_to_tm(days, &t);
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    text(buffer);
+    break;
+  }
+  case MDB_NUMERIC: {
+    char *digits = mdb_numeric_to_string(m_mdb, field.start, column.col_scale, column.col_prec);
+    const std::string value = digits ? digits : "";
+    g_free(digits);
+    double d = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
+    if (ec == std::errc() && end == value.data() + value.size()) {
+      real(d);
+    } else {
+      text(value);
+    }
+    break;
+  }
+  case MDB_REPID: {
+    need(16);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", p[3],
+                  p[2], p[1], p[0], p[5], p[4], p[7], p[6], p[8], p[9], p[10], p[11], p[12], p[13],
+                  p[14], p[15]);
+    text(buffer);
+    break;
+  }
+  case MDB_TEXT:
+    text(JetTextToUtf8(p, size, m_jet3));
+    break;
+  case MDB_MEMO: {
+    const std::string stored = LongValue(p, size);
+    text(JetTextToUtf8(reinterpret_cast<const unsigned char *>(stored.data()), stored.size(),
+                       m_jet3));
+    break;
+  }
+  case MDB_OLE:
+    cell.kind = Cell::Kind::Blob;
+    cell.bytes = LongValue(p, size);
+    break;
+  default:
+    cell.kind = Cell::Kind::Blob;
+    cell.bytes.assign(reinterpret_cast<const char *>(p), size);
+    break;
+  }
+  return cell;
+}
+
+void TableCopier::CopyRow(int start, std::size_t size) {
+  if (mdb_crack_row(m_table, start, size, m_fields.data()) < 0) {
+    Unreadable("un registro está dañado");
+  }
+  sqlite3_stmt *insert = m_insert.get();
+  sqlite3_reset(insert);
+  for (unsigned int i = 0; i < m_table->num_cols; ++i) {
+    const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
+    const Cell cell = ReadCell(*column, m_fields[i]);
+    const int param = static_cast<int>(i) + 1;
+    switch (cell.kind) {
+    case Cell::Kind::Null:
+      sqlite3_bind_null(insert, param);
+      break;
+    case Cell::Kind::Integer:
+      sqlite3_bind_int64(insert, param, cell.integer);
+      break;
+    case Cell::Kind::Real:
+      sqlite3_bind_double(insert, param, cell.real);
+      break;
+    case Cell::Kind::Text:
+      sqlite3_bind_text(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
+                        SQLITE_TRANSIENT);
+      break;
+    case Cell::Kind::Blob:
+      sqlite3_bind_blob(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
+                        SQLITE_TRANSIENT);
+      break;
+    }
+  }
+  if (sqlite3_step(insert) != SQLITE_DONE) {
+    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
+  }
+}
+
+// A record that outgrew its slot: the slot holds the page and row of its new place (which
+// is itself marked deleted, so the page scan does not meet it there).
+void TableCopier::CopyMovedRow(int start, std::size_t size, std::uint32_t page) {
+  std::uint32_t pg_row = 0;
+  for (int hop = 0;; ++hop) {
+    if (size < 4 || hop == kMaxHops) {
+      Unreadable("un registro trasladado no se encuentra");
+    }
+    pg_row = Le32(m_mdb->pg_buf + start);
+    const std::uint32_t target = pg_row >> 8;
+    if (mdb_read_pg(m_mdb, target) <= 0 || m_mdb->pg_buf[0] != MDB_PAGE_DATA ||
+        static_cast<unsigned long>(Le32(m_mdb->pg_buf + 4)) != m_table->entry->table_pg) {
+      Unreadable("un registro trasladado apunta a una página ajena");
+    }
+    const int rows = mdb_get_int16(m_mdb->pg_buf, m_mdb->fmt->row_count_offset);
+    const int row = static_cast<int>(pg_row & 0xFF);
+    if (row >= rows || mdb_find_row(m_mdb, row, &start, &size) != 0) {
+      Unreadable("un registro trasladado no se encuentra");
+    }
+    const bool moved_again = (start & kMovedRow) != 0;
+    start &= kOffsetMask;
+    if (!moved_again) {
+      CopyRow(start, size);
+      break;
+    }
+  }
+  if (mdb_read_pg(m_mdb, page) <= 0) {
+    Unreadable("no se puede volver a leer la página " + std::to_string(page));
+  }
+}
+
+void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
+  m_db = db;
+  std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(entry));
+  if (!table || !mdb_read_columns(table.get())) {
+    Unreadable("su definición está dañada");
+  }
+  m_table = table.get();
+  if (m_table->num_cols == 0) {
+    Unreadable("no tiene columnas");
+  }
+
+  std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
+  std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
+  for (unsigned int i = 0; i < m_table->num_cols; ++i) {
+    const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
+    create += (i ? ", " : "") + Quoted(column->name) + " " + DeclaredType(column->col_type);
+    insert += i ? ", ?" : "?";
+  }
+  create += ")";
+  insert += ")";
+  char *error = nullptr;
+  if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string why = error ? error : "error de SQLite";
+    sqlite3_free(error);
+    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
+  }
+  sqlite3_stmt *stmt = nullptr;
+  if (sqlite3_prepare_v2(db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(db));
+  }
+  m_insert.reset(stmt);
+  m_fields.assign(m_table->num_cols, MdbField{});
+
+  // Every data page the table owns, in the order of its usage map, and every slot of each
+  // page in order: the order in which Access itself returns the records of a table.
+  mdb_rewind_table(m_table);
+  while (const int page = mdb_read_next_dpg(m_table)) {
+    const int rows = mdb_get_int16(m_mdb->pg_buf, m_mdb->fmt->row_count_offset);
+    for (int r = 0; r < rows; ++r) {
+      int start = 0;
+      std::size_t size = 0;
+      if (mdb_find_row(m_mdb, r, &start, &size) != 0 || size == 0) {
+        continue;
+      }
+      const int flags = start & (kDeletedRow | kMovedRow);
+      start &= kOffsetMask;
+      if (flags & kDeletedRow) {
+        continue;
+      }
+      if (flags & kMovedRow) {
+        CopyMovedRow(start, size, static_cast<std::uint32_t>(page));
+      } else {
+        CopyRow(start, size);
+      }
+    }
+  }
+}
+
+MdbCatalogEntry *FindTable(MdbHandle *mdb, const char *name) {
+  for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+    auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+    if (entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0) {
+      return entry;
+    }
+  }
+  return nullptr;
+}
+
+} // namespace
+
+SqliteHandle ImportAccessDatabase(const std::string &path) {
+  CheckAccessFile(path);
+  std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+  if (!mdb) {
+    FailOpen(path, "el archivo no es una base de datos de Access");
+  }
+  if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
+    FailOpen(path, "no se puede leer el catálogo de la base de datos de Access");
+  }
+  std::array<MdbCatalogEntry *, kTables.size()> entries{};
+  for (std::size_t t = 0; t < kTables.size(); ++t) {
+    entries[t] = FindTable(mdb.get(), kTables[t]);
+    if (!entries[t]) {
+      FailLoad(path, std::string("falta la tabla ") + kTables[t]);
+    }
+  }
+
+  sqlite3 *raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  SqliteHandle db(raw);
+  if (rc != SQLITE_OK) {
+    FailOpen(path, std::string("no se puede crear la copia en memoria: ") +
+                       (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+  }
+  sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+  for (std::size_t t = 0; t < kTables.size(); ++t) {
+    TableCopier(mdb.get(), path, kTables[t]).Copy(entries[t], raw);
+  }
+  sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  return db;
+}
+
+#endif
 
 } // namespace verdalia
