@@ -1,0 +1,248 @@
+// Physical faults: the mistakes insurers' systems typically make, each one certain to be
+// reported by the record check of its section.
+#include <cctype>
+
+#include "common/text.h"
+#include "gen/builders.h"
+
+namespace verdalia::gen {
+namespace {
+
+bool IsDigits(std::string_view text) {
+  if (text.empty()) {
+    return false;
+  }
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Obligatory(const FieldDefinition &def) {
+  return def.Obligatorio && UpperAscii(*def.Obligatorio) == "S";
+}
+
+bool RuleStartsWith(const FieldDefinition &def, std::string_view prefix) {
+  return def.ValoresValidos && def.ValoresValidos->starts_with(prefix);
+}
+
+// Whether the check of this section reports the field when it is left blank.
+bool BlankIsReported(const FieldDefinition &def, Section section) {
+  if (UpperAscii(def.Campo) == "TIPO_ENDOSO") {
+    return false; // a blank endorsement type is a listed value
+  }
+  switch (section) {
+  case Section::Header:
+    return RuleStartsWith(def, "SI_ES:BLANCO");
+  case Section::Detail:
+    return Obligatory(def) || RuleStartsWith(def, "SI_ES:BLANCO");
+  case Section::Control:
+    return Obligatory(def);
+  }
+  return false;
+}
+
+bool Eligible(const FieldDefinition &def, Section section) {
+  const std::string type = UpperAscii(def.Tipo);
+  const std::string name = UpperAscii(def.Campo);
+  if (def.PosicionInicial == 1 || def.Largo <= 0) {
+    return false; // the record type stays, or the fault would be a structure fault
+  }
+  if (type == "N" || type == "D" || type == "RUT" || type == "DV" || type == "FIL") {
+    return true;
+  }
+  if (type == "FE") {
+    // The endorsement dates are checked only on endorsement records.
+    return section != Section::Detail ||
+           (name != "FECHA_POLIZA_ENDOSO" && name != "FECHA_VIGENCIA_ENDOSO");
+  }
+  if (type == "T") {
+    return section != Section::Control || Obligatory(def);
+  }
+  return false;
+}
+
+// A digit field written the way people write numbers: a letter O for a zero, a blank, a
+// decimal point or a thousands separator.
+void SpoilNumber(std::string &field, const FieldDefinition &def, Random &random) {
+  const int decimals = UpperAscii(def.Tipo) == "D" && def.DECIMALES ? *def.DECIMALES : 0;
+  switch (random.Between(0, 2)) {
+  case 0: {
+    const std::size_t zero = field.find('0');
+    field[zero != std::string::npos ? zero : field.size() - 1] = 'O';
+    break;
+  }
+  case 1:
+    field[static_cast<std::size_t>(random.Between(0, static_cast<long long>(field.size()) - 1))] =
+        ' ';
+    break;
+  default:
+    if (decimals > 0 && field.size() > static_cast<std::size_t>(decimals) + 1) {
+      // "0012.50" instead of "001250": the point takes the place of the first digit.
+      const std::size_t point = field.size() - static_cast<std::size_t>(decimals);
+      field = field.substr(1, point - 1) + "." + field.substr(point);
+    } else if (field.size() >= 4) {
+      field[field.size() - 4] = ',';
+    } else {
+      field.back() = ',';
+    }
+    break;
+  }
+}
+
+void SpoilDate(std::string &field, const FieldDefinition &def, Section section, Random &random) {
+  const bool real_date = field.size() == 8 && IsDigits(field) && field != "00000000";
+  const std::string year = real_date ? field.substr(0, 4) : "2024";
+  if (section == Section::Header && real_date && UpperAscii(def.Campo) == "FECHA_CIERRE" &&
+      random.Chance(0.5)) {
+    // The closing date of the month before: a valid date, but not the period of the name.
+    const Date first = {std::stoi(year), std::stoi(field.substr(4, 2)), 1};
+    field = DateText(AddDays(first, -1));
+    return;
+  }
+  std::string spoiled;
+  switch (random.Between(real_date ? 0 : 1, 3)) {
+  case 0: // day, month, year: the month becomes 19 or 20
+    spoiled = field.substr(6, 2) + field.substr(4, 2) + field.substr(0, 4);
+    break;
+  case 1: // with separators
+    spoiled = year + "-" + std::to_string(random.Between(1, 9)) + "-" +
+              std::to_string(random.Between(1, 9));
+    break;
+  case 2: // a thirteenth month
+    spoiled = year + "13" + (real_date ? field.substr(6, 2) : "01");
+    break;
+  default: // the 30th of February
+    spoiled = year + "0230";
+    break;
+  }
+  spoiled.resize(field.size(), ' ');
+  field = spoiled;
+}
+
+void SpoilCheckDigit(std::string &field) {
+  const char current = field.empty() ? ' ' : field[0];
+  if (current == 'K') {
+    field[0] = 'k'; // the comparison is case-sensitive
+  } else if (current >= '0' && current <= '9') {
+    field[0] = current == '9' ? 'K' : static_cast<char>(current + 1);
+  } else {
+    field[0] = current == '1' ? '2' : '1';
+  }
+}
+
+// A name written with what the 42 valid characters leave out: lower case, accents, Ñ, a
+// point; or an obligatory text left blank.
+void SpoilText(std::string &field, const FieldDefinition &def, Section section, Random &random) {
+  enum Way { Lower, Accent, Enye, Point, Blank };
+  std::vector<Way> ways = {Point};
+  const bool has_letter = field.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos;
+  const std::size_t vowel = field.find_first_of("AEIOU");
+  const std::size_t enye = field.find('N');
+  if (has_letter) {
+    ways.push_back(Lower);
+  }
+  if (vowel != std::string::npos) {
+    ways.push_back(Accent);
+  }
+  if (enye != std::string::npos) {
+    ways.push_back(Enye);
+  }
+  if (section != Section::Control && BlankIsReported(def, section) && !IsBlank(field)) {
+    ways.push_back(Blank);
+  }
+  if (section == Section::Control) {
+    ways = {Blank};
+  }
+  switch (random.Pick(ways)) {
+  case Lower:
+    for (char &c : field) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    break;
+  case Accent: {
+    static constexpr std::string_view kPlain = "AEIOU";
+    static constexpr std::string_view kAccented = "\xC1\xC9\xCD\xD3\xDA"; // Windows-1252
+    field[vowel] = kAccented[kPlain.find(field[vowel])];
+    break;
+  }
+  case Enye:
+    field[enye] = '\xD1';
+    break;
+  case Point: {
+    const std::size_t end = RightTrim(field).size();
+    const std::size_t sa = field.rfind(" S A");
+    if (sa != std::string::npos && sa + 4 == end && end < field.size()) {
+      field.replace(sa, 4, " S.A.");
+    } else {
+      field[end < field.size() ? end : field.size() - 1] = '.';
+    }
+    break;
+  }
+  case Blank:
+    field.assign(field.size(), ' ');
+    break;
+  }
+  field.resize(static_cast<std::size_t>(def.Largo), ' ');
+}
+
+void SpoilFiller(std::string &field, Random &random) {
+  static const std::vector<char> kStray = {'0', 'X', '-', '1'};
+  field[static_cast<std::size_t>(random.Between(0, static_cast<long long>(field.size()) - 1))] =
+      random.Pick(kStray);
+}
+
+} // namespace
+
+void InjectPhysicalFault(std::string &line, const std::vector<FieldDefinition> &definitions,
+                         Section section, int record_count, Random &random) {
+  std::vector<const FieldDefinition *> candidates;
+  for (const FieldDefinition &def : definitions) {
+    const auto end = static_cast<std::size_t>(def.PosicionInicial - 1 + def.Largo);
+    if (end > line.size() || !Eligible(def, section)) {
+      continue;
+    }
+    // The control check tests a text field only for being blank.
+    const std::string_view text = std::string_view(line).substr(
+        static_cast<std::size_t>(def.PosicionInicial - 1), static_cast<std::size_t>(def.Largo));
+    if (section == Section::Control && UpperAscii(def.Tipo) == "T" && IsBlank(text)) {
+      continue;
+    }
+    candidates.push_back(&def);
+  }
+  if (candidates.empty()) {
+    line[0] = '9'; // no kind has records of type 9
+    return;
+  }
+  const FieldDefinition &def = *random.Pick(candidates);
+  const std::string type = UpperAscii(def.Tipo);
+  const auto start = static_cast<std::size_t>(def.PosicionInicial - 1);
+  std::string field = line.substr(start, static_cast<std::size_t>(def.Largo));
+
+  if (section == Section::Control && def.Campo == "TOTAL_REGISTROS" && random.Chance(0.5) &&
+      (type == "N" || type == "D")) {
+    // Counting only the detail records leaves the header and the control record out.
+    try {
+      FieldDefinition whole = def;
+      whole.Tipo = "N";
+      field = NumberText(record_count - 2, 0, whole);
+    } catch (const std::logic_error &) {
+      SpoilNumber(field, def, random);
+    }
+  } else if (type == "N" || type == "D" || type == "RUT") {
+    SpoilNumber(field, def, random);
+  } else if (type == "FE") {
+    SpoilDate(field, def, section, random);
+  } else if (type == "DV") {
+    SpoilCheckDigit(field);
+  } else if (type == "T") {
+    SpoilText(field, def, section, random);
+  } else {
+    SpoilFiller(field, random);
+  }
+  line.replace(start, field.size(), field);
+}
+
+} // namespace verdalia::gen
