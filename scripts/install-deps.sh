@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   qt6-base-dev qt6-base-dev-tools libgl-dev
   mdbtools mdbtools-dev
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   time
 )

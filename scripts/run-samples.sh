@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Validates every sample file with the command-line tool and prints the findings.
+# Opens the window on the bundled samples when there is a display to show it on; otherwise
+# validates every sample file with the command-line tool and prints the findings.
 set -uo pipefail
 build_dir=${1:-build}
 cd "$(dirname "$0")/.."
@@ -9,6 +10,11 @@ if [ ${#samples[@]} -eq 0 ]; then
   echo "no sample files in samples/" >&2
   exit 1
 fi
+
+if [ -z "${CI:-}" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build_dir/verdalia" ]; then
+  exec "$build_dir/verdalia" "$PWD/samples"
+fi
+
 "$build_dir/verdalia-cli" check "${samples[@]}"
 status=$?
 # Findings in the samples are expected (some samples are faulty on purpose); only
