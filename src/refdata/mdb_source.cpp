@@ -49,8 +49,11 @@ void CheckAccessFile(const std::string &path) {
   if (!std::filesystem::exists(status)) {
     FailOpen(path, "el archivo no existe");
   }
+  if (std::filesystem::is_directory(status)) {
+    FailOpen(path, "es una carpeta");
+  }
   if (!std::filesystem::is_regular_file(status)) {
-    FailOpen(path, "no es un archivo");
+    FailOpen(path, "no es un archivo regular"); // a pipe would wait for a writer
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -317,6 +318,7 @@ TEST(AccessImportFailure, EachProblemHasItsStartUpMessage) {
   testing::WriteJetDatabase(good, ReferenceTables());
   const std::string whole = testing::ReadBytes(good);
   std::filesystem::create_directory(path("folder.mdb"));
+  ASSERT_EQ(mkfifo(path("pipe.mdb").c_str(), 0600), 0);
   dir.Write("text.mdb", "Standard Jet DB, or so it says\n");
   dir.Write("empty.mdb", "");
   dir.Write("header-only.mdb", whole.substr(0, 4096));
@@ -335,7 +337,8 @@ TEST(AccessImportFailure, EachProblemHasItsStartUpMessage) {
   } cases[] = {
       {"missing file", path("missing.mdb"),
        open + path("missing.mdb") + "\": el archivo no existe"},
-      {"a folder", path("folder.mdb"), open + path("folder.mdb") + "\": no es un archivo"},
+      {"a folder", path("folder.mdb"), open + path("folder.mdb") + "\": es una carpeta"},
+      {"a named pipe", path("pipe.mdb"), open + path("pipe.mdb") + "\": no es un archivo regular"},
       {"a text file", path("text.mdb"),
        open + path("text.mdb") + "\": el archivo no es una base de datos de Access"},
       {"an empty file", path("empty.mdb"),
