@@ -84,7 +84,8 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
       result.line_number = lines;
       return false;
     }
-    if (line_length != expected) {
+    // A negative line length in the reference data matches no line, not even an empty one.
+    if (expected_length < 0 || line_length != expected) {
       result.status = ReadStatus::WrongLength;
       result.line_number = lines;
       result.line_length = line_length;
