@@ -1,9 +1,12 @@
 #include "refdata/reference_data.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/text.h"
@@ -321,12 +324,30 @@ void ReferenceData::Index() {
   }
 }
 
-SqliteHandle OpenSqliteReadOnly(const std::string &path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                             "\": el archivo no existe");
+namespace {
+
+// Only a regular file is opened: opening a named pipe would wait for a writer, and a folder
+// or a device is no database.
+void RequireRegularFile(const std::string &path) {
+  struct stat info {};
+  std::string why;
+  if (::stat(path.c_str(), &info) != 0) {
+    why = errno == ENOENT ? "el archivo no existe" : std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    why = "es una carpeta";
+  } else if (!S_ISREG(info.st_mode)) {
+    why = "no es un archivo regular";
+  } else {
+    return;
   }
+  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                           "\": " + why);
+}
+
+} // namespace
+
+SqliteHandle OpenSqliteReadOnly(const std::string &path) {
+  RequireRegularFile(path);
   sqlite3 *raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                                  nullptr);
@@ -356,6 +377,7 @@ ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source) {
 
 ReferenceData LoadReferenceData(const std::string &path) {
   if (IsAccessDatabasePath(path)) {
+    RequireRegularFile(path);
     const SqliteHandle db = ImportAccessDatabase(path);
     return LoadFromConnection(db.get(), path);
   }
