@@ -377,7 +377,6 @@ ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source) {
 
 ReferenceData LoadReferenceData(const std::string &path) {
   if (IsAccessDatabasePath(path)) {
-    RequireRegularFile(path);
     const SqliteHandle db = ImportAccessDatabase(path);
     return LoadFromConnection(db.get(), path);
   }
