@@ -26,7 +26,8 @@ S claims); characters 2 to 7 of the name are the period.
 
 options of check:
   --db PATH                  reference database (SQLite, or Access .mdb/.accdb);
-                             default: Base/verdalia7.db beside the program
+                             default: Base/verdalia7.db beside the program, or
+                             Base/verdalia7.mdb when only that one is there
   --save                     write FILE.err.fisico and, when the logical verification
                              ran, FILE.err.logico beside each file (Windows-1252,
                              TAB-separated, CR LF; an existing list is replaced whole)
@@ -39,8 +40,10 @@ reference: loads the reference database as start-up does and prints what it hold
 (definitions per kind and record type, line lengths, code counts); exit status 3 when
 it cannot be used.
 
-import-mdb: copies the six reference tables of an Access database into a new SQLite
-reference database; an existing OUT is replaced only with --force.
+import-mdb: copies the six reference tables of an Access database (.mdb or .accdb) into
+a new SQLite reference database, written whole or not at all. IN must load as start-up
+loads it (exit status 3 otherwise); an existing OUT is replaced only with --force (exit
+status 2 when OUT is not replaced or cannot be written).
 
 exit status:
   0   no error row in any list (warnings allowed)
