@@ -73,6 +73,11 @@ void DriveList::Refresh() {
   setCurrentIndex(index >= 0 ? index : 0);
 }
 
+void DriveList::showPopup() {
+  Refresh();
+  QComboBox::showPopup();
+}
+
 QString DriveList::RootPath() const {
   return currentData(kRootRole).toString();
 }

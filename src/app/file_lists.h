@@ -26,6 +26,10 @@ public:
   bool SelectDrive(const QString &text);
   // Selects, without announcing a change, the drive that holds `folder`.
   void FollowFolder(const QString &folder);
+
+protected:
+  // A volume mounted since the last look shows up when the list opens.
+  void showPopup() override;
 };
 
 // Dir1: the folder's ancestors from the root down, expanded, and its subfolders below it. A

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -46,7 +47,10 @@ private:
 
 bool Save(QWidget *widget, const QString &path) {
   QCoreApplication::processEvents();
-  if (!widget->grab().save(path)) {
+  // A window has few colours: a palette keeps the pictures small.
+  const QImage picture = widget->grab().toImage().convertToFormat(
+      QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+  if (!picture.save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qUtf8Printable(path));
     return false;
   }
@@ -106,9 +110,11 @@ int main(int argc, char *argv[]) {
     return 1;
   }
 
-  // Which sample shows findings on the physical tab, and which reaches the logical one.
+  // Which sample shows findings on the physical tab, and which reaches the logical one
+  // (one with logical findings when there is such a sample).
   QString with_findings;
   QString passing;
+  std::size_t logical_rows = 0;
   for (const QString &name : names) {
     window.SelectFile(samples.absoluteFilePath(name));
     window.cmdProcesar_Click();
@@ -116,9 +122,12 @@ int main(int argc, char *argv[]) {
     if (with_findings.isEmpty() && !session->PhysicalList().empty()) {
       with_findings = name;
     }
-    if (passing.isEmpty() && verdalia::OnlyWarnings(session->PhysicalList()) &&
-        session->Data().NroFilas > 0) {
-      passing = name;
+    if (verdalia::OnlyWarnings(session->PhysicalList()) && session->Data().NroFilas > 0) {
+      window.cmdValidacionLogica_Click();
+      if (passing.isEmpty() || session->LogicalList().size() > logical_rows) {
+        passing = name;
+        logical_rows = session->LogicalList().size();
+      }
     }
   }
   if (with_findings.isEmpty()) {

@@ -193,6 +193,7 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
   labels[3]->setMinimumWidth(box);
 
   auto *values = new QHBoxLayout;
+  values->setSpacing(6);
   const std::array<QString, 3> captions = {QStringLiteral("RUT"), QStringLiteral("Razón Social"),
                                            QStringLiteral("Periodo")};
   for (int k = 0; k < 3; ++k) {

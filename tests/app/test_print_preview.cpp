@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/list_painter.h"
 #include "app/preview_window.h"
 #include "common/windows1252.h"
 #include "window_fixture.h"
@@ -185,6 +186,24 @@ private slots:
       QVERIFY(PdfInfo(output).contains(QStringLiteral("Title:           Impresión Validador")));
       QVERIFY(PdfText(output, 1, 1).contains("Página:1"));
     }
+  }
+
+  void abortingStopsAfterThePageInPrint() {
+    verdalia::ResultList rows(300, verdalia::ResultRow{7, "CAMPO", "Error.Uno"});
+    const ListPainter painter(verdalia::PrintHeaderText({"F", "T", "R", "N", "P", "01/01/2024"}),
+                              rows);
+    WindowFixture f;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir(f.DataFolder()).filePath("abortado.pdf"));
+    std::vector<std::pair<int, int>> reported;
+    const bool printed = painter.Paint(printer, [&](int page, int pages) {
+      reported.emplace_back(page, pages);
+      return page < 2;
+    });
+    QVERIFY(!printed);
+    QCOMPARE(reported.size(), std::size_t{2});
+    QVERIFY(reported[0].second > 2);
   }
 
   void withoutAPrinterNothingIsPrinted() {
