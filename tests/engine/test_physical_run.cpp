@@ -196,6 +196,34 @@ TEST(PhysicalRun, MissingLineLengthRefusesAtTheFirstNonEmptyLine) {
                                  "tiene un largo de fila incorrecto(10), debe ser 0.");
 }
 
+TEST(PhysicalRun, OnlyWarningsEnableTheLogicalVerification) {
+  // A detail field whose own message is a warning, and one whose message is an error.
+  const std::string sql = std::string(kLengthsOnly) + R"(
+    INSERT INTO DefArchivo VALUES
+      (2,'2',1,'AVISO',2,1,'T',NULL,'S',NULL,'Advertencia. Falta aviso'),
+      (2,'2',2,'CODIGO',3,1,'T',NULL,'S',NULL,'Error. Falta codigo');)";
+  const struct {
+    const char *name;
+    std::string detail;
+    std::size_t rows;
+    bool enabled;
+  } cases[] = {
+      {"no row", Line("2AC"), 0, true},
+      {"only warnings", Line("2 C"), 1, true},
+      {"a warning and an error", Line("2"), 2, false},
+      {"an error alone", Line("2A"), 1, false},
+  };
+  const TempDir dir;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    Session session(LoadFromSql(sql));
+    dir.Write("D202401.txt", FileOf({Line("1202401"), c.detail, Line("3")}));
+    const RunOutcome outcome = session.RunPhysical(dir.path().string(), "D202401.txt");
+    EXPECT_EQ(session.PhysicalList().size(), c.rows);
+    EXPECT_EQ(outcome.logical_enabled, c.enabled);
+  }
+}
+
 TEST(PhysicalRun, EmptiesTheLogicalListToo) {
   const TempDir dir;
   Session session(LoadFromSql(kLengthsOnly));
