@@ -8,19 +8,21 @@
 #include "logical/record_index.h"
 #include "logical/text_order.h"
 
+#include <algorithm>
+
 namespace verdalia {
 namespace {
 
 // The claim key: claim number followed by policy number, as one untrimmed text.
-std::string ClaimKey(std::string_view claim) {
-  return JoinedKey({Mid(claim, 18, 15), Mid(claim, 3, 15)});
+JoinedKey ClaimKey(std::string_view claim) {
+  return JoinedKey{{Mid(claim, 18, 15), Mid(claim, 3, 15)}};
 }
-std::string DetailClaimKey(std::string_view detail) {
-  return JoinedKey({Mid(detail, 17, 15), Mid(detail, 2, 15)});
+JoinedKey DetailClaimKey(std::string_view detail) {
+  return JoinedKey{{Mid(detail, 17, 15), Mid(detail, 2, 15)}};
 }
 // A claim detail repeats another with the same claim key and item.
-std::string DuplicateKey(std::string_view detail) {
-  return DetailClaimKey(detail) + std::string(Mid(detail, 32, 4));
+JoinedKey DuplicateKey(std::string_view detail) {
+  return JoinedKey{{Mid(detail, 17, 15), Mid(detail, 2, 15), Mid(detail, 32, 4)}};
 }
 
 constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
@@ -29,6 +31,10 @@ class ClaimsRules {
 public:
   ClaimsRules(const LogicalContext &context, ResultList &rows)
       : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows) {
+    const auto records = static_cast<std::size_t>(std::max(m_last - 1, 0));
+    m_claims = JoinedIndex(records);
+    m_details = JoinedIndex(records);
+    m_duplicates = JoinedIndex(records);
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       if (line.starts_with('2')) {
@@ -37,6 +43,9 @@ public:
         m_details.Add(DetailClaimKey(line), k);
         m_duplicates.Add(DuplicateKey(line), k);
       }
+    }
+    for (auto *index : {&m_claims, &m_details, &m_duplicates}) {
+      index->Seal();
     }
   }
 
@@ -69,13 +78,14 @@ private:
   const std::vector<std::string_view> &m_lineas;
   const int m_last;
   ResultList &m_rows;
-  RecordIndex m_claims;     // claim records by claim key
-  RecordIndex m_details;    // claim detail records by claim key
-  RecordIndex m_duplicates; // claim detail records by claim key and item
+  JoinedIndex m_claims;     // claim records by claim key
+  JoinedIndex m_details;    // claim detail records by claim key
+  JoinedIndex m_duplicates; // claim detail records by claim key and item
 };
 
 bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
-  static const std::string kNoDetail = "Error. Registro tipo 2 no tiene asociado un registro tipo 3.";
+  static const std::string kNoDetail =
+      "Error. Registro tipo 2 no tiene asociado un registro tipo 3.";
   static const std::string kOccurrence =
       Cp1252("Error. Fecha Ocurrencia mayor a Fecha Declaración del siniestro.");
   static const std::string kNoReport = "Error. No informa fecha de informe.";
@@ -114,7 +124,8 @@ bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
 }
 
 bool ClaimsRules::DetailRecord(int i, std::string_view line) {
-  static const std::string kNoClaim = "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
+  static const std::string kNoClaim =
+      "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
   static const std::string kRepeated = Cp1252("Error. Número siniestro repetido  para igual item.");
   static const std::string kLossOfRejected =
       Cp1252("Error. Informa Tipo de Pérdida en siniestro rechazado.");
@@ -123,9 +134,9 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
   static const std::string kNegativeIndemnity =
       Cp1252("Error. Informa Indemnización menor que cero.");
   static const std::string kIndemnityTypeRejected =
-      "Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro rechazado.";
+      Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro rechazado.");
   static const std::string kIndemnityTypeAccepted =
-      "Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro Aceptado.";
+      Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro Aceptado.");
   static const std::string kIndemnityOfRejected =
       Cp1252("Error: Indemnización debe ser cero para siniestro rechazado.");
   static const std::string kProductionOfRejected =

@@ -26,13 +26,20 @@ public:
   // 0 + terms[start] + terms[start + 1] + ... + terms[n - 1], left to right.
   double Sum(std::size_t start);
 
+  // Works out and remembers Sum(start) for every one of `starts` in a single pass.
+  void SumFrom(std::vector<std::size_t> starts);
+
+  // Whether CentsOfProduct(start, factor) has to add the terms one by one.
+  bool NeedsSum(std::size_t start, double factor) const;
+
   // RoundToCents(Sum(start) * factor), exactly.
   double CentsOfProduct(std::size_t start, double factor);
 
-  // How many starts needed the one-by-one sum (for tests of the shortcut).
-  std::size_t SummedStarts() const { return m_sums.size(); }
-
 private:
+  // RoundToCents(sum * factor) for every sum within the bound of the one-by-one sum from
+  // `start`, when they all agree.
+  bool Decided(std::size_t start, double factor, double &cents) const;
+
   std::vector<double> m_terms;
   // From each start to the end: the backward sum, the exact rounding errors of its
   // additions summed, and the sum of the terms' magnitudes.

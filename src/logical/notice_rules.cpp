@@ -8,12 +8,16 @@
 #include "logical/record_index.h"
 #include "logical/text_order.h"
 
+#include <algorithm>
+
 namespace verdalia {
 namespace {
 
 // Claim number and policy number, compared one by one. The policy number's 19 characters
 // reach into the declaration date's year.
-std::string NoticeKey(std::string_view line) { return FieldsKey({Mid(line, 2, 15), Mid(line, 32, 19)}); }
+FieldsKey NoticeKey(std::string_view line) {
+  return FieldsKey{{Mid(line, 2, 15), Mid(line, 32, 19)}};
+}
 
 } // namespace
 
@@ -26,12 +30,13 @@ void Verifica_LogicaD(const LogicalContext &context, ResultList &rows) {
   const int last = context.NroFilas - 1;
   auto line_of = [&](int record) { return context.Lineas[static_cast<std::size_t>(record)]; };
 
-  RecordIndex notices;
+  FieldsIndex notices(static_cast<std::size_t>(std::max(last - 1, 0)));
   for (int k = 2; k <= last; ++k) {
     if (line_of(k).starts_with('2')) {
       notices.Add(NoticeKey(line_of(k)), k);
     }
   }
+  notices.Seal();
 
   for (int i = 2; i <= last; ++i) {
     const std::string_view line = line_of(i);

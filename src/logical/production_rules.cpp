@@ -16,22 +16,50 @@ namespace verdalia {
 namespace {
 
 // Fields of a policy record.
-std::string_view TipoInformacion(std::string_view line) { return Mid(line, 17, 1); }
-std::string_view PolicyNumber(std::string_view line) { return Mid(line, 18, 15); }
-std::string_view PolicyEndorsement(std::string_view line) { return Mid(line, 36, 11); }
+std::string_view TipoInformacion(std::string_view line) {
+  return Mid(line, 17, 1);
+}
+std::string_view PolicyNumber(std::string_view line) {
+  return Mid(line, 18, 15);
+}
+std::string_view PolicyEndorsement(std::string_view line) {
+  return Mid(line, 36, 11);
+}
+double AmountFactor(std::string_view line) {
+  return FixedPointValue(Mid(line, 349, 7), 3, 4);
+}
 
 // Fields of an item record.
-std::string_view ItemPolicyNumber(std::string_view line) { return Mid(line, 2, 15); }
-std::string_view ItemNumber(std::string_view line) { return Mid(line, 17, 4); }
-std::string_view ItemEndorsement(std::string_view line) { return Mid(line, 181, 11); }
-std::string_view ItemEndorsementType(std::string_view line) { return Mid(line, 192, 2); }
+std::string_view ItemPolicyNumber(std::string_view line) {
+  return Mid(line, 2, 15);
+}
+std::string_view ItemNumber(std::string_view line) {
+  return Mid(line, 17, 4);
+}
+std::string_view ItemEndorsement(std::string_view line) {
+  return Mid(line, 181, 11);
+}
+std::string_view ItemEndorsementType(std::string_view line) {
+  return Mid(line, 192, 2);
+}
 
 // An item record belongs to a policy record with the same policy and endorsement numbers.
-std::string PolicyKey(std::string_view line) {
-  return FieldsKey({PolicyNumber(line), PolicyEndorsement(line)});
+FieldsKey PolicyKey(std::string_view line) {
+  return FieldsKey{{PolicyNumber(line), PolicyEndorsement(line)}};
 }
-std::string ItemPolicyKey(std::string_view line) {
-  return FieldsKey({ItemPolicyNumber(line), ItemEndorsement(line)});
+FieldsKey ItemPolicyKey(std::string_view line) {
+  return FieldsKey{{ItemPolicyNumber(line), ItemEndorsement(line)}};
+}
+// Item records repeat a new item with the same policy, item and endorsement numbers.
+FieldsKey NewItemKey(std::string_view line) {
+  return FieldsKey{{ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line)}};
+}
+
+// Quantity A times quantity B of an item record, the term of the insured-amount sum.
+double QuantityProduct(std::string_view line) {
+  const double quantity_a = FixedPointValue(Mid(line, 173, 8), 6, 2);
+  const double quantity_b = FixedPointValue(Mid(line, 166, 7), 5, 2);
+  return quantity_a * quantity_b;
 }
 
 // Whether two item records have the same item key: item number followed by endorsement
@@ -85,12 +113,20 @@ struct ItemGroup {
   std::unique_ptr<ForwardSums> sums;
 };
 
+// Sums of up to this many items are added directly; longer ones go through ForwardSums.
+constexpr std::size_t kShortSum = 16;
+
 class ProductionRules {
 public:
   ProductionRules(const LogicalContext &context, ResultList &rows)
       : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
         m_numbers(context.numbers), m_comunas(context.CodigosComuna),
         m_cultivos(context.CodigosCultivo) {
+    const auto records = static_cast<std::size_t>(std::max(m_last - 1, 0));
+    m_items = FieldsIndex(records);
+    m_policies = FieldsIndex(records);
+    m_newItems = FieldsIndex(records);
+    m_itemLines = TextIndex(records);
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       if (line.starts_with('2')) {
@@ -100,11 +136,15 @@ public:
         if (ItemEndorsementType(line) == "C ") {
           m_cancellations.Add(ItemPolicyNumber(line), k);
         }
-        m_newItems.Add(FieldsKey({ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line)}),
-                       k);
+        m_newItems.Add(NewItemKey(line), k);
         m_itemLines.Add(line, k);
       }
     }
+    for (auto *index : {&m_items, &m_policies, &m_newItems}) {
+      index->Seal();
+    }
+    m_cancellations.Seal();
+    m_itemLines.Seal();
     m_groups.resize(static_cast<std::size_t>(m_items.GroupCount()));
   }
 
@@ -139,7 +179,9 @@ private:
   // among the group's records from position `start` on, the first of them compared with
   // the empty text; 0 when there is none.
   int RepeatedItem(int group, std::size_t start);
-  ForwardSums &Sums(int group);
+  // The running sums of the group's quantities, with the one-by-one sums that the new
+  // policies of `key` will need worked out together.
+  ForwardSums &Sums(int group, const FieldsKey &key);
 
   const std::vector<std::string_view> &m_lineas;
   const int m_last;
@@ -148,11 +190,11 @@ private:
   CodeLookup m_comunas;
   CodeLookup m_cultivos;
 
-  RecordIndex m_items;           // item records by policy and endorsement number
-  RecordIndex m_policies;        // policy records by policy and endorsement number
-  RecordViewIndex m_cancellations; // item records of type "C " by policy number
-  RecordIndex m_newItems;        // item records by policy, item and endorsement number
-  RecordViewIndex m_itemLines;   // item records by their whole line
+  FieldsIndex m_items;       // item records by policy and endorsement number
+  FieldsIndex m_policies;    // policy records by policy and endorsement number
+  TextIndex m_cancellations; // item records of type "C " by policy number
+  FieldsIndex m_newItems;    // item records by policy, item and endorsement number
+  TextIndex m_itemLines;     // item records by their whole line
   std::vector<ItemGroup> m_groups;
 };
 
@@ -187,7 +229,8 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
   static const std::string kDates = "Error. Fecha vigencia inicial mayor a fecha vigencia final";
 
   // 1. Item records present among the later records.
-  const int group = m_items.Find(PolicyKey(line));
+  const FieldsKey key = PolicyKey(line);
+  const int group = m_items.Find(key);
   const std::span<const int> items = m_items.Records(group);
   const auto later = std::upper_bound(items.begin(), items.end(), i);
   if (later == items.end()) {
@@ -251,8 +294,17 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
 
   // 12. Insured amount against the later items' quantities times the amount factor.
   if (tipo == "P") {
-    const double factor = FixedPointValue(Mid(line, 349, 7), 3, 4);
-    const double computed = Sums(group).CentsOfProduct(start, factor);
+    const double factor = AmountFactor(line);
+    double computed = 0;
+    if (items.size() - start <= kShortSum) {
+      double sum = 0;
+      for (std::size_t k = start; k < items.size(); ++k) {
+        sum = sum + QuantityProduct(Line(items[k]));
+      }
+      computed = RoundToCents(sum * factor);
+    } else {
+      computed = Sums(group, key).CentsOfProduct(start, factor);
+    }
     const double difference = std::fabs(insured - computed);
     // A cancellation-type last item, or an exact amount, is not judged; a difference of
     // at most 0.1 within the 5 % band is not reported.
@@ -309,9 +361,7 @@ bool ProductionRules::ItemRecord(int i, std::string_view line) {
   // is looked for among the later item records.
   const std::string_view tipo = TipoInformacion(Line(policies.front()));
   if (tipo == "P") {
-    const std::string key =
-        FieldsKey({ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line)});
-    if (AnyAfter(m_newItems.Records(key), i)) {
+    if (AnyAfter(m_newItems.Records(NewItemKey(line)), i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
       return false;
     }
@@ -334,27 +384,39 @@ int ProductionRules::RepeatedItem(int group, std::size_t start) {
   if (next.empty()) {
     next.assign(items.size() + 1, -1);
     for (std::size_t t = items.size(); t-- > 1;) {
-      next[t] = SameItemKey(Line(items[t]), Line(items[t - 1])) ? static_cast<int>(t)
-                                                                 : next[t + 1];
+      next[t] = SameItemKey(Line(items[t]), Line(items[t - 1])) ? static_cast<int>(t) : next[t + 1];
     }
   }
   const int position = next[start + 1];
   return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
 }
 
-ForwardSums &ProductionRules::Sums(int group) {
+ForwardSums &ProductionRules::Sums(int group, const FieldsKey &key) {
   std::unique_ptr<ForwardSums> &sums = m_groups[static_cast<std::size_t>(group)].sums;
   if (!sums) {
     const std::span<const int> items = m_items.Records(group);
     std::vector<double> terms;
     terms.reserve(items.size());
     for (const int item : items) {
-      const std::string_view line = Line(item);
-      const double quantity_a = FixedPointValue(Mid(line, 173, 8), 6, 2);
-      const double quantity_b = FixedPointValue(Mid(line, 166, 7), 5, 2);
-      terms.push_back(quantity_a * quantity_b);
+      terms.push_back(QuantityProduct(Line(item)));
     }
     sums = std::make_unique<ForwardSums>(std::move(terms));
+
+    // Many new policies sharing one long group, each summing from its own start, would
+    // add the terms again and again; where the shortcut cannot decide, add them together.
+    std::vector<std::size_t> starts;
+    for (const int policy : m_policies.Records(key)) {
+      const std::string_view line = Line(policy);
+      const auto later = std::upper_bound(items.begin(), items.end(), policy);
+      const auto start = static_cast<std::size_t>(later - items.begin());
+      if (TipoInformacion(line) == "P" && later != items.end() &&
+          sums->NeedsSum(start, AmountFactor(line))) {
+        starts.push_back(start);
+      }
+    }
+    if (starts.size() > 1) {
+      sums->SumFrom(std::move(starts));
+    }
   }
   return *sums;
 }

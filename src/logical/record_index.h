@@ -1,77 +1,160 @@
 #pragma once
 
-#include <initializer_list>
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <span>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace verdalia {
 
+// A key made of up to three fields of one record, as views into its line: nothing is
+// copied. With `Joined` the key is the fields' text run together, for rules that compare
+// the joined text; without it the fields are compared one by one, so keys are equal exactly
+// when every field is, even where a line's end has cut a field short.
+template <bool Joined> struct FieldTuple {
+  std::array<std::string_view, 3> fields{};
+
+  friend bool operator==(const FieldTuple &a, const FieldTuple &b) {
+    if constexpr (Joined) {
+      return Text(a) == Text(b);
+    } else {
+      return a.fields == b.fields;
+    }
+  }
+
+  // The joined text, walked without building it.
+  struct JoinedText {
+    const FieldTuple &key;
+    std::size_t size() const {
+      return key.fields[0].size() + key.fields[1].size() + key.fields[2].size();
+    }
+    char operator[](std::size_t k) const {
+      for (const std::string_view field : key.fields) {
+        if (k < field.size()) {
+          return field[k];
+        }
+        k -= field.size();
+      }
+      return '\0';
+    }
+    friend bool operator==(const JoinedText &a, const JoinedText &b) {
+      const std::size_t size = a.size();
+      if (size != b.size()) {
+        return false;
+      }
+      for (std::size_t k = 0; k < size; ++k) {
+        if (a[k] != b[k]) {
+          return false;
+        }
+      }
+      return true;
+    }
+  };
+  static JoinedText Text(const FieldTuple &key) { return {key}; }
+};
+
+using FieldsKey = FieldTuple<false>;
+using JoinedKey = FieldTuple<true>;
+
+// FNV-1a over the bytes of the fields; fields compared one by one also hash their lengths.
+struct FieldTupleHash {
+  template <bool Joined> std::size_t operator()(const FieldTuple<Joined> &key) const {
+    std::uint64_t hash = 14695981039346656037ull;
+    auto mix = [&](unsigned char byte) {
+      hash ^= byte;
+      hash *= 1099511628211ull;
+    };
+    for (const std::string_view field : key.fields) {
+      if constexpr (!Joined) {
+        mix(static_cast<unsigned char>(field.size()));
+      }
+      for (const char c : field) {
+        mix(static_cast<unsigned char>(c));
+      }
+    }
+    return static_cast<std::size_t>(hash);
+  }
+};
+
 // Record numbers grouped by the exact, untrimmed text of a key. Records are added in file
 // order, so every group lists its records in ascending order: a rule that would scan the
 // file for the first, the last or the first later record with a key finds it in its group.
-// `Key` is std::string for keys built from several fields, std::string_view for keys that
-// are whole fields or lines of the file (the lines outlive the index).
-template <typename Key> class BasicRecordIndex {
+// Keys are views into the lines, which outlive the index. Add every record, then Seal,
+// then ask.
+template <typename Key, typename Hash = std::hash<Key>> class RecordIndex {
 public:
   static constexpr int kNoGroup = -1;
 
-  void Add(std::string_view key, int record) {
-    auto found = m_groups.find(key);
-    if (found == m_groups.end()) {
-      found = m_groups.emplace(Key(key), static_cast<int>(m_records.size())).first;
-      m_records.emplace_back();
+  explicit RecordIndex(std::size_t expected_records = 0) {
+    m_groups.reserve(expected_records);
+    m_entries.reserve(expected_records);
+  }
+
+  void Add(const Key &key, int record) {
+    const auto [entry, added] = m_groups.try_emplace(key, static_cast<int>(m_groups.size()));
+    m_entries.push_back({entry->second, record});
+  }
+
+  // Lays the groups out one after the other, each in file order.
+  void Seal() {
+    m_start.assign(m_groups.size() + 1, 0);
+    for (const Entry &entry : m_entries) {
+      ++m_start[static_cast<std::size_t>(entry.group) + 1];
     }
-    m_records[static_cast<std::size_t>(found->second)].push_back(record);
+    for (std::size_t g = 1; g < m_start.size(); ++g) {
+      m_start[g] += m_start[g - 1];
+    }
+    m_records.resize(m_entries.size());
+    std::vector<int> next(m_start.begin(), m_start.end() - 1);
+    for (const Entry &entry : m_entries) {
+      m_records[static_cast<std::size_t>(next[static_cast<std::size_t>(entry.group)]++)] =
+          entry.record;
+    }
+    m_entries = {};
   }
 
   // The number of the group holding `key`, or kNoGroup; groups are numbered from 0 in the
   // order their first record was added.
-  int Find(std::string_view key) const {
+  int Find(const Key &key) const {
     const auto found = m_groups.find(key);
     return found == m_groups.end() ? kNoGroup : found->second;
   }
 
   std::span<const int> Records(int group) const {
-    if (group < 0 || group >= GroupCount()) {
+    if (group < 0 || static_cast<std::size_t>(group) + 1 >= m_start.size()) {
       return {};
     }
-    return m_records[static_cast<std::size_t>(group)];
+    const auto g = static_cast<std::size_t>(group);
+    return std::span<const int>(m_records).subspan(
+        static_cast<std::size_t>(m_start[g]),
+        static_cast<std::size_t>(m_start[g + 1] - m_start[g]));
   }
 
-  std::span<const int> Records(std::string_view key) const { return Records(Find(key)); }
-  int GroupCount() const { return static_cast<int>(m_records.size()); }
+  std::span<const int> Records(const Key &key) const { return Records(Find(key)); }
+  int GroupCount() const { return static_cast<int>(m_groups.size()); }
 
 private:
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-      return std::hash<std::string_view>{}(key);
-    }
+  struct Entry {
+    int group;
+    int record;
   };
-  std::unordered_map<Key, int, KeyHash, std::equal_to<>> m_groups;
-  std::vector<std::vector<int>> m_records;
+  std::unordered_map<Key, int, Hash> m_groups;
+  std::vector<Entry> m_entries;
+  std::vector<int> m_start; // group g holds m_records[m_start[g] .. m_start[g + 1])
+  std::vector<int> m_records;
 };
 
-using RecordIndex = BasicRecordIndex<std::string>;
-using RecordViewIndex = BasicRecordIndex<std::string_view>;
-
-// The first of the ascending `records` that comes after `record`, or 0 when none does.
-int FirstAfter(std::span<const int> records, int record);
+template <bool Joined> using FieldTupleIndex = RecordIndex<FieldTuple<Joined>, FieldTupleHash>;
+using FieldsIndex = FieldTupleIndex<false>;
+using JoinedIndex = FieldTupleIndex<true>;
+using TextIndex = RecordIndex<std::string_view>;
 
 // Whether any of the ascending `records` comes after `record`.
 inline bool AnyAfter(std::span<const int> records, int record) {
   return !records.empty() && records.back() > record;
 }
-
-// A key of fields that are compared one by one: each field is preceded by its length, so
-// two keys are equal exactly when every field is equal, even where a line's end has cut a
-// field short. Fields of up to 255 characters.
-std::string FieldsKey(std::initializer_list<std::string_view> fields);
-
-// A key that is the fields' text run together, for rules that compare the joined text.
-std::string JoinedKey(std::initializer_list<std::string_view> fields);
 
 } // namespace verdalia

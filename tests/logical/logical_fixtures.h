@@ -173,8 +173,15 @@ struct ClaimNotice {
 using RuleSet = void (*)(const LogicalContext &, ResultList &);
 
 // The codes every default record uses, and a few more.
-inline CodeList Comunas() { return CodeList("00101\xA6" "01101\xA6" "13101\xA6"); }
-inline CodeList Cultivos() { return CodeList("000101\xA6" "000205\xA6"); }
+inline CodeList Comunas() {
+  return CodeList("00101\xA6"
+                  "01101\xA6"
+                  "13101\xA6");
+}
+inline CodeList Cultivos() {
+  return CodeList("000101\xA6"
+                  "000205\xA6");
+}
 
 // Runs a rule set on `details` framed by a header and a control record (records 1 and
 // N), as the logical run does after its opening.
@@ -186,8 +193,7 @@ inline ResultList RunRules(RuleSet rules, const std::vector<std::string> &lines,
   for (const std::string &line : lines) {
     lineas.emplace_back(line);
   }
-  const LogicalContext context{lineas, static_cast<int>(lines.size()), comunas, cultivos,
-                               numbers};
+  const LogicalContext context{lineas, static_cast<int>(lines.size()), comunas, cultivos, numbers};
   ResultList rows;
   rules(context, rows);
   return rows;

@@ -78,7 +78,9 @@ const char *const kRepeatedEndorsement =
     "|NUMERO_POLIZA + NUMERO_ITEM|Error. Registro repetido para endoso.";
 const char *const kCoverage = "2|NIVEL_COBERTURA|Error. Nivel de Cobertura fuera de rango";
 
-std::string At(int record, const char *row) { return std::to_string(record) + row; }
+std::string At(int record, const char *row) {
+  return std::to_string(record) + row;
+}
 
 TEST(ProductionRules, PartnersAndEarlyEnds) {
   std::string header_as_item = I();
@@ -103,8 +105,7 @@ TEST(ProductionRules, PartnersAndEarlyEnds) {
         I([](Item &i) { i.poliza = "           POL1"; })},
        {At(2, kNoItems)}},
       {"a repeated item of a new policy ends the rule set at the earlier item",
-       {P([](Policy &p) { p.monto = "0060000"; }), I(), I(),
-        P([](Policy &p) { p.nivel = "000"; })},
+       {P([](Policy &p) { p.monto = "0060000"; }), I(), I(), P([](Policy &p) { p.nivel = "000"; })},
        {At(4, kRepeated), At(3, kRepeatedNew)}},
       {"an endorsement item repeated character for character ends the rule set",
        {E(), EI(), EI(), E([](Policy &p) { p.nivel = "000"; }), EI()},
@@ -187,7 +188,8 @@ TEST(ProductionRules, FieldValidity) {
   });
 
   // The lookup is a plain text search: a code followed by the bar anywhere in the list.
-  const CodeList longer_codes("1001101\xA6" "9000101\xA6");
+  const CodeList longer_codes("1001101\xA6"
+                              "9000101\xA6");
   EXPECT_TRUE(RunRules(Verifica_LogicaP, Framed({P(), I()}, kProductionLength), {}, longer_codes,
                        longer_codes)
                   .empty());
@@ -237,8 +239,7 @@ TEST(ProductionRules, EndorsementNumbersAndFixedPremiums) {
        {E(), EI([](Item &i) { i.tipo_endoso = "D "; })},
        {std::string(kFixedPremiumOf) + "D ."}},
       {"the last later item gives the type",
-       {E(), EI([](Item &i) { i.tipo_endoso = "  "; }),
-        EI([](Item &i) {
+       {E(), EI([](Item &i) { i.tipo_endoso = "  "; }), EI([](Item &i) {
           i.tipo_endoso = "CA";
           i.item = "0002";
         })},
@@ -246,7 +247,8 @@ TEST(ProductionRules, EndorsementNumbersAndFixedPremiums) {
       {"an earlier item's type is overridden by the last one",
        {E(), EI([](Item &i) { i.tipo_endoso = "A "; }), EI([](Item &i) { i.item = "0002"; })},
        {}},
-      {"a new policy is not judged by the type", {P(), I([](Item &i) { i.tipo_endoso = "RE"; })},
+      {"a new policy is not judged by the type",
+       {P(), I([](Item &i) { i.tipo_endoso = "RE"; })},
        {}},
   });
 }
@@ -275,16 +277,21 @@ TEST(ProductionRules, InsuredAmountAndPremiums) {
   };
   Check({
       {"300.05 against 300 is close enough", {insured("0030005"), I()}, {}},
-      {"310 against 300", {insured("0031000"), I()}, {std::string(kWarning) + "300 e informa 310."}},
+      {"310 against 300",
+       {insured("0031000"), I()},
+       {std::string(kWarning) + "300 e informa 310."}},
       {"320 against 300", {insured("0032000"), I()}, {std::string(kError) + "300 e informa 320."}},
       {"300.10 differs by a hair more than 0.1",
        {insured("0030010"), I()},
        {std::string(kWarning) + "300 e informa 300.1."}},
-      {"285 is on the band's lower edge", {insured("0028500"), I()},
+      {"285 is on the band's lower edge",
+       {insured("0028500"), I()},
        {std::string(kWarning) + "300 e informa 285."}},
-      {"284.99 is below it", {insured("0028499"), I()},
+      {"284.99 is below it",
+       {insured("0028499"), I()},
        {std::string(kError) + "300 e informa 284.99."}},
-      {"315 is on the upper edge", {insured("0031500"), I()},
+      {"315 is on the upper edge",
+       {insured("0031500"), I()},
        {std::string(kWarning) + "300 e informa 315."}},
       {"a last item of type CA is not judged",
        {insured("0032000"), I(), I([](Item &i) {
@@ -313,7 +320,8 @@ TEST(ProductionRules, InsuredAmountAndPremiums) {
        {P([](Policy &p) { p.prima_neta = "000349"; }), I()},
        {"2|PRIMA_NETA|Error. Prima Neta informada menor a prima mínima establecida en Normas de "
         "Suscripción."}},
-      {"net premium 3.50 of a new policy", {P([](Policy &p) { p.prima_neta = "000350"; }), I()},
+      {"net premium 3.50 of a new policy",
+       {P([](Policy &p) { p.prima_neta = "000350"; }), I()},
        {}},
       {"endorsement's net premium 40.00 against 35.00",
        {endorsement_of_1000("004000"), EI()},
@@ -357,18 +365,17 @@ TEST(ProductionRules, ValidityDates) {
 }
 
 TEST(ProductionRules, RowsOfOneRecordFollowTheRuleOrder) {
-  const std::vector<std::string> details = {
-      P([](Policy &p) {
-        p.nivel = "000";
-        p.comuna = "99999";
-        p.cultivo = "999999";
-        p.endoso = "00000000001";
-        p.prima_fija = "000000";
-        p.monto = "0090000";
-        p.prima_neta = "000100";
-        p.inicio = "20250101";
-      }),
-      EI(), EI()};
+  const std::vector<std::string> details = {P([](Policy &p) {
+                                              p.nivel = "000";
+                                              p.comuna = "99999";
+                                              p.cultivo = "999999";
+                                              p.endoso = "00000000001";
+                                              p.prima_fija = "000000";
+                                              p.monto = "0090000";
+                                              p.prima_neta = "000100";
+                                              p.inicio = "20250101";
+                                            }),
+                                            EI(), EI()};
   const std::vector<std::string> expected = {
       "4|NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO |Error. Registro repetido",
       kCoverage,
