@@ -266,7 +266,8 @@ std::string TableCopier::LongValue(const unsigned char *header, std::size_t size
   std::string out;
   const std::size_t total = length;
   while (pg_row != 0 && out.size() < total) {
-    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0 || len < 4) {
+    // Every link carries some of the value, so a chain that loops ends with the length.
+    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0 || len <= 4) {
       Unreadable("un valor largo apunta fuera del archivo");
     }
     const auto *piece = static_cast<const unsigned char *>(buf) + start;
@@ -362,6 +363,7 @@ Cell TableCopier::ReadCell(const MdbColumn &column, const MdbField &field) {
     break;
   }
   case MDB_NUMERIC: {
+    need(17);
     char *digits = mdb_numeric_to_string(m_mdb, field.start, column.col_scale, column.col_prec);
     const std::string value = digits ? digits : "";
     g_free(digits);

@@ -27,14 +27,17 @@ struct VersionCase {
   JetVersion version;
   bool compress_text;
   const char *file;
-  const char *reported; // what mdb-ver says
+  const char *reported;         // what mdb-ver says
+  std::size_t long_value_chunk; // long memo texts as chains of pieces this long
 };
 
 const VersionCase kVersions[] = {
-    {"Jet3", JetVersion::Jet3, false, "ref.mdb", "JET3\n"},
-    {"Jet4", JetVersion::Jet4, true, "ref.mdb", "JET4\n"},
-    {"Jet4Uncompressed", JetVersion::Jet4, false, "ref.mdb", "JET4\n"},
-    {"Ace12", JetVersion::Ace12, true, "ref.accdb", "ACE12\n"},
+    {"Jet3", JetVersion::Jet3, false, "ref.mdb", "JET3\n", 0},
+    {"Jet4", JetVersion::Jet4, true, "ref.mdb", "JET4\n", 0},
+    {"Jet4Uncompressed", JetVersion::Jet4, false, "ref.mdb", "JET4\n", 0},
+    {"Jet4Chained", JetVersion::Jet4, true, "ref.mdb", "JET4\n", 50},
+    {"Jet3Chained", JetVersion::Jet3, false, "ref.mdb", "JET3\n", 50},
+    {"Ace12", JetVersion::Ace12, true, "ref.accdb", "ACE12\n", 0},
 };
 
 std::string LongNote() {
@@ -81,6 +84,7 @@ protected:
     JetOptions options;
     options.version = GetParam().version;
     options.compress_text = GetParam().compress_text;
+    options.long_value_chunk = GetParam().long_value_chunk;
     m_file = (m_dir.path() / GetParam().file).string();
     testing::WriteJetDatabase(m_file, Tables(), options);
   }

@@ -155,13 +155,16 @@ struct VersionCase {
   JetVersion version;
   bool compress_text;
   const char *file;
+  std::size_t long_value_chunk; // long memo texts as chains of pieces this long
 };
 
 const VersionCase kVersions[] = {
-    {"Jet3", JetVersion::Jet3, false, "verdalia7.mdb"},
-    {"Jet4", JetVersion::Jet4, true, "verdalia7.mdb"},
-    {"Jet4Uncompressed", JetVersion::Jet4, false, "verdalia7.mdb"},
-    {"Ace12", JetVersion::Ace12, true, "verdalia7.accdb"},
+    {"Jet3", JetVersion::Jet3, false, "verdalia7.mdb", 0},
+    {"Jet4", JetVersion::Jet4, true, "verdalia7.mdb", 0},
+    {"Jet4Uncompressed", JetVersion::Jet4, false, "verdalia7.mdb", 0},
+    {"Jet4Chained", JetVersion::Jet4, true, "verdalia7.mdb", 30},
+    {"Jet3Chained", JetVersion::Jet3, false, "verdalia7.mdb", 30},
+    {"Ace12", JetVersion::Ace12, true, "verdalia7.accdb", 0},
 };
 
 class AccessImport : public ::testing::TestWithParam<VersionCase> {
@@ -170,6 +173,7 @@ protected:
     JetOptions options;
     options.version = GetParam().version;
     options.compress_text = GetParam().compress_text;
+    options.long_value_chunk = GetParam().long_value_chunk;
     const std::string file = (m_dir.path() / GetParam().file).string();
     testing::WriteJetDatabase(file, tables, options);
     return file;

@@ -267,7 +267,13 @@ private:
 
   Format m_f;
   JetOptions m_options;
-  std::vector<Bytes> m_longValues; // long memo texts, each for a row of a long-value page
+  // Rows of long-value pages: a whole memo text, or one link of a chain, which begins with
+  // the pointer to the next link (`next`, patched once pages are known; none for the last).
+  struct LongRow {
+    Bytes bytes;
+    std::optional<std::size_t> next;
+  };
+  std::vector<LongRow> m_longValues;
 };
 
 Bytes Writer::EncodeText(const std::string &utf8, const ColumnDef &column, bool memo) const {
@@ -411,10 +417,25 @@ Bytes Writer::EncodeRow(const TableState &table, const std::vector<JetValue> &va
       if (!long_refs) {
         throw std::runtime_error("jet writer: no long values in " + table.name);
       }
-      Append(row, length | 0x40000000u, 4);
+      const std::size_t chunk = m_options.long_value_chunk;
+      const bool chained = chunk > 0 && data.size() > chunk;
+      Append(row, chained ? length : (length | 0x40000000u), 4);
       long_refs->emplace_back(row.size(), m_longValues.size()); // patched once pages are known
       Append(row, 0, 8);
-      m_longValues.push_back(data);
+      if (!chained) {
+        m_longValues.push_back({data, std::nullopt});
+      }
+      for (std::size_t at = 0; chained && at < data.size(); at += chunk) {
+        LongRow link;
+        link.bytes.assign(4, 0);
+        link.bytes.insert(link.bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                          data.begin() +
+                              static_cast<std::ptrdiff_t>(std::min(at + chunk, data.size())));
+        if (at + chunk < data.size()) {
+          link.next = m_longValues.size() + 1;
+        }
+        m_longValues.push_back(std::move(link));
+      }
     }
   }
 
@@ -740,7 +761,7 @@ void Writer::Write(const std::string &path, const std::vector<JetTable> &tables)
   {
     std::vector<Slot *> slots;
     for (std::size_t i = 0; i < m_longValues.size(); ++i) {
-      long_slots[i].bytes = m_longValues[i];
+      long_slots[i].bytes = m_longValues[i].bytes;
       slots.push_back(&long_slots[i]);
     }
     Place(slots, long_pages, next_page);
@@ -767,6 +788,11 @@ void Writer::Write(const std::string &path, const std::vector<JetTable> &tables)
       for (const auto &[offset, index] : slot.long_refs) {
         Put32(slot.bytes, offset, long_slots.at(index).pg_row);
       }
+    }
+  }
+  for (std::size_t i = 0; i < m_longValues.size(); ++i) {
+    if (m_longValues[i].next) {
+      Put32(long_slots[i].bytes, 0, long_slots[*m_longValues[i].next].pg_row);
     }
   }
 

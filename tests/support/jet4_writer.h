@@ -51,6 +51,9 @@ struct JetOptions {
   bool compress_text = true;
   // Memo texts whose stored form is longer than this go to a long-value page.
   std::size_t inline_memo_limit = 64;
+  // When not 0, a long memo text longer than this is cut into pieces of this size, each on
+  // a long-value row that points at the next, as Access stores a text longer than a page.
+  std::size_t long_value_chunk = 0;
 };
 
 // Writes a new database file (replacing `path`). Throws std::runtime_error when a value does
