@@ -6,14 +6,15 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <functional>
+#include <optional>
+
 #include "app/record_viewer.h"
 #include "app/result_grid.h"
-#include "common/windows1252.h"
 #include "window_fixture.h"
 
 using namespace verdalia::app;
