@@ -531,10 +531,10 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   }
 }
 
-MdbCatalogEntry *FindTable(MdbHandle *mdb, const char *name) {
+MdbCatalogEntry *FindObject(MdbHandle *mdb, const char *name, int type) {
   for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
     auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
-    if (entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0) {
+    if (entry->object_type == type && g_ascii_strcasecmp(entry->object_name, name) == 0) {
       return entry;
     }
   }
@@ -549,12 +549,18 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
   if (!mdb) {
     FailOpen(path, "el archivo no es una base de datos de Access");
   }
-  if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
+  if (!mdb_read_catalog(mdb.get(), MDB_ANY)) {
     FailOpen(path, "no se puede leer el catálogo de la base de datos de Access");
   }
   std::array<MdbCatalogEntry *, kTables.size()> entries{};
   for (std::size_t t = 0; t < kTables.size(); ++t) {
-    entries[t] = FindTable(mdb.get(), kTables[t]);
+    entries[t] = FindObject(mdb.get(), kTables[t], MDB_TABLE);
+    if (!entries[t] && FindObject(mdb.get(), kTables[t], MDB_LINKED_TABLE)) {
+      // A front-end database: the rows live in the database the link points to.
+      FailLoad(path, std::string("la tabla ") + kTables[t] +
+                         " está vinculada desde otra base de datos; indique la base de datos "
+                         "que la contiene");
+    }
     if (!entries[t]) {
       FailLoad(path, std::string("falta la tabla ") + kTables[t]);
     }

@@ -332,6 +332,10 @@ TEST(AccessImportFailure, EachProblemHasItsStartUpMessage) {
     testing::WriteJetDatabase(path(name), tables);
     return path(name);
   };
+  JetOptions front_end;
+  front_end.linked_tables = {"COMUNA"};
+  const std::string linked = path("linked.mdb");
+  testing::WriteJetDatabase(linked, Without(ReferenceTables(), "COMUNA"), front_end);
   const std::string open = "No se puede abrir la base de datos de referencia \"";
   const std::string load = "No se puede cargar la base de datos de referencia \"";
   struct Case {
@@ -354,6 +358,10 @@ TEST(AccessImportFailure, EachProblemHasItsStartUpMessage) {
            "\": no se puede leer el catálogo de la base de datos de Access"},
       {"missing table", write("no-zones.mdb", Without(ReferenceTables(), "RegionComunaZHS")),
        load + path("no-zones.mdb") + "\": falta la tabla RegionComunaZHS"},
+      {"linked table", linked,
+       load + path("linked.mdb") +
+           "\": la tabla COMUNA está vinculada desde otra base de datos; indique la base de "
+           "datos que la contiene"},
       {"missing field-definition column",
        write("no-error.mdb", WithoutColumn(ReferenceTables(), "DefArchivo", "ErrorFisico")),
        load + path("no-error.mdb") + "\": falta la columna ErrorFisico en la tabla DefArchivo"},

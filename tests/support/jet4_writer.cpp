@@ -729,14 +729,24 @@ void Writer::Write(const std::string &path, const std::vector<JetTable> &tables)
   std::uint32_t next_page = 2;
   catalog.tdef_page = next_page++;
   // The catalog's rows hold the other tables' definition pages: first count its pages with
-  // placeholder rows of the same size.
-  const auto catalog_row = [&](std::uint32_t id, const std::string &name, std::int64_t flags) {
-    return EncodeRow(catalog, {std::int64_t{id}, std::int64_t{0x0F000001}, name, std::int64_t{1},
-                               flags, JetNull{}});
+  // rows of the same size, written again once the pages are known.
+  // A table kept in another database appears only as a catalog entry of type 6.
+  const auto catalog_rows = [&] {
+    std::vector<Bytes> rows;
+    for (const TableState &state : states) {
+      rows.push_back(EncodeRow(catalog, {std::int64_t{state.tdef_page}, std::int64_t{0x0F000001},
+                                         state.name, std::int64_t{1},
+                                         state.system ? std::int64_t{-2147483646} : 0, JetNull{}}));
+    }
+    for (const std::string &name : m_options.linked_tables) {
+      rows.push_back(EncodeRow(catalog, {std::int64_t{0}, std::int64_t{0x0F000001}, name,
+                                         std::int64_t{6}, std::int64_t{0}, JetNull{}}));
+    }
+    return rows;
   };
-  for (const TableState &state : states) {
+  for (Bytes &row : catalog_rows()) {
     Slot slot;
-    slot.bytes = catalog_row(0, state.name, state.system ? std::int64_t{-2147483646} : 0);
+    slot.bytes = std::move(row);
     catalog.slots.push_back(std::move(slot));
   }
   catalog.live_rows = catalog.slots.size();
@@ -770,9 +780,9 @@ void Writer::Write(const std::string &path, const std::vector<JetTable> &tables)
 
   // Now that every page is known: the catalog's rows, the pointers of moved records and
   // the memo headers that point at long values.
-  for (std::size_t t = 0; t < states.size(); ++t) {
-    catalog.slots[t].bytes = catalog_row(states[t].tdef_page, states[t].name,
-                                         states[t].system ? std::int64_t{-2147483646} : 0);
+  std::vector<Bytes> final_catalog = catalog_rows();
+  for (std::size_t r = 0; r < final_catalog.size(); ++r) {
+    catalog.slots[r].bytes = std::move(final_catalog[r]);
   }
   for (std::size_t t = 1; t < states.size(); ++t) {
     TableState &state = states[t];

@@ -54,6 +54,8 @@ struct JetOptions {
   // When not 0, a long memo text longer than this is cut into pieces of this size, each on
   // a long-value row that points at the next, as Access stores a text longer than a page.
   std::size_t long_value_chunk = 0;
+  // Names the catalog lists as tables linked from another database, without tables here.
+  std::vector<std::string> linked_tables;
 };
 
 // Writes a new database file (replacing `path`). Throws std::runtime_error when a value does
