@@ -137,7 +137,7 @@ std::string PeriodOfFileName(const std::string &file_name) {
   const int year = std::stoi(period.substr(0, 4));
   const int month = std::stoi(period.substr(4, 2));
   // Dates reach a year either side of the period, and the checks accept 1900 to 2500.
-  if (year < 1901 || year > 2498 || month < 1 || month > 12) {
+  if (year < 1902 || year > 2498 || month < 1 || month > 12) {
     return "";
   }
   return period;
@@ -162,7 +162,7 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
   CheckRate(options.logical_faults, "units with logical faults");
   const std::string period = PeriodOfFileName("X" + options.period);
   if (period.empty() || options.period.size() != 6) {
-    throw GeneratorError("the period must be YYYYMM with a year from 1901 to 2498");
+    throw GeneratorError("the period must be YYYYMM with a year from 1902 to 2498");
   }
   if (reference.LargoFila[static_cast<std::size_t>(kind)] <= 0) {
     throw GeneratorError("the reference database gives kind " + std::to_string(kind) +

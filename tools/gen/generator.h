@@ -42,7 +42,7 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
 std::string JoinLines(const std::vector<std::string> &lines);
 
 // The period of a file name ("P202401.txt" gives "202401"), or "" when characters 2 to 7
-// are not a year from 1901 to 2498 and a month.
+// are not a year from 1902 to 2498 and a month.
 std::string PeriodOfFileName(const std::string &file_name);
 
 } // namespace verdalia::gen
