@@ -7,7 +7,8 @@
 
 namespace verdalia::gen {
 
-// A small, fully specified pseudo-random source (xoshiro256**, seeded through SplitMix64).
+// A small pseudo-random source whose every step is fixed here (xoshiro256**, seeded through
+// SplitMix64).
 // The standard distributions differ between libraries; these draws do not, so a seed gives
 // the same file on every platform.
 class Random {
