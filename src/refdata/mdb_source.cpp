@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -33,11 +32,6 @@ namespace {
 
 [[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
   throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
-[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
                            "\": " + why);
 }
 
@@ -79,6 +73,11 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
 #else
 
 namespace {
+
+[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
+                           "\": " + why);
+}
 
 void AppendUtf8(std::string &out, std::uint32_t cp) {
   if (cp < 0x80) {
