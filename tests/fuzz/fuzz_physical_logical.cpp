@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  const verdalia::fuzz::Finding finding = verdalia::fuzz::FuzzPhysicalLogical(
-      data, size, Shipped(), verdalia::fuzz::ScratchFolder());
+  const verdalia::fuzz::Finding finding =
+      verdalia::fuzz::FuzzPhysicalLogical(data, size, Shipped(), verdalia::fuzz::ScratchFolder());
   if (!finding.empty()) {
     std::fprintf(stderr, "finding: %s\n", finding.c_str());
     std::abort();

@@ -83,7 +83,8 @@ inline std::string ShapeLines(std::string_view body, int length) {
   const std::size_t width = length > 0 ? static_cast<std::size_t>(length) : 0;
   const std::size_t max_lines = std::max<std::size_t>(1, (std::size_t{1} << 20) / (width + 2));
   std::size_t start = 0;
-  for (std::size_t lines = 0; lines < max_lines; ++lines) {
+  // A body that ends with a line end has no line after it.
+  for (std::size_t lines = 0; lines < max_lines && start < body.size(); ++lines) {
     std::size_t end = body.find('\n', start);
     if (end == std::string_view::npos) {
       end = body.size();
@@ -227,8 +228,8 @@ inline bool WriteFile(const std::string &path, std::string_view bytes) {
 
 // Writes the data file under its name in `folder`, runs both verifications on it and
 // removes it again.
-inline Finding RunDataFile(const ReferenceData &reference, const std::string &folder,
-                           char letter, const std::string &period, const std::string &bytes,
+inline Finding RunDataFile(const ReferenceData &reference, const std::string &folder, char letter,
+                           const std::string &period, const std::string &bytes,
                            bool logical_twice) {
   // The name is built in Windows-1252, as the checks see it, and written in UTF-8, as the
   // file list hands it over.
@@ -307,35 +308,54 @@ inline std::vector<Cell> FuzzedDefinition(ByteReader &in, int line_length) {
   constexpr long long kIntMax = std::numeric_limits<int>::max();
   constexpr long long kIntMin = std::numeric_limits<int>::min();
   const Cell kinds[] = {1LL, 2LL, 3LL, 1LL, 2LL, 3LL, S("1"), 2.0, 0LL, 4LL, {}};
-  const Cell types[] = {S("1"), S("2"), S("3"), S("4"), S("1"), S("2"), S("3"),
+  const Cell types[] = {S("1"), S("2"), S("3"), S("4"),  S("1"),  S("2"), S("3"),
                         S("4"), S(""),  S("x"), S("12"), S(" 2"), {}};
   const Cell secs[] = {static_cast<long long>(in.Byte()), 1.5, S("3"), -1LL, {}};
-  const Cell names[] = {S("TIPO_REGISTRO"),      S("FECHA_CIERRE"),
-                        S("RUT_ASEGURADORA"),    S("VER_ASEGURADORA"),
-                        S("ASEGURADORA"),        S("TOTAL_REGISTROS"),
-                        S("TIPO_INFORMACION"),   S("FECHA_VIGENCIA_INICIAL"),
-                        S("FECHA_POLIZA_ENDOSO"), S("FECHA_VIGENCIA_ENDOSO"),
-                        S("NUMERO_ENDOSO"),      S("TIPO_ENDOSO"),
-                        S("tipo_informacion"),   S("Numero_Endoso"),
-                        S("rut_aseguradora"),    S("CAMPO"),
-                        S(""),                   in.Text(12),
+  const Cell names[] = {S("TIPO_REGISTRO"),
+                        S("FECHA_CIERRE"),
+                        S("RUT_ASEGURADORA"),
+                        S("VER_ASEGURADORA"),
+                        S("ASEGURADORA"),
+                        S("TOTAL_REGISTROS"),
+                        S("TIPO_INFORMACION"),
+                        S("FECHA_VIGENCIA_INICIAL"),
+                        S("FECHA_POLIZA_ENDOSO"),
+                        S("FECHA_VIGENCIA_ENDOSO"),
+                        S("NUMERO_ENDOSO"),
+                        S("TIPO_ENDOSO"),
+                        S("tipo_informacion"),
+                        S("Numero_Endoso"),
+                        S("rut_aseguradora"),
+                        S("CAMPO"),
+                        S(""),
+                        in.Text(12),
                         {}};
   const long long at = 1 + in.Byte();
-  const Cell positions[] = {1LL,     at,      static_cast<long long>(line_length),
+  const Cell positions[] = {1LL,
+                            at,
+                            static_cast<long long>(line_length),
                             static_cast<long long>(line_length) + 1,
-                            1000LL,  kIntMax, kIntMax - 1, 0LL, -1LL, 1LL << 40,
-                            S("7"),  S("abc"), 1.5, {}};
+                            1000LL,
+                            kIntMax,
+                            kIntMax - 1,
+                            0LL,
+                            -1LL,
+                            1LL << 40,
+                            S("7"),
+                            S("abc"),
+                            1.5,
+                            {}};
   const long long span = in.Byte() % 16;
-  const Cell lengths[] = {0LL,     1LL,         span,        8LL,     static_cast<long long>(in.Byte()),
-                          kIntMax, kIntMax - 1, kIntMax + 1, -1LL,    2.0,
-                          S("9"),  S("x"),      {}};
-  const Cell tipos[] = {S("N"),  S("D"),  S("FE"), S("RUT"), S("DV"),  S("T"), S("FIL"),
-                        S("n"),  S("d"),  S("fe"), S("rut"), S("dv"),  S("t"), S("fil"),
+  const Cell lengths[] = {
+      0LL,     1LL,         span,        8LL,  static_cast<long long>(in.Byte()),
+      kIntMax, kIntMax - 1, kIntMax + 1, -1LL, 2.0,
+      S("9"),  S("x"),      {}};
+  const Cell tipos[] = {S("N"),   S("D"), S("FE"), S("RUT"), S("DV"), S("T"), S("FIL"),
+                        S("n"),   S("d"), S("fe"), S("rut"), S("dv"), S("t"), S("fil"),
                         S("Rut"), S("X"), S(""),   S(" N"),  {}};
-  const Cell decimals[] = {0LL,     2LL,     static_cast<long long>(in.Byte() % 20),
-                           40LL,    -1LL,    kIntMin,
-                           kIntMax, S("2"),  2.5,
-                           {}};
+  const Cell decimals[] = {
+      0LL, 2LL, static_cast<long long>(in.Byte() % 20), 40LL, -1LL, kIntMin, kIntMax, S("2"),
+      2.5, {}};
   const Cell obligatory[] = {S("S"), S("s"), S("N"), S("n"), S(""), S("SI"), {}};
   const Cell values[] = {{},
                          S(""),

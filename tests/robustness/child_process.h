@@ -1,11 +1,13 @@
 #pragma once
 
-// Runs verdalia-cli as a child process with a deadline, so that a run that blocks or loops
-// fails its test instead of holding the suite, and reports what the child cost (peak
-// memory) and how it ended. Shared by the robustness tests, each its own executable.
+// Runs the programs (verdalia-cli, verdalia-gen) as child processes with a deadline, so that
+// a run that blocks or loops fails its test instead of holding the suite, and reports what
+// the child cost (peak memory) and how it ended. Shared by the robustness tests, each its
+// own executable.
 
 #include <chrono>
 #include <csignal>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,26 +23,27 @@
 namespace verdalia::testing {
 
 struct ChildOptions {
-  std::string folder = ".";          // the child's working folder
-  int deadline_seconds = 60;         // killed after this long
-  long long file_size_limit = -1;    // RLIMIT_FSIZE in bytes, -1 for none
-  bool as_nobody = false;            // drop root's privileges first (uid and gid 65534)
+  std::string folder = ".";       // the child's working folder
+  int deadline_seconds = 60;      // killed after this long
+  long long file_size_limit = -1; // RLIMIT_FSIZE in bytes, -1 for none
+  bool as_nobody = false;         // drop root's privileges first (uid and gid 65534)
 };
 
 struct ChildRun {
-  int status = -1;          // the exit status, -1 when the child did not exit
-  int signal = 0;           // the signal that ended it, if any
-  bool timed_out = false;   // killed at the deadline
-  long max_rss_kb = 0;      // peak resident memory of the child
+  int status = -1;        // the exit status, -1 when the child did not exit
+  int signal = 0;         // the signal that ended it, if any
+  bool timed_out = false; // killed at the deadline
+  long max_rss_kb = 0;    // peak resident memory of the child
   std::string out;
   std::string err;
 };
 
-inline ChildRun RunCliChild(const std::vector<std::string> &args, const ChildOptions &options) {
+inline ChildRun RunChild(const std::string &program, const std::vector<std::string> &args,
+                         const ChildOptions &options) {
   const TempDir logs;
   const std::string out_path = (logs.path() / "stdout").string();
   const std::string err_path = (logs.path() / "stderr").string();
-  std::vector<std::string> argv_text = {VERDALIA_BINARY_DIR "/verdalia-cli"};
+  std::vector<std::string> argv_text = {program};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (std::string &arg : argv_text) {
@@ -111,8 +114,29 @@ inline ChildRun RunCliChild(const std::vector<std::string> &args, const ChildOpt
   return run;
 }
 
+inline ChildRun RunCliChild(const std::vector<std::string> &args,
+                            const ChildOptions &options = {}) {
+  return RunChild(VERDALIA_BINARY_DIR "/verdalia-cli", args, options);
+}
+
+// Writes a data file with the generator against the shipped database; `args` adds its
+// options (--records, --physical-faults, ...). Returns the file's path.
+inline std::string Generate(const TempDir &dir, const std::string &name,
+                            const std::vector<std::string> &args = {}) {
+  const std::string path = (dir.path() / name).string();
+  std::vector<std::string> all = {"--db", VERDALIA_REFERENCE_DB, "-o", path};
+  all.insert(all.end(), args.begin(), args.end());
+  const ChildRun run = RunChild(VERDALIA_BINARY_DIR "/verdalia-gen", all, {});
+  if (run.status != 0) {
+    throw std::runtime_error("verdalia-gen failed: " + run.err);
+  }
+  return path;
+}
+
 // Whether this process may take another user's identity for a child (tests that need a
 // permission to be refused run as that user, since root reads and writes everything).
-inline bool CanRunAsNobody() { return ::geteuid() == 0; }
+inline bool CanRunAsNobody() {
+  return ::geteuid() == 0;
+}
 
 } // namespace verdalia::testing

@@ -126,8 +126,7 @@ TEST(HostileReferenceData, PagesOfNoiseNeverCrashTheLoader) {
         const ReferenceData data = LoadReferenceData(path);
         Session session(data);
       } catch (const ReferenceDataError &error) {
-        EXPECT_NE(std::string(error.what()).find("base de datos de referencia"),
-                  std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("base de datos de referencia"), std::string::npos);
       }
       std::filesystem::remove(path);
     }
@@ -241,7 +240,8 @@ TEST(HostileReferenceData, AbsurdDefinitionsRunToTheEnd) {
   };
   const std::string lengths = "INSERT INTO TipoArchivo VALUES (1,'P',20),(2,'D',20),(3,'S',20);";
   const char *names[] = {"TIPO_REGISTRO", "TOTAL_REGISTROS", "FECHA_VIGENCIA_INICIAL",
-                         "NUMERO_ENDOSO", "TIPO_ENDOSO", "RUT_ASEGURADORA", "ASEGURADORA"};
+                         "NUMERO_ENDOSO", "TIPO_ENDOSO",     "RUT_ASEGURADORA",
+                         "ASEGURADORA"};
   const TempDir dir;
   const std::string folder = dir.path().string();
   auto file_of = [](std::initializer_list<std::string> lines) {
@@ -253,8 +253,10 @@ TEST(HostileReferenceData, AbsurdDefinitionsRunToTheEnd) {
     return bytes;
   };
   const std::string header = "1202401 11111111-1ACME";
-  dir.Write("P202401.txt", file_of({header, "2E000000000000000000", "3  20240101 BLANCO", "4000004"}));
-  dir.Write("S202401.txt", file_of({header, "2E000000000000000000", "3  20240101 BLANCO", "4000004"}));
+  dir.Write("P202401.txt",
+            file_of({header, "2E000000000000000000", "3  20240101 BLANCO", "4000004"}));
+  dir.Write("S202401.txt",
+            file_of({header, "2E000000000000000000", "3  20240101 BLANCO", "4000004"}));
   dir.Write("D202401.txt", file_of({header, "2E000000000000000000", "3000003"}));
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -263,9 +265,8 @@ TEST(HostileReferenceData, AbsurdDefinitionsRunToTheEnd) {
     for (int kind = 1; kind <= 3; ++kind) {
       for (const char *type : {"1", "2", "3", "4"}) {
         for (const char *name : names) {
-          rows += std::string(rows.empty() ? "" : ",") + "(" + std::to_string(kind) + ",'" +
-                  type + "'," + std::to_string(++sec) + ",'" + name + "'," + c.definition +
-                  ")";
+          rows += std::string(rows.empty() ? "" : ",") + "(" + std::to_string(kind) + ",'" + type +
+                  "'," + std::to_string(++sec) + ",'" + name + "'," + c.definition + ")";
         }
       }
     }
