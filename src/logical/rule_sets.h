@@ -20,8 +20,17 @@ struct LogicalContext {
   const NumberFormat &numbers;
 };
 
+// Production files: policy records ("2") and item records ("3"). A policy record without a
+// later item, an item without policy, and a repeated new or endorsement item end the walk.
+// The endorsement type of the fixed-premium rule for endorsements is that of the policy
+// record's last later item record, the one the insured-amount rule remembers.
 void Verifica_LogicaP(const LogicalContext &context, ResultList &rows);
+
+// Claims-information files: claim records ("2") and claim detail records ("3"); the first
+// record without partner ends the walk.
 void Verifica_LogicaS(const LogicalContext &context, ResultList &rows);
+
+// Claims-notification files: every claim notice ("2") gets all four rules.
 void Verifica_LogicaD(const LogicalContext &context, ResultList &rows);
 
 } // namespace verdalia

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "logical/logical_fixtures.h"
+#include "logical/text_order.h"
 
 namespace verdalia {
 namespace {
@@ -120,6 +121,30 @@ TEST(NoticeRules, OneNoticeCollectsAllFourRowsInOrder) {
           {odd, N()},
           {At(2, kRepeated), kOccurrence,
            "2|CAUSA_SINIESTRO|Error. No informa Causa del Siniestro.", kNoProvision}}});
+}
+
+TEST(SortsAfter, ComparesCharacterCodesOneByOne) {
+  struct Case {
+    const char *left;
+    const char *right;
+    bool after;
+  };
+  const Case cases[] = {
+      {"20240211", "20240210", true},
+      {"20240210", "20240210", false},
+      {"20240210", "20240211", false},
+      {"        ", "20240210", false}, // a blank sorts before every digit
+      {"20240210", "        ", true},
+      {"2024021", "20240210", false}, // a prefix sorts first
+      {"\x80", "\xFF", true},         // the euro sign is U+20AC, after every Latin-1 letter
+      {"\x8A", "\xE9", true},         // S with caron, U+0160, after e acute
+      {"\x81", "\xA0", false},        // an undefined byte keeps its own code
+      {"\xE9", "e", true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.left) + " / " + c.right);
+    EXPECT_EQ(SortsAfter(c.left, c.right), c.after);
+  }
 }
 
 } // namespace
