@@ -1,4 +1,5 @@
 // verdalia-gen: writes data files for tests, benchmarks and demonstrations.
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -143,7 +144,7 @@ int main(int argc, char **argv) {
       if (!ParseRate(value, options.logical_faults)) {
         return Usage("--logical-faults needs a share from 0 to 1, not '" + value + "'");
       }
-    } else if (value == "valid" || value == "distinct" || value == "shared") {
+    } else if (value == "valid" || value == "distinct" || value == "shared") { // --layout
       options.layout = value == "valid"      ? Layout::Valid
                        : value == "distinct" ? Layout::Distinct
                                              : Layout::Shared;
