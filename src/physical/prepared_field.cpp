@@ -126,7 +126,18 @@ bool OccursIn(std::string_view text, std::string_view value) {
 }
 
 bool IsFullFiller(std::string_view value, std::size_t Largo) {
-  return value.size() == Largo && value.find_first_not_of(' ') == std::string_view::npos;
+  if (value.size() != Largo) {
+    return false;
+  }
+  // Compared a block at a time: fillers are the widest fields of a record.
+  static const std::string kBlanks(256, ' ');
+  while (value.size() > kBlanks.size()) {
+    if (value.substr(0, kBlanks.size()) != kBlanks) {
+      return false;
+    }
+    value.remove_prefix(kBlanks.size());
+  }
+  return value == std::string_view(kBlanks).substr(0, value.size());
 }
 
 } // namespace verdalia

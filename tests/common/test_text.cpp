@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,27 @@ TEST(LeadingNumberValue, ReadsTheNumberATextBeginsWith) {
   for (const NumberCase &c : cases) {
     SCOPED_TRACE(std::string("text \"") + c.text + "\"");
     EXPECT_DOUBLE_EQ(LeadingNumberValue(c.text), c.value);
+  }
+}
+
+TEST(LeadingNumberValue, DigitFieldsReadExactlyAsAFullConversion) {
+  // Fields of digits with or without a point take a short road; it must land on the
+  // same double as the general conversion, including where rounding matters.
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789";
+  for (int n = 0; n < 20000; ++n) {
+    std::string text;
+    const int length = 1 + static_cast<int>(random() % 20);
+    for (int k = 0; k < length; ++k) {
+      text.push_back(alphabet[random() % alphabet.size()]);
+    }
+    if (random() % 2) {
+      text.insert(random() % (text.size() + 1), ".");
+    }
+    SCOPED_TRACE(text);
+    const std::string with_blank = text + " ";
+    EXPECT_EQ(LeadingNumberValue(text), std::strtod(text.c_str(), nullptr));
+    EXPECT_EQ(LeadingNumberValue(with_blank), LeadingNumberValue(text));
   }
 }
 
