@@ -137,11 +137,29 @@ double LeadingNumberValue(std::string_view text) {
 }
 
 double FixedPointValue(std::string_view field, std::size_t integer_digits, std::size_t decimals) {
+  const std::string_view integer_part = field.substr(0, integer_digits);
+  const std::string_view decimal_part =
+      field.size() >= decimals ? field.substr(field.size() - decimals) : field;
+  // Amounts are usually all digits: read them as one exact integer scaled once, which is
+  // the double the text "integer.decimals" converts to.
+  if (decimal_part.size() <= 22 && integer_part.size() + decimal_part.size() <= 15) {
+    std::uint64_t mantissa = 0;
+    bool digits = !integer_part.empty() || !decimal_part.empty();
+    for (const std::string_view part : {integer_part, decimal_part}) {
+      for (const char c : part) {
+        digits = digits && c >= '0' && c <= '9';
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      }
+    }
+    if (digits && !integer_part.empty()) {
+      return static_cast<double>(mantissa) / kExactPowersOfTen[decimal_part.size()];
+    }
+  }
   std::string text;
-  text.reserve(integer_digits + decimals + 1);
-  text.append(field.substr(0, integer_digits));
+  text.reserve(integer_part.size() + decimal_part.size() + 1);
+  text.append(integer_part);
   text.push_back('.');
-  text.append(field.size() >= decimals ? field.substr(field.size() - decimals) : field);
+  text.append(decimal_part);
   return LeadingNumberValue(text);
 }
 
