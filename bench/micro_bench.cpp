@@ -1,0 +1,118 @@
+// The hot paths one at a time: field cutting and checks per record type, and the logical
+// rule sets with the indexes they build, on generated files of the shipped database.
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "common/result.h"
+#include "gen/generator.h"
+#include "logical/rule_sets.h"
+#include "physical/physical_checks.h"
+#include "refdata/reference_data.h"
+
+namespace {
+
+using verdalia::ReferenceData;
+
+const ReferenceData &Reference() {
+  static const ReferenceData reference = verdalia::LoadReferenceData(VERDALIA_REFERENCE_DB);
+  return reference;
+}
+
+std::vector<std::string> Lines(char kind, int records, verdalia::gen::Layout layout) {
+  verdalia::gen::Options options;
+  options.kind = kind;
+  options.records = records;
+  options.seed = 5;
+  options.layout = layout;
+  return verdalia::gen::Generate(Reference(), options);
+}
+
+int KindNumber(char kind) { return kind == 'P' ? 1 : kind == 'D' ? 2 : 3; }
+
+// One detail record type's field checks, per record.
+void DetailChecks(benchmark::State &state, char kind, char type) {
+  const verdalia::PhysicalChecks checks(Reference());
+  std::vector<std::string> lines;
+  for (std::string &line : Lines(kind, 4000, verdalia::gen::Layout::Valid)) {
+    if (!line.empty() && line[0] == type) {
+      lines.push_back(std::move(line));
+    }
+  }
+  const std::string record_type(1, type);
+  verdalia::ResultList rows;
+  for (auto _ : state) {
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      checks.RevisaRegFilas_Fisico(KindNumber(kind), record_type, lines[k], static_cast<int>(k),
+                                   rows);
+    }
+    rows.clear();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+}
+
+void HeaderAndControl(benchmark::State &state, char kind) {
+  const verdalia::PhysicalChecks checks(Reference());
+  const std::vector<std::string> lines = Lines(kind, 2, verdalia::gen::Layout::Valid);
+  verdalia::ResultList rows;
+  verdalia::SummaryLabels fisica;
+  verdalia::SummaryLabels logica;
+  for (auto _ : state) {
+    checks.RevisaRegUno_Fisico(KindNumber(kind), lines[0], 1, rows, fisica, logica);
+    checks.RevisaRegControl(KindNumber(kind), lines[1], 2, rows);
+    rows.clear();
+  }
+}
+
+// A whole rule set over the largest file, indexes built anew each time as in a run.
+void RuleSet(benchmark::State &state, char kind, verdalia::gen::Layout layout) {
+  const std::vector<std::string> lines = Lines(kind, 32767, layout);
+  std::vector<std::string_view> Lineas{std::string_view()};
+  for (const std::string &line : lines) {
+    Lineas.emplace_back(line);
+  }
+  const verdalia::NumberFormat numbers;
+  const verdalia::LogicalContext context{Lineas, static_cast<int>(lines.size()),
+                                         Reference().CodigosComuna, Reference().CodigosCultivo,
+                                         numbers};
+  verdalia::ResultList rows;
+  for (auto _ : state) {
+    rows.clear();
+    switch (kind) {
+    case 'P':
+      verdalia::Verifica_LogicaP(context, rows);
+      break;
+    case 'D':
+      verdalia::Verifica_LogicaD(context, rows);
+      break;
+    default:
+      verdalia::Verifica_LogicaS(context, rows);
+      break;
+    }
+    benchmark::DoNotOptimize(rows.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+}
+
+using verdalia::gen::Layout;
+BENCHMARK_CAPTURE(DetailChecks, P_policy, 'P', '2');
+BENCHMARK_CAPTURE(DetailChecks, P_item, 'P', '3');
+BENCHMARK_CAPTURE(DetailChecks, D_notice, 'D', '2');
+BENCHMARK_CAPTURE(DetailChecks, S_claim, 'S', '2');
+BENCHMARK_CAPTURE(DetailChecks, S_detail, 'S', '3');
+BENCHMARK_CAPTURE(HeaderAndControl, P, 'P');
+BENCHMARK_CAPTURE(HeaderAndControl, D, 'D');
+BENCHMARK_CAPTURE(HeaderAndControl, S, 'S');
+BENCHMARK_CAPTURE(RuleSet, P_valid, 'P', Layout::Valid)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, P_distinct, 'P', Layout::Distinct)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, P_shared, 'P', Layout::Shared)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, D_valid, 'D', Layout::Valid)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, D_shared, 'D', Layout::Shared)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, S_valid, 'S', Layout::Valid)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, S_distinct, 'S', Layout::Distinct)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RuleSet, S_shared, 'S', Layout::Shared)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
