@@ -409,7 +409,7 @@ inline Finding FuzzDefinitions(const std::uint8_t *data, std::size_t size,
     return "the fuzzing schema did not build";
   }
 
-  const int lengths[] = {0, 1, 2, 8, 19, 20, 40, 60, 100, 100, 120, 400, -1, 32767};
+  const int lengths[] = {0, 1, 2, 8, 19, 20, 40, 60, 100, 120, 200, 400, -1, 32767};
   std::array<int, 4> line_length{};
   for (int kind = 1; kind <= 3; ++kind) {
     line_length[static_cast<std::size_t>(kind)] = in.Pick(lengths);
