@@ -1,10 +1,14 @@
 #include "common/data_file.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
+
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,12 +31,53 @@ private:
   int m_fd;
 };
 
-struct LineSpan {
-  std::size_t offset;
-  std::size_t length;
-};
+// Blocks of this size and more are laid out on huge-page boundaries and advised as such.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Bytes asked of the system per read: large enough to cost few calls, small enough that a
+// huge line is counted without being held.
+constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+
+char *Allocate(std::size_t &capacity) {
+  void *bytes = nullptr;
+  if (capacity >= kHugePage) {
+    capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+    bytes = std::aligned_alloc(kHugePage, capacity);
+#ifdef MADV_HUGEPAGE
+    if (bytes != nullptr) {
+      // Only advice: where the system has no huge pages to give, nothing changes.
+      ::madvise(bytes, capacity, MADV_HUGEPAGE);
+    }
+#endif
+  } else {
+    bytes = std::malloc(capacity);
+  }
+  if (bytes == nullptr) {
+    throw std::bad_alloc();
+  }
+  return static_cast<char *>(bytes);
+}
 
 } // namespace
+
+void ByteBuffer::Release::operator()(char *bytes) const {
+  std::free(bytes);
+}
+
+ByteBuffer::ByteBuffer(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {
+  m_bytes.reset(Allocate(m_capacity));
+}
+
+ByteBuffer::ByteBuffer(ByteBuffer &&other) noexcept
+    : m_bytes(std::move(other.m_bytes)), m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)) {}
+
+ByteBuffer &ByteBuffer::operator=(ByteBuffer &&other) noexcept {
+  m_bytes = std::move(other.m_bytes);
+  m_size = std::exchange(other.m_size, 0);
+  m_capacity = std::exchange(other.m_capacity, 0);
+  return *this;
+}
 
 ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &out) {
   out = DataFile{};
@@ -61,15 +106,21 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
     ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
   }
 
+  // The file is read straight into the block the lines will point into. A valid file
+  // holds at most kMaxRecords lines of the expected length, each with its CR LF: room for
+  // the file as it was when opened, never more than that, and a little over to see its end
+  // without growing. A file that grows meanwhile makes the block grow.
   const std::size_t expected = expected_length < 0 ? 0 : static_cast<std::size_t>(expected_length);
-  if (info.st_size > 0) {
-    // Reserve what a valid file of this size can hold, never more than the record limit.
-    const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (expected + 2);
-    out.content.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), limit));
-  }
+  const std::size_t file_size = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+  const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (expected + 2);
+  ByteBuffer bytes(std::min(file_size, limit) + (std::size_t{1} << 16));
+  std::vector<std::string_view> lineas;
+  lineas.reserve(std::min(file_size / (expected + 1), static_cast<std::size_t>(kMaxRecords)) + 2);
+  lineas.emplace_back();
 
-  std::vector<LineSpan> spans;
-  std::size_t line_start = 0;
+  std::size_t filled = 0;     // bytes held
+  std::size_t scan = 0;       // the first byte not yet looked at
+  std::size_t line_start = 0; // where the current line's bytes begin
   std::size_t line_length = 0;
   bool line_open = false;
   bool after_cr = false;
@@ -91,15 +142,25 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
       result.line_length = line_length;
       return false;
     }
-    spans.push_back({line_start, line_length});
-    line_start = out.content.size();
+    lineas.emplace_back(bytes.data() + line_start, line_length);
     line_length = 0;
     return true;
   };
 
-  std::array<char, 1 << 16> buffer{};
   for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (filled == bytes.capacity()) {
+      // The file has grown since it was opened: the lines move with the bytes.
+      ByteBuffer larger(filled + filled / 2);
+      std::memcpy(larger.data(), bytes.data(), filled);
+      for (std::string_view &line : lineas) {
+        if (!line.empty()) {
+          line = std::string_view(larger.data() + (line.data() - bytes.data()), line.size());
+        }
+      }
+      bytes = std::move(larger);
+    }
+    const std::size_t room = std::min(bytes.capacity() - filled, kReadChunk);
+    const ssize_t got = ::read(fd.get(), bytes.data() + filled, room);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -111,48 +172,47 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
     if (got == 0) {
       break;
     }
-    const char *data = buffer.data();
-    const std::size_t size = static_cast<std::size_t>(got);
-    std::size_t pos = 0;
-    while (pos < size) {
+    filled += static_cast<std::size_t>(got);
+
+    const char *data = bytes.data();
+    while (scan < filled) {
       if (after_cr) {
         after_cr = false;
-        if (data[pos] == '\n') {
-          ++pos;
+        if (data[scan] == '\n') {
+          line_start = ++scan;
           continue;
         }
       }
-      const void *cr = std::memchr(data + pos, '\r', size - pos);
-      const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - data) : size;
-      const std::size_t segment = end - pos;
-      if (segment > 0) {
+      const void *cr = std::memchr(data + scan, '\r', filled - scan);
+      const std::size_t end =
+          cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - data) : filled;
+      if (end > scan) {
         line_open = true;
-        // Hold no more of a line than one byte past the expected length: that is enough
-        // to know it is wrong, and its full length is still counted.
-        const std::size_t room = line_length <= expected ? expected + 1 - line_length : 0;
-        out.content.insert(out.content.end(), data + pos, data + pos + std::min(segment, room));
-        line_length += segment;
+        line_length += end - scan;
       }
-      pos = end;
+      scan = end;
       if (cr) {
-        ++pos;
-        after_cr = true;
         if (!finish_line()) {
           return result;
         }
+        line_start = ++scan;
+        after_cr = true;
       }
+    }
+    // Hold no more of a line than one byte past the expected length: that is enough to know
+    // it is wrong, and the rest of it is read over the same bytes, still counted.
+    if (scan - line_start > expected + 1) {
+      filled = scan = line_start + expected + 1;
     }
   }
   if (line_open && !finish_line()) {
     return result;
   }
 
+  bytes.SetSize(filled);
+  out.content = std::move(bytes);
+  out.Lineas = std::move(lineas);
   out.NroFilas = lines;
-  out.Lineas.reserve(spans.size() + 1);
-  out.Lineas.emplace_back();
-  for (const LineSpan &span : spans) {
-    out.Lineas.emplace_back(out.content.data() + span.offset, span.length);
-  }
   return result;
 }
 
