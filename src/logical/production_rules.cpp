@@ -11,6 +11,7 @@
 #include <cmath>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace verdalia {
 namespace {
@@ -126,7 +127,6 @@ public:
     m_items = FieldsIndex(records);
     m_policies = FieldsIndex(records);
     m_newItems = FieldsIndex(records);
-    m_itemLines = TextIndex(records);
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       if (line.starts_with('2')) {
@@ -137,14 +137,12 @@ public:
           m_cancellations.Add(ItemPolicyNumber(line), k);
         }
         m_newItems.Add(NewItemKey(line), k);
-        m_itemLines.Add(line, k);
       }
     }
     for (auto *index : {&m_items, &m_policies, &m_newItems}) {
       index->Seal();
     }
     m_cancellations.Seal();
-    m_itemLines.Seal();
     m_groups.resize(static_cast<std::size_t>(m_items.GroupCount()));
   }
 
@@ -179,6 +177,9 @@ private:
   // among the group's records from position `start` on, the first of them compared with
   // the empty text; 0 when there is none.
   int RepeatedItem(int group, std::size_t start);
+  // Whether an item record after `record`, one of the new-item group's records, has the
+  // same whole line.
+  bool LineRepeatedLater(int group, int record);
   // The running sums of the group's quantities, with the one-by-one sums that the new
   // policies of `key` will need worked out together.
   ForwardSums &Sums(int group, const FieldsKey &key);
@@ -194,8 +195,10 @@ private:
   FieldsIndex m_policies;    // policy records by policy and endorsement number
   TextIndex m_cancellations; // item records of type "C " by policy number
   FieldsIndex m_newItems;    // item records by policy, item and endorsement number
-  TextIndex m_itemLines;     // item records by their whole line
   std::vector<ItemGroup> m_groups;
+  // New-item groups asked about repeated lines: for each of the group's records, whether
+  // its line occurs again further on.
+  std::unordered_map<int, std::vector<bool>> m_lineRepeats;
 };
 
 bool ProductionRules::PolicyRecord(int i, std::string_view line) {
@@ -366,12 +369,31 @@ bool ProductionRules::ItemRecord(int i, std::string_view line) {
       return false;
     }
   } else if (tipo == "E") {
-    if (AnyAfter(m_itemLines.Records(line), i)) {
+    if (LineRepeatedLater(m_newItems.Find(NewItemKey(line)), i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
       return false;
     }
   }
   return true;
+}
+
+// Equal lines have equal new-item keys, so only the later records of the line's new-item
+// group can repeat it; in most files there are none, and no line is compared at all.
+bool ProductionRules::LineRepeatedLater(int group, int record) {
+  const std::span<const int> items = m_newItems.Records(group);
+  if (!AnyAfter(items, record)) {
+    return false;
+  }
+  std::vector<bool> &repeated = m_lineRepeats[group];
+  if (repeated.empty()) {
+    repeated.assign(items.size(), false);
+    std::unordered_set<std::string_view> later;
+    for (std::size_t t = items.size(); t-- > 0;) {
+      repeated[t] = !later.insert(Line(items[t])).second;
+    }
+  }
+  const auto position = std::lower_bound(items.begin(), items.end(), record) - items.begin();
+  return repeated[static_cast<std::size_t>(position)];
 }
 
 int ProductionRules::RepeatedItem(int group, std::size_t start) {

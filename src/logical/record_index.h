@@ -5,7 +5,6 @@
 #include <functional>
 #include <span>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace verdalia {
@@ -84,23 +83,42 @@ struct FieldTupleHash {
 // file for the first, the last or the first later record with a key finds it in its group.
 // Keys are views into the lines, which outlive the index. Add every record, then Seal,
 // then ask.
+//
+// The groups' keys sit in one table of group numbers with open addressing, so adding a
+// record allocates nothing once the table is sized for the records expected.
 template <typename Key, typename Hash = std::hash<Key>> class RecordIndex {
 public:
   static constexpr int kNoGroup = -1;
 
   explicit RecordIndex(std::size_t expected_records = 0) {
-    m_groups.reserve(expected_records);
+    m_keys.reserve(expected_records);
     m_entries.reserve(expected_records);
+    std::size_t slots = 16;
+    while (slots < 2 * expected_records) {
+      slots *= 2;
+    }
+    m_slots.assign(slots, Slot{});
   }
 
   void Add(const Key &key, int record) {
-    const auto [entry, added] = m_groups.try_emplace(key, static_cast<int>(m_groups.size()));
-    m_entries.push_back({entry->second, record});
+    const std::size_t hash = Hash{}(key);
+    Slot &slot = m_slots[Probe(key, hash)];
+    int group = slot.group;
+    if (group == kNoGroup) {
+      group = GroupCount();
+      slot = Slot{Tag(hash), group};
+      m_keys.push_back(key);
+      // At most half the slots in use keeps the probes short.
+      if (m_keys.size() * 2 > m_slots.size()) {
+        Grow();
+      }
+    }
+    m_entries.push_back({group, record});
   }
 
   // Lays the groups out one after the other, each in file order.
   void Seal() {
-    m_start.assign(m_groups.size() + 1, 0);
+    m_start.assign(m_keys.size() + 1, 0);
     for (const Entry &entry : m_entries) {
       ++m_start[static_cast<std::size_t>(entry.group) + 1];
     }
@@ -118,10 +136,7 @@ public:
 
   // The number of the group holding `key`, or kNoGroup; groups are numbered from 0 in the
   // order their first record was added.
-  int Find(const Key &key) const {
-    const auto found = m_groups.find(key);
-    return found == m_groups.end() ? kNoGroup : found->second;
-  }
+  int Find(const Key &key) const { return m_slots[Probe(key, Hash{}(key))].group; }
 
   std::span<const int> Records(int group) const {
     if (group < 0 || static_cast<std::size_t>(group) + 1 >= m_start.size()) {
@@ -134,14 +149,55 @@ public:
   }
 
   std::span<const int> Records(const Key &key) const { return Records(Find(key)); }
-  int GroupCount() const { return static_cast<int>(m_groups.size()); }
+  int GroupCount() const { return static_cast<int>(m_keys.size()); }
 
 private:
+  struct Slot {
+    std::uint32_t tag = 0; // part of the key's hash: most keys that differ differ here
+    int group = kNoGroup;
+  };
   struct Entry {
     int group;
     int record;
   };
-  std::unordered_map<Key, int, Hash> m_groups;
+
+  // The slot holding `key`, or the empty slot where it would go.
+  std::size_t Probe(const Key &key, std::size_t hash) const {
+    const std::size_t mask = m_slots.size() - 1;
+    const std::uint32_t tag = Tag(hash);
+    for (std::size_t s = Spread(hash) & mask;; s = (s + 1) & mask) {
+      const Slot &slot = m_slots[s];
+      if (slot.group == kNoGroup ||
+          (slot.tag == tag && m_keys[static_cast<std::size_t>(slot.group)] == key)) {
+        return s;
+      }
+    }
+  }
+
+  void Grow() {
+    std::vector<Slot> old(m_slots.size() * 2, Slot{});
+    old.swap(m_slots);
+    const std::size_t mask = m_slots.size() - 1;
+    for (const Slot &slot : old) {
+      if (slot.group != kNoGroup) {
+        std::size_t s = Spread(Hash{}(m_keys[static_cast<std::size_t>(slot.group)])) & mask;
+        while (m_slots[s].group != kNoGroup) {
+          s = (s + 1) & mask;
+        }
+        m_slots[s] = slot;
+      }
+    }
+  }
+
+  // Every bit of the hash decides the slot, whatever bits the hash function varies most.
+  static std::size_t Spread(std::size_t hash) {
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15ull) >>
+                                    32);
+  }
+  static std::uint32_t Tag(std::size_t hash) { return static_cast<std::uint32_t>(hash); }
+
+  std::vector<Slot> m_slots; // a power of two of them
+  std::vector<Key> m_keys;   // group g's key
   std::vector<Entry> m_entries;
   std::vector<int> m_start; // group g holds m_records[m_start[g] .. m_start[g + 1])
   std::vector<int> m_records;
