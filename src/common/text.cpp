@@ -13,25 +13,26 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 // The common case of a field of digits with at most one point and no blanks, sign or
-// exponent: at most 15 significant digits make an exact integer, and dividing it by an
-// exact power of ten rounds once, correctly, to the same double a full conversion gives.
+// exponent: an integer of at most 2^53 is exact as a double, and dividing it by an exact
+// power of ten rounds once, correctly, to the same double a full conversion gives.
 // Returns false when the text needs the general reading.
 bool FastDecimalValue(std::string_view text, double &value) {
   std::uint64_t mantissa = 0;
-  int significant = 0;
+  int digits = 0;
   int decimals = 0;
   bool point = false;
-  bool digit = false;
   std::size_t i = 0;
   for (; i < text.size(); ++i) {
     const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      digit = true;
-      if (mantissa != 0 || c != '0') {
-        if (++significant > 15) {
-          return false;
-        }
+    if (IsDigit(c)) {
+      // Nineteen digits always fit the integer; whether it is exact is judged below.
+      if (++digits > 19) {
+        return false;
       }
       mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
       decimals += point ? 1 : 0;
@@ -42,7 +43,7 @@ bool FastDecimalValue(std::string_view text, double &value) {
     }
   }
   // Anything after the number that could continue it (blank, exponent) takes the long way.
-  if (!digit || decimals > 22 ||
+  if (digits == 0 || decimals > 22 || mantissa > (std::uint64_t{1} << 53) ||
       (i < text.size() && (text[i] == ' ' || text[i] == 'E' || text[i] == 'e'))) {
     return false;
   }
@@ -142,16 +143,19 @@ double FixedPointValue(std::string_view field, std::size_t integer_digits, std::
       field.size() >= decimals ? field.substr(field.size() - decimals) : field;
   // Amounts are usually all digits: read them as one exact integer scaled once, which is
   // the double the text "integer.decimals" converts to.
-  if (decimal_part.size() <= 22 && integer_part.size() + decimal_part.size() <= 15) {
+  if (!integer_part.empty() && decimal_part.size() <= 22 &&
+      integer_part.size() + decimal_part.size() <= 15) {
     std::uint64_t mantissa = 0;
-    bool digits = !integer_part.empty() || !decimal_part.empty();
-    for (const std::string_view part : {integer_part, decimal_part}) {
-      for (const char c : part) {
-        digits = digits && c >= '0' && c <= '9';
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      }
+    bool digits = true;
+    for (const char c : integer_part) {
+      digits &= IsDigit(c);
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    if (digits && !integer_part.empty()) {
+    for (const char c : decimal_part) {
+      digits &= IsDigit(c);
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (digits) {
       return static_cast<double>(mantissa) / kExactPowersOfTen[decimal_part.size()];
     }
   }
@@ -164,20 +168,38 @@ double FixedPointValue(std::string_view field, std::size_t integer_digits, std::
 }
 
 std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) {
+  std::size_t first = 0;
+  while (first < text.size() && text[first] == ' ') {
+    ++first;
+  }
+  if (first == text.size()) {
     return {};
   }
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  std::size_t end = text.size();
+  while (text[end - 1] == ' ') {
+    --end;
+  }
+  return text.substr(first, end - first);
 }
 
 std::string_view RightTrim(std::string_view text) {
-  const auto last = text.find_last_not_of(' ');
-  if (last == std::string_view::npos) {
+  std::size_t end = text.size();
+  while (end > 0 && text[end - 1] == ' ') {
+    --end;
+  }
+  if (end == 0) {
     return {};
   }
-  return text.substr(0, last + 1);
+  return text.substr(0, end);
+}
+
+bool IsBlank(std::string_view text) {
+  for (const char c : text) {
+    if (c != ' ') {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string UpperAscii(std::string_view text) {

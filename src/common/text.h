@@ -27,7 +27,8 @@ inline std::string_view Mid(std::string_view text, std::size_t start, std::size_
 // Only the blank (code 32) is trimmed, as the checks define it.
 std::string_view Trim(std::string_view text);
 std::string_view RightTrim(std::string_view text);
-inline bool IsBlank(std::string_view text) { return Trim(text).empty(); }
+// Whether the text is empty or only blanks; it stops at the first character that is not.
+bool IsBlank(std::string_view text);
 
 // ASCII upper case: the names and codes compared upper-cased are all ASCII.
 std::string UpperAscii(std::string_view text);
