@@ -15,14 +15,14 @@ namespace {
 
 // The claim key: claim number followed by policy number, as one untrimmed text.
 JoinedKey ClaimKey(std::string_view claim) {
-  return JoinedKey{{Mid(claim, 18, 15), Mid(claim, 3, 15)}};
+  return JoinedKey(Mid(claim, 18, 15), Mid(claim, 3, 15));
 }
 JoinedKey DetailClaimKey(std::string_view detail) {
-  return JoinedKey{{Mid(detail, 17, 15), Mid(detail, 2, 15)}};
+  return JoinedKey(Mid(detail, 17, 15), Mid(detail, 2, 15));
 }
 // A claim detail repeats another with the same claim key and item.
 JoinedKey DuplicateKey(std::string_view detail) {
-  return JoinedKey{{Mid(detail, 17, 15), Mid(detail, 2, 15), Mid(detail, 32, 4)}};
+  return JoinedKey(Mid(detail, 17, 15), Mid(detail, 2, 15), Mid(detail, 32, 4));
 }
 
 constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";

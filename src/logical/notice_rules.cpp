@@ -16,7 +16,7 @@ namespace {
 // Claim number and policy number, compared one by one. The policy number's 19 characters
 // reach into the declaration date's year.
 FieldsKey NoticeKey(std::string_view line) {
-  return FieldsKey{{Mid(line, 2, 15), Mid(line, 32, 19)}};
+  return FieldsKey(Mid(line, 2, 15), Mid(line, 32, 19));
 }
 
 } // namespace

@@ -46,14 +46,14 @@ std::string_view ItemEndorsementType(std::string_view line) {
 
 // An item record belongs to a policy record with the same policy and endorsement numbers.
 FieldsKey PolicyKey(std::string_view line) {
-  return FieldsKey{{PolicyNumber(line), PolicyEndorsement(line)}};
+  return FieldsKey(PolicyNumber(line), PolicyEndorsement(line));
 }
 FieldsKey ItemPolicyKey(std::string_view line) {
-  return FieldsKey{{ItemPolicyNumber(line), ItemEndorsement(line)}};
+  return FieldsKey(ItemPolicyNumber(line), ItemEndorsement(line));
 }
 // Item records repeat a new item with the same policy, item and endorsement numbers.
 FieldsKey NewItemKey(std::string_view line) {
-  return FieldsKey{{ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line)}};
+  return FieldsKey(ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line));
 }
 
 // Quantity A times quantity B of an item record, the term of the insured-amount sum.
