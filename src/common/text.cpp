@@ -23,27 +23,25 @@ bool IsDigit(char c) {
 // Returns false when the text needs the general reading.
 bool FastDecimalValue(std::string_view text, double &value) {
   std::uint64_t mantissa = 0;
-  int digits = 0;
-  int decimals = 0;
-  bool point = false;
   std::size_t i = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (IsDigit(c)) {
-      // Nineteen digits always fit the integer; whether it is exact is judged below.
-      if (++digits > 19) {
-        return false;
-      }
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      decimals += point ? 1 : 0;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
+  auto read_digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && IsDigit(text[i])) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+      ++i;
     }
+    return i - start;
+  };
+  std::size_t digits = read_digits();
+  std::size_t decimals = 0;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    decimals = read_digits();
+    digits += decimals;
   }
-  // Anything after the number that could continue it (blank, exponent) takes the long way.
-  if (digits == 0 || decimals > 22 || mantissa > (std::uint64_t{1} << 53) ||
+  // Nineteen digits always fit the integer; beyond them it may have wrapped. Anything
+  // after the number that could continue it (blank, exponent) takes the long way.
+  if (digits == 0 || digits > 19 || decimals > 22 || mantissa > (std::uint64_t{1} << 53) ||
       (i < text.size() && (text[i] == ' ' || text[i] == 'E' || text[i] == 'e'))) {
     return false;
   }
