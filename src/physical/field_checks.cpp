@@ -106,17 +106,21 @@ bool EsFecha(std::string &fecha) {
 
 char CheckDigitOf(std::string_view sRut) {
   const std::string_view rut = Trim(sRut);
-  if (LeadingNumberValue(rut) == 0) {
+  // Only whether the number is 0 matters; for digits alone, that is whether all are "0".
+  const bool zero = EsNumero(rut) ? rut.find_first_not_of('0') == std::string_view::npos
+                                  : LeadingNumberValue(rut) == 0;
+  if (zero) {
     return '0';
   }
-  // A wide sum: a 16-bit one would overflow past some five hundred characters.
+  // Weights 2, 3, ..., 7, 2, 3, ... from the last character back. A wide sum: a 16-bit one
+  // would overflow past some five hundred characters.
   std::uint64_t sum = 0;
-  const std::size_t n = rut.size();
-  for (std::size_t i = 0; i < n; ++i) {
+  std::uint64_t weight = 2;
+  for (std::size_t i = rut.size(); i-- > 0;) {
     // A character that is not a digit counts as 0.
     const std::uint64_t value = IsDigit(rut[i]) ? static_cast<std::uint64_t>(rut[i] - '0') : 0;
-    const std::uint64_t weight = 2 + (n - 1 - i) % 6;
     sum += value * weight;
+    weight = weight == 7 ? 2 : weight + 1;
   }
   const std::uint64_t r = 11 - sum % 11;
   if (r == 11) {
