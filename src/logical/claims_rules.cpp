@@ -31,10 +31,16 @@ class ClaimsRules {
 public:
   ClaimsRules(const LogicalContext &context, ResultList &rows)
       : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows) {
-    const auto records = static_cast<std::size_t>(std::max(m_last - 1, 0));
-    m_claims = JoinedIndex(records);
-    m_details = JoinedIndex(records);
-    m_duplicates = JoinedIndex(records);
+    // Each index is sized for the records of its type.
+    std::size_t claims = 0;
+    std::size_t details = 0;
+    for (int k = 2; k <= m_last; ++k) {
+      claims += Line(k).starts_with('2') ? 1 : 0;
+      details += Line(k).starts_with('3') ? 1 : 0;
+    }
+    m_claims = JoinedIndex(claims);
+    m_details = JoinedIndex(details);
+    m_duplicates = JoinedIndex(details);
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       if (line.starts_with('2')) {

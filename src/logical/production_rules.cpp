@@ -123,10 +123,16 @@ public:
       : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
         m_numbers(context.numbers), m_comunas(context.CodigosComuna),
         m_cultivos(context.CodigosCultivo) {
-    const auto records = static_cast<std::size_t>(std::max(m_last - 1, 0));
-    m_items = FieldsIndex(records);
-    m_policies = FieldsIndex(records);
-    m_newItems = FieldsIndex(records);
+    // Each index is sized for the records of its type.
+    std::size_t policies = 0;
+    std::size_t items = 0;
+    for (int k = 2; k <= m_last; ++k) {
+      policies += Line(k).starts_with('2') ? 1 : 0;
+      items += Line(k).starts_with('3') ? 1 : 0;
+    }
+    m_items = FieldsIndex(items);
+    m_policies = FieldsIndex(policies);
+    m_newItems = FieldsIndex(items);
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       if (line.starts_with('2')) {
