@@ -22,6 +22,23 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Whether `test` holds for every character. Eight characters a step, each tested without a
+// branch: fields are short and nearly always right, and a step of eight plain tests runs
+// several times faster than a test and a jump per character.
+template <typename Test> bool EveryCharacter(std::string_view text, Test test) {
+  bool all = true;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    for (std::size_t k = 0; k < 8; ++k) {
+      all &= test(text[i + k]);
+    }
+  }
+  for (; i < text.size(); ++i) {
+    all &= test(text[i]);
+  }
+  return all;
+}
+
 int DigitsValue(std::string_view digits) {
   int value = 0;
   for (const char c : digits) {
@@ -63,21 +80,12 @@ bool IsEightDigitDate(std::string_view date) {
 } // namespace
 
 bool CaracteresValidos(std::string_view /*campo*/, std::string_view Texto) {
-  for (const char c : Texto) {
-    if (!kValidTextCharacters[static_cast<unsigned char>(c)]) {
-      return false;
-    }
-  }
-  return true;
+  return EveryCharacter(Texto,
+                        [](char c) { return kValidTextCharacters[static_cast<unsigned char>(c)]; });
 }
 
 bool EsNumero(std::string_view Valor) {
-  for (const char c : Valor) {
-    if (!IsDigit(c)) {
-      return false;
-    }
-  }
-  return true;
+  return EveryCharacter(Valor, IsDigit);
 }
 
 bool EsBinario(std::string_view Valor) {
