@@ -38,21 +38,29 @@ public:
       claims += Line(k).starts_with('2') ? 1 : 0;
       details += Line(k).starts_with('3') ? 1 : 0;
     }
-    m_claims = JoinedIndex(claims);
-    m_details = JoinedIndex(details);
-    m_duplicates = JoinedIndex(details);
+    m_claimKeys = JoinedNumbers(claims + details);
+    m_claims = RecordLists(claims);
+    m_details = RecordLists(details);
+    m_duplicateKeys = JoinedNumbers(details);
+    m_duplicates = RecordLists(details);
+    m_keyOf.assign(static_cast<std::size_t>(std::max(m_last + 1, 0)), JoinedNumbers::kNone);
+    m_duplicateOf = m_keyOf;
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
+      const auto at = static_cast<std::size_t>(k);
       if (line.starts_with('2')) {
-        m_claims.Add(ClaimKey(line), k);
+        m_keyOf[at] = m_claimKeys.Number(ClaimKey(line));
+        m_claims.Add(m_keyOf[at], k);
       } else if (line.starts_with('3')) {
-        m_details.Add(DetailClaimKey(line), k);
-        m_duplicates.Add(DuplicateKey(line), k);
+        m_keyOf[at] = m_claimKeys.Number(DetailClaimKey(line));
+        m_details.Add(m_keyOf[at], k);
+        m_duplicateOf[at] = m_duplicateKeys.Number(DuplicateKey(line));
+        m_duplicates.Add(m_duplicateOf[at], k);
       }
     }
-    for (auto *index : {&m_claims, &m_details, &m_duplicates}) {
-      index->Seal();
-    }
+    m_claims.Seal(m_claimKeys.Count());
+    m_details.Seal(m_claimKeys.Count());
+    m_duplicates.Seal(m_duplicateKeys.Count());
   }
 
   void Run() {
@@ -84,9 +92,16 @@ private:
   const std::vector<std::string_view> &m_lineas;
   const int m_last;
   ResultList &m_rows;
-  JoinedIndex m_claims;     // claim records by claim key
-  JoinedIndex m_details;    // claim detail records by claim key
-  JoinedIndex m_duplicates; // claim detail records by claim key and item
+  // Claim keys of claim and claim detail records alike, with the records of each type by
+  // key number, and each record's key number.
+  JoinedNumbers m_claimKeys;
+  RecordLists m_claims;
+  RecordLists m_details;
+  std::vector<int> m_keyOf;
+  // Claim key and item of the claim detail records.
+  JoinedNumbers m_duplicateKeys;
+  RecordLists m_duplicates;
+  std::vector<int> m_duplicateOf;
 };
 
 bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
@@ -100,7 +115,7 @@ bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
   static const std::string kNoExpenses = "Advertencia. No informa gastos de siniestro.";
 
   // 1. A claim detail record anywhere among the detail records.
-  if (m_details.Records(ClaimKey(line)).empty()) {
+  if (m_details.Records(m_keyOf[static_cast<std::size_t>(i)]).empty()) {
     Report(i, kKeyField, kNoDetail);
     return false;
   }
@@ -152,7 +167,7 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
 
   // 1. The first claim record with the same key, anywhere among the detail records, gives
   // the resolution code.
-  const std::span<const int> claims = m_claims.Records(DetailClaimKey(line));
+  const std::span<const int> claims = m_claims.Records(m_keyOf[static_cast<std::size_t>(i)]);
   if (claims.empty()) {
     Report(i, kKeyField, kNoClaim);
     return false;
@@ -160,7 +175,7 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
   const std::string_view resolution = Mid(Line(claims.front()), 2, 1);
 
   // 2. A later claim detail record of the same claim and item.
-  if (AnyAfter(m_duplicates.Records(DuplicateKey(line)), i)) {
+  if (AnyAfter(m_duplicates.Records(m_duplicateOf[static_cast<std::size_t>(i)]), i)) {
     Report(i, kKeyField, kRepeated);
   }
 

@@ -30,13 +30,17 @@ void Verifica_LogicaD(const LogicalContext &context, ResultList &rows) {
   const int last = context.NroFilas - 1;
   auto line_of = [&](int record) { return context.Lineas[static_cast<std::size_t>(record)]; };
 
-  FieldsIndex notices(static_cast<std::size_t>(std::max(last - 1, 0)));
+  // Each notice's key number, and the notices of each key.
+  FieldsNumbers keys(static_cast<std::size_t>(std::max(last - 1, 0)));
+  RecordLists notices(static_cast<std::size_t>(std::max(last - 1, 0)));
+  std::vector<int> key_of(static_cast<std::size_t>(std::max(last + 1, 0)), FieldsNumbers::kNone);
   for (int k = 2; k <= last; ++k) {
     if (line_of(k).starts_with('2')) {
-      notices.Add(NoticeKey(line_of(k)), k);
+      key_of[static_cast<std::size_t>(k)] = keys.Number(NoticeKey(line_of(k)));
+      notices.Add(key_of[static_cast<std::size_t>(k)], k);
     }
   }
-  notices.Seal();
+  notices.Seal(keys.Count());
 
   for (int i = 2; i <= last; ++i) {
     const std::string_view line = line_of(i);
@@ -44,7 +48,7 @@ void Verifica_LogicaD(const LogicalContext &context, ResultList &rows) {
       continue;
     }
     // 1. A later claim notice with the same claim and policy number.
-    if (AnyAfter(notices.Records(NoticeKey(line)), i)) {
+    if (AnyAfter(notices.Records(key_of[static_cast<std::size_t>(i)]), i)) {
       rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kRepeated});
     }
     // 2. Occurrence after declaration, compared as text.

@@ -130,26 +130,34 @@ public:
       policies += Line(k).starts_with('2') ? 1 : 0;
       items += Line(k).starts_with('3') ? 1 : 0;
     }
-    m_items = FieldsIndex(items);
-    m_policies = FieldsIndex(policies);
-    m_newItems = FieldsIndex(items);
+    m_policyKeys = FieldsNumbers(policies + items);
+    m_policies = RecordLists(policies);
+    m_items = RecordLists(items);
+    m_newItemKeys = FieldsNumbers(items);
+    m_newItems = RecordLists(items);
+    m_keyOf.assign(static_cast<std::size_t>(std::max(m_last + 1, 0)), FieldsNumbers::kNone);
+    m_newItemOf = m_keyOf;
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
+      const auto at = static_cast<std::size_t>(k);
       if (line.starts_with('2')) {
-        m_policies.Add(PolicyKey(line), k);
+        m_keyOf[at] = m_policyKeys.Number(PolicyKey(line));
+        m_policies.Add(m_keyOf[at], k);
       } else if (line.starts_with('3')) {
-        m_items.Add(ItemPolicyKey(line), k);
+        m_keyOf[at] = m_policyKeys.Number(ItemPolicyKey(line));
+        m_items.Add(m_keyOf[at], k);
         if (ItemEndorsementType(line) == "C ") {
           m_cancellations.Add(ItemPolicyNumber(line), k);
         }
-        m_newItems.Add(NewItemKey(line), k);
+        m_newItemOf[at] = m_newItemKeys.Number(NewItemKey(line));
+        m_newItems.Add(m_newItemOf[at], k);
       }
     }
-    for (auto *index : {&m_items, &m_policies, &m_newItems}) {
-      index->Seal();
-    }
+    m_policies.Seal(m_policyKeys.Count());
+    m_items.Seal(m_policyKeys.Count());
+    m_newItems.Seal(m_newItemKeys.Count());
     m_cancellations.Seal();
-    m_groups.resize(static_cast<std::size_t>(m_items.GroupCount()));
+    m_groups.resize(static_cast<std::size_t>(m_policyKeys.Count()));
   }
 
   void Run() {
@@ -160,7 +168,7 @@ public:
           return;
         }
       } else if (line.starts_with('3')) {
-        if (!ItemRecord(i, line)) {
+        if (!ItemRecord(i)) {
           return;
         }
       }
@@ -177,18 +185,18 @@ private:
   // Rules 1 to 15; false when the rule set ends.
   bool PolicyRecord(int i, std::string_view line);
   // Rules 16 to 18; false when the rule set ends.
-  bool ItemRecord(int i, std::string_view line);
+  bool ItemRecord(int i);
 
   // The later record of the first pair of consecutive item records with equal item keys,
-  // among the group's records from position `start` on, the first of them compared with
-  // the empty text; 0 when there is none.
-  int RepeatedItem(int group, std::size_t start);
-  // Whether an item record after `record`, one of the new-item group's records, has the
-  // same whole line.
-  bool LineRepeatedLater(int group, int record);
-  // The running sums of the group's quantities, with the one-by-one sums that the new
-  // policies of `key` will need worked out together.
-  ForwardSums &Sums(int group, const FieldsKey &key);
+  // among the item records of policy key `key` from position `start` on, the first of them
+  // compared with the empty text; 0 when there is none.
+  int RepeatedItem(int key, std::size_t start);
+  // Whether an item record after `record`, one of the records of new-item key `key`, has
+  // the same whole line.
+  bool LineRepeatedLater(int key, int record);
+  // The running sums of the quantities of the item records of policy key `key`, with the
+  // one-by-one sums that its new policies will need worked out together.
+  ForwardSums &Sums(int key);
 
   const std::vector<std::string_view> &m_lineas;
   const int m_last;
@@ -197,13 +205,20 @@ private:
   CodeLookup m_comunas;
   CodeLookup m_cultivos;
 
-  FieldsIndex m_items;       // item records by policy and endorsement number
-  FieldsIndex m_policies;    // policy records by policy and endorsement number
-  TextIndex m_cancellations; // item records of type "C " by policy number
-  FieldsIndex m_newItems;    // item records by policy, item and endorsement number
-  std::vector<ItemGroup> m_groups;
-  // New-item groups asked about repeated lines: for each of the group's records, whether
-  // its line occurs again further on.
+  // Policy keys (policy and endorsement number) of policy and item records alike, with the
+  // records of each type by key number, and each record's key number.
+  FieldsNumbers m_policyKeys;
+  RecordLists m_policies;
+  RecordLists m_items;
+  std::vector<int> m_keyOf;
+  // New-item keys (policy, item and endorsement number) of the item records.
+  FieldsNumbers m_newItemKeys;
+  RecordLists m_newItems;
+  std::vector<int> m_newItemOf;
+  TextIndex m_cancellations;       // item records of type "C " by policy number
+  std::vector<ItemGroup> m_groups; // by policy key number
+  // New-item keys asked about repeated lines: for each of the key's records, whether its
+  // line occurs again further on.
   std::unordered_map<int, std::vector<bool>> m_lineRepeats;
 };
 
@@ -238,9 +253,8 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
   static const std::string kDates = "Error. Fecha vigencia inicial mayor a fecha vigencia final";
 
   // 1. Item records present among the later records.
-  const FieldsKey key = PolicyKey(line);
-  const int group = m_items.Find(key);
-  const std::span<const int> items = m_items.Records(group);
+  const int key = m_keyOf[static_cast<std::size_t>(i)];
+  const std::span<const int> items = m_items.Records(key);
   const auto later = std::upper_bound(items.begin(), items.end(), i);
   if (later == items.end()) {
     Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO", kNoItems);
@@ -249,7 +263,7 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
   const auto start = static_cast<std::size_t>(later - items.begin());
 
   // 2. Repeated item: consecutive later item records of the policy record.
-  if (const int repeated = RepeatedItem(group, start)) {
+  if (const int repeated = RepeatedItem(key, start)) {
     Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kRepeated);
   }
 
@@ -312,7 +326,7 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
       }
       computed = RoundToCents(sum * factor);
     } else {
-      computed = Sums(group, key).CentsOfProduct(start, factor);
+      computed = Sums(key).CentsOfProduct(start, factor);
     }
     const double difference = std::fabs(insured - computed);
     // A cancellation-type last item, or an exact amount, is not judged; a difference of
@@ -354,14 +368,14 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
   return true;
 }
 
-bool ProductionRules::ItemRecord(int i, std::string_view line) {
+bool ProductionRules::ItemRecord(int i) {
   static const std::string kNoPolicy =
       "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
   static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
   static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
 
   // 16. A policy record anywhere among the detail records.
-  const std::span<const int> policies = m_policies.Records(ItemPolicyKey(line));
+  const std::span<const int> policies = m_policies.Records(m_keyOf[static_cast<std::size_t>(i)]);
   if (policies.empty()) {
     Report(i, "NUMERO_POLIZA", kNoPolicy);
     return false;
@@ -370,12 +384,12 @@ bool ProductionRules::ItemRecord(int i, std::string_view line) {
   // is looked for among the later item records.
   const std::string_view tipo = TipoInformacion(Line(policies.front()));
   if (tipo == "P") {
-    if (AnyAfter(m_newItems.Records(NewItemKey(line)), i)) {
+    if (AnyAfter(m_newItems.Records(m_newItemOf[static_cast<std::size_t>(i)]), i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
       return false;
     }
   } else if (tipo == "E") {
-    if (LineRepeatedLater(m_newItems.Find(NewItemKey(line)), i)) {
+    if (LineRepeatedLater(m_newItemOf[static_cast<std::size_t>(i)], i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
       return false;
     }
@@ -384,13 +398,13 @@ bool ProductionRules::ItemRecord(int i, std::string_view line) {
 }
 
 // Equal lines have equal new-item keys, so only the later records of the line's new-item
-// group can repeat it; in most files there are none, and no line is compared at all.
-bool ProductionRules::LineRepeatedLater(int group, int record) {
-  const std::span<const int> items = m_newItems.Records(group);
+// key can repeat it; in most files there are none, and no line is compared at all.
+bool ProductionRules::LineRepeatedLater(int key, int record) {
+  const std::span<const int> items = m_newItems.Records(key);
   if (!AnyAfter(items, record)) {
     return false;
   }
-  std::vector<bool> &repeated = m_lineRepeats[group];
+  std::vector<bool> &repeated = m_lineRepeats[key];
   if (repeated.empty()) {
     repeated.assign(items.size(), false);
     std::unordered_set<std::string_view> later;
@@ -402,13 +416,13 @@ bool ProductionRules::LineRepeatedLater(int group, int record) {
   return repeated[static_cast<std::size_t>(position)];
 }
 
-int ProductionRules::RepeatedItem(int group, std::size_t start) {
-  const std::span<const int> items = m_items.Records(group);
+int ProductionRules::RepeatedItem(int key, std::size_t start) {
+  const std::span<const int> items = m_items.Records(key);
   // The first record is compared with the empty text.
   if (ItemNumber(Line(items[start])).empty() && ItemEndorsementType(Line(items[start])).empty()) {
     return items[start];
   }
-  std::vector<int> &next = m_groups[static_cast<std::size_t>(group)].next_repeat;
+  std::vector<int> &next = m_groups[static_cast<std::size_t>(key)].next_repeat;
   if (next.empty()) {
     next.assign(items.size() + 1, -1);
     for (std::size_t t = items.size(); t-- > 1;) {
@@ -419,10 +433,10 @@ int ProductionRules::RepeatedItem(int group, std::size_t start) {
   return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
 }
 
-ForwardSums &ProductionRules::Sums(int group, const FieldsKey &key) {
-  std::unique_ptr<ForwardSums> &sums = m_groups[static_cast<std::size_t>(group)].sums;
+ForwardSums &ProductionRules::Sums(int key) {
+  std::unique_ptr<ForwardSums> &sums = m_groups[static_cast<std::size_t>(key)].sums;
   if (!sums) {
-    const std::span<const int> items = m_items.Records(group);
+    const std::span<const int> items = m_items.Records(key);
     std::vector<double> terms;
     terms.reserve(items.size());
     for (const int item : items) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -28,33 +27,30 @@ public:
     if (total > kCapacity) {
       throw std::length_error("index key longer than " + std::to_string(kCapacity));
     }
-    std::size_t at = 0;
+    // The bytes past the text stay 0, and the sizes tell a key that ends in NUL bytes from a
+    // shorter one.
+    char *text = reinterpret_cast<char *>(m_words.data());
     for (const std::string_view field : {first, second, third}) {
-      std::copy(field.begin(), field.end(), m_text.begin() + static_cast<std::ptrdiff_t>(at));
-      at += field.size();
+      if (!field.empty()) {
+        std::memcpy(text, field.data(), field.size());
+        text += field.size();
+      }
     }
-    // The unused bytes stay 0 and the sizes tell a key that ends in NUL bytes from a shorter
-    // one.
     if constexpr (Joined) {
-      m_sizes[0] = static_cast<std::uint8_t>(total);
+      m_sizes = total;
     } else {
-      m_sizes = {static_cast<std::uint8_t>(first.size()), static_cast<std::uint8_t>(second.size()),
-                 static_cast<std::uint8_t>(third.size()), 0};
+      m_sizes = first.size() | second.size() << 8 | third.size() << 16;
     }
   }
 
   friend bool operator==(const FieldTuple &a, const FieldTuple &b) {
-    return a.m_sizes == b.m_sizes && a.m_text == b.m_text;
+    return a.m_sizes == b.m_sizes && a.m_words == b.m_words;
   }
 
-  // Eight bytes at a time, each word folded in with a multiplication.
+  // A word at a time, each folded in with a multiplication.
   std::size_t Hash() const {
-    std::uint32_t sizes = 0;
-    std::memcpy(&sizes, m_sizes.data(), sizeof sizes);
-    std::uint64_t hash = sizes;
-    for (std::size_t at = 0; at < kCapacity; at += 8) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, m_text.data() + at, sizeof word);
+    std::uint64_t hash = m_sizes;
+    for (const std::uint64_t word : m_words) {
       hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
       hash ^= hash >> 32;
     }
@@ -62,8 +58,8 @@ public:
   }
 
 private:
-  std::array<char, kCapacity> m_text{};
-  std::array<std::uint8_t, 4> m_sizes{}; // Joined: the total; else each field's
+  std::array<std::uint64_t, kCapacity / 8> m_words{}; // the text
+  std::uint64_t m_sizes = 0; // Joined: the total; else each field's, a byte each
 };
 
 using FieldsKey = FieldTuple<false>;
@@ -75,87 +71,50 @@ struct FieldTupleHash {
   }
 };
 
-// Record numbers grouped by the exact, untrimmed text of a key. Records are added in file
-// order, so every group lists its records in ascending order: a rule that would scan the
-// file for the first, the last or the first later record with a key finds it in its group.
-// Keys are views into the lines, which outlive the index. Add every record, then Seal,
-// then ask.
-//
-// The groups' keys sit in one table of group numbers with open addressing, so adding a
-// record allocates nothing once the table is sized for the records expected.
-template <typename Key, typename Hash = std::hash<Key>> class RecordIndex {
+// Numbers the distinct keys 0, 1, 2, ... in the order they are first seen, by their exact,
+// untrimmed text. The keys sit in one table of key numbers with open addressing, sized for
+// the keys expected, so numbering a key allocates nothing. A rule set numbers the key of each
+// record once, as it goes through the file, and remembers the numbers: its rules then find
+// the partners of a record without looking its key up again.
+template <typename Key, typename Hash = std::hash<Key>> class KeyNumbers {
 public:
-  static constexpr int kNoGroup = -1;
+  static constexpr int kNone = -1;
 
-  explicit RecordIndex(std::size_t expected_records = 0) {
-    m_keys.reserve(expected_records);
-    m_entries.reserve(expected_records);
+  explicit KeyNumbers(std::size_t expected_keys = 0) {
+    m_keys.reserve(expected_keys);
     std::size_t slots = 16;
-    while (slots < 2 * expected_records) {
+    while (slots < 2 * expected_keys) {
       slots *= 2;
     }
     m_slots.assign(slots, Slot{});
   }
 
-  void Add(const Key &key, int record) {
+  // The key's number; a key not seen before gets the next one.
+  int Number(const Key &key) {
     const std::size_t hash = Hash{}(key);
     Slot &slot = m_slots[Probe(key, hash)];
-    int group = slot.group;
-    if (group == kNoGroup) {
-      group = GroupCount();
-      slot = Slot{Tag(hash), group};
-      m_keys.push_back(key);
-      // At most half the slots in use keeps the probes short.
-      if (m_keys.size() * 2 > m_slots.size()) {
-        Grow();
-      }
+    if (slot.number != kNone) {
+      return slot.number;
     }
-    m_entries.push_back({group, record});
+    const int number = Count();
+    slot = Slot{Tag(hash), number};
+    m_keys.push_back(key);
+    // At most half the slots in use keeps the probes short.
+    if (m_keys.size() * 2 > m_slots.size()) {
+      Grow();
+    }
+    return number;
   }
 
-  // Lays the groups out one after the other, each in file order.
-  void Seal() {
-    m_start.assign(m_keys.size() + 1, 0);
-    for (const Entry &entry : m_entries) {
-      ++m_start[static_cast<std::size_t>(entry.group) + 1];
-    }
-    for (std::size_t g = 1; g < m_start.size(); ++g) {
-      m_start[g] += m_start[g - 1];
-    }
-    m_records.resize(m_entries.size());
-    std::vector<int> next(m_start.begin(), m_start.end() - 1);
-    for (const Entry &entry : m_entries) {
-      m_records[static_cast<std::size_t>(next[static_cast<std::size_t>(entry.group)]++)] =
-          entry.record;
-    }
-    m_entries = {};
-  }
+  // The key's number, or kNone when it was never numbered.
+  int Find(const Key &key) const { return m_slots[Probe(key, Hash{}(key))].number; }
 
-  // The number of the group holding `key`, or kNoGroup; groups are numbered from 0 in the
-  // order their first record was added.
-  int Find(const Key &key) const { return m_slots[Probe(key, Hash{}(key))].group; }
-
-  std::span<const int> Records(int group) const {
-    if (group < 0 || static_cast<std::size_t>(group) + 1 >= m_start.size()) {
-      return {};
-    }
-    const auto g = static_cast<std::size_t>(group);
-    return std::span<const int>(m_records).subspan(
-        static_cast<std::size_t>(m_start[g]),
-        static_cast<std::size_t>(m_start[g + 1] - m_start[g]));
-  }
-
-  std::span<const int> Records(const Key &key) const { return Records(Find(key)); }
-  int GroupCount() const { return static_cast<int>(m_keys.size()); }
+  int Count() const { return static_cast<int>(m_keys.size()); }
 
 private:
   struct Slot {
     std::uint32_t tag = 0; // part of the key's hash: most keys that differ differ here
-    int group = kNoGroup;
-  };
-  struct Entry {
-    int group;
-    int record;
+    int number = kNone;
   };
 
   // The slot holding `key`, or the empty slot where it would go.
@@ -164,8 +123,8 @@ private:
     const std::uint32_t tag = Tag(hash);
     for (std::size_t s = Spread(hash) & mask;; s = (s + 1) & mask) {
       const Slot &slot = m_slots[s];
-      if (slot.group == kNoGroup ||
-          (slot.tag == tag && m_keys[static_cast<std::size_t>(slot.group)] == key)) {
+      if (slot.number == kNone ||
+          (slot.tag == tag && m_keys[static_cast<std::size_t>(slot.number)] == key)) {
         return s;
       }
     }
@@ -176,9 +135,9 @@ private:
     old.swap(m_slots);
     const std::size_t mask = m_slots.size() - 1;
     for (const Slot &slot : old) {
-      if (slot.group != kNoGroup) {
-        std::size_t s = Spread(Hash{}(m_keys[static_cast<std::size_t>(slot.group)])) & mask;
-        while (m_slots[s].group != kNoGroup) {
+      if (slot.number != kNone) {
+        std::size_t s = Spread(Hash{}(m_keys[static_cast<std::size_t>(slot.number)])) & mask;
+        while (m_slots[s].number != kNone) {
           s = (s + 1) & mask;
         }
         m_slots[s] = slot;
@@ -194,16 +153,78 @@ private:
   static std::uint32_t Tag(std::size_t hash) { return static_cast<std::uint32_t>(hash); }
 
   std::vector<Slot> m_slots; // a power of two of them
-  std::vector<Key> m_keys;   // group g's key
+  std::vector<Key> m_keys;   // key number n's key
+};
+
+// Record numbers listed by key number. Records are added in file order, so every list is in
+// ascending order: a rule that would scan the file for the first, the last or the first later
+// record with a key finds it in its list. Add every record, then Seal, then ask.
+class RecordLists {
+public:
+  explicit RecordLists(std::size_t expected_records = 0) { m_entries.reserve(expected_records); }
+
+  void Add(int number, int record) { m_entries.push_back({number, record}); }
+
+  // Lays the lists of key numbers 0 to `numbers` - 1 out one after the other.
+  void Seal(int numbers) {
+    m_start.assign(static_cast<std::size_t>(numbers) + 1, 0);
+    for (const Entry &entry : m_entries) {
+      ++m_start[static_cast<std::size_t>(entry.number) + 1];
+    }
+    for (std::size_t n = 1; n < m_start.size(); ++n) {
+      m_start[n] += m_start[n - 1];
+    }
+    m_records.resize(m_entries.size());
+    std::vector<int> next(m_start.begin(), m_start.end() - 1);
+    for (const Entry &entry : m_entries) {
+      m_records[static_cast<std::size_t>(next[static_cast<std::size_t>(entry.number)]++)] =
+          entry.record;
+    }
+    m_entries = {};
+  }
+
+  // The records of a key number; none for kNone or a number without records.
+  std::span<const int> Records(int number) const {
+    if (number < 0 || static_cast<std::size_t>(number) + 1 >= m_start.size()) {
+      return {};
+    }
+    const auto n = static_cast<std::size_t>(number);
+    return std::span<const int>(m_records).subspan(
+        static_cast<std::size_t>(m_start[n]),
+        static_cast<std::size_t>(m_start[n + 1] - m_start[n]));
+  }
+
+private:
+  struct Entry {
+    int number;
+    int record;
+  };
   std::vector<Entry> m_entries;
-  std::vector<int> m_start; // group g holds m_records[m_start[g] .. m_start[g + 1])
+  std::vector<int> m_start; // number n holds m_records[m_start[n] .. m_start[n + 1])
   std::vector<int> m_records;
 };
 
-template <bool Joined> using FieldTupleIndex = RecordIndex<FieldTuple<Joined>, FieldTupleHash>;
-using FieldsIndex = FieldTupleIndex<false>;
-using JoinedIndex = FieldTupleIndex<true>;
+// Record numbers grouped by key, for a rule that looks records up by a key of its own.
+template <typename Key, typename Hash = std::hash<Key>> class RecordIndex {
+public:
+  explicit RecordIndex(std::size_t expected_records = 0)
+      : m_numbers(expected_records), m_lists(expected_records) {}
+
+  void Add(const Key &key, int record) { m_lists.Add(m_numbers.Number(key), record); }
+  void Seal() { m_lists.Seal(m_numbers.Count()); }
+  std::span<const int> Records(const Key &key) const {
+    return m_lists.Records(m_numbers.Find(key));
+  }
+
+private:
+  KeyNumbers<Key, Hash> m_numbers;
+  RecordLists m_lists;
+};
+
 using TextIndex = RecordIndex<std::string_view>;
+template <bool Joined> using FieldTupleNumbers = KeyNumbers<FieldTuple<Joined>, FieldTupleHash>;
+using FieldsNumbers = FieldTupleNumbers<false>;
+using JoinedNumbers = FieldTupleNumbers<true>;
 
 // Whether any of the ascending `records` comes after `record`.
 inline bool AnyAfter(std::span<const int> records, int record) {
