@@ -38,7 +38,7 @@ public:
       claims += Line(k).starts_with('2') ? 1 : 0;
       details += Line(k).starts_with('3') ? 1 : 0;
     }
-    m_claimKeys = JoinedNumbers(claims + details);
+    m_claimKeys = JoinedNumbers(std::max(claims, details));
     m_claims = RecordLists(claims);
     m_details = RecordLists(details);
     m_duplicateKeys = JoinedNumbers(details);

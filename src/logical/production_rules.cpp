@@ -130,7 +130,7 @@ public:
       policies += Line(k).starts_with('2') ? 1 : 0;
       items += Line(k).starts_with('3') ? 1 : 0;
     }
-    m_policyKeys = FieldsNumbers(policies + items);
+    m_policyKeys = FieldsNumbers(std::max(policies, items));
     m_policies = RecordLists(policies);
     m_items = RecordLists(items);
     m_newItemKeys = FieldsNumbers(items);
