@@ -71,14 +71,14 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
     }
     if (!EsNumero(text)) {
       Report(rows, NroReg, field, msg.date_character);
-    } else if (!IsDateText(text)) {
+    } else if (!IsDateOfDigits(text)) {
       Report(rows, NroReg, field, field.ErrorFisico);
     }
     return;
   }
   if (!EsNumero(text)) {
     Report(rows, NroReg, field, msg.date_character);
-  } else if (!IsDateText(text)) {
+  } else if (!IsDateOfDigits(text)) {
     Report(rows, NroReg, field, msg.date_invalid);
   }
   if (field.rule.si_es_fecha_cero && text == "00000000") {
@@ -148,14 +148,17 @@ void CheckDetailRecord(const std::vector<PreparedField> &fields, std::string_vie
     case FieldType::FE:
       CheckDate(field, text, information, NroReg, rows);
       break;
-    case FieldType::RUT:
-      if (!EsNumero(text)) {
+    case FieldType::RUT: {
+      // A number of digits alone is 0 exactly when every digit is.
+      const bool digits = EsNumero(text);
+      if (!digits) {
         Report(rows, NroReg, field, Messages().numeric);
-      } else if (field.rule.si_es_cero && LeadingNumberValue(text) == 0) {
+      } else if (field.rule.si_es_cero && AllZeros(text)) {
         Report(rows, NroReg, field, field.ErrorFisico);
       }
-      expected.Set(CheckDigitOf(text));
+      expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
       break;
+    }
     case FieldType::DV:
       if (!expected.Matches(text)) {
         Report(rows, NroReg, field, Messages().check_digit);

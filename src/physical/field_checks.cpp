@@ -62,10 +62,10 @@ int DaysInMonth(int month, int year) {
   }
 }
 
-// The date test after the zero date is set aside and the text trimmed: a trimmed
-// "00000000" is no date (day 0).
-bool IsEightDigitDate(std::string_view date) {
-  if (date.size() != 8 || !EsNumero(date)) {
+// The date test of eight digits: year, month and day in range. "00000000" is no date here
+// (day 0): the callers set it aside first.
+bool IsEightDigitDateOfDigits(std::string_view date) {
+  if (date.size() != 8) {
     return false;
   }
   const int year = DigitsValue(date.substr(0, 4));
@@ -75,6 +75,37 @@ bool IsEightDigitDate(std::string_view date) {
     return false;
   }
   return day <= DaysInMonth(month, year);
+}
+
+// The date test after the zero date is set aside and the text trimmed: a trimmed
+// "00000000" is no date (day 0).
+bool IsEightDigitDate(std::string_view date) {
+  return date.size() == 8 && EsNumero(date) && IsEightDigitDateOfDigits(date);
+}
+
+// Weights 2, 3, ..., 7, 2, 3, ... from the last character back, of a number that is not 0.
+// A wide sum: a 16-bit one would overflow past some five hundred characters.
+char WeightedCheckDigit(std::string_view rut) {
+  std::uint64_t sum = 0;
+  std::uint64_t weight = 2;
+  for (std::size_t i = rut.size(); i-- > 0;) {
+    // A character that is not a digit counts as 0.
+    const std::uint64_t value = IsDigit(rut[i]) ? static_cast<std::uint64_t>(rut[i] - '0') : 0;
+    sum += value * weight;
+    weight = weight == 7 ? 2 : weight + 1;
+  }
+  const std::uint64_t r = 11 - sum % 11;
+  if (r == 11) {
+    return '0';
+  }
+  if (r == 10) {
+    return 'K';
+  }
+  return static_cast<char>('0' + r);
+}
+
+bool AllZeros(std::string_view digits) {
+  return digits.find_first_not_of('0') == std::string_view::npos;
 }
 
 } // namespace
@@ -115,29 +146,18 @@ bool EsFecha(std::string &fecha) {
 char CheckDigitOf(std::string_view sRut) {
   const std::string_view rut = Trim(sRut);
   // Only whether the number is 0 matters; for digits alone, that is whether all are "0".
-  const bool zero = EsNumero(rut) ? rut.find_first_not_of('0') == std::string_view::npos
-                                  : LeadingNumberValue(rut) == 0;
-  if (zero) {
-    return '0';
+  if (EsNumero(rut)) {
+    return CheckDigitOfDigits(rut);
   }
-  // Weights 2, 3, ..., 7, 2, 3, ... from the last character back. A wide sum: a 16-bit one
-  // would overflow past some five hundred characters.
-  std::uint64_t sum = 0;
-  std::uint64_t weight = 2;
-  for (std::size_t i = rut.size(); i-- > 0;) {
-    // A character that is not a digit counts as 0.
-    const std::uint64_t value = IsDigit(rut[i]) ? static_cast<std::uint64_t>(rut[i] - '0') : 0;
-    sum += value * weight;
-    weight = weight == 7 ? 2 : weight + 1;
-  }
-  const std::uint64_t r = 11 - sum % 11;
-  if (r == 11) {
-    return '0';
-  }
-  if (r == 10) {
-    return 'K';
-  }
-  return static_cast<char>('0' + r);
+  return LeadingNumberValue(rut) == 0 ? '0' : WeightedCheckDigit(rut);
+}
+
+char CheckDigitOfDigits(std::string_view digits) {
+  return AllZeros(digits) ? '0' : WeightedCheckDigit(digits);
+}
+
+bool IsDateOfDigits(std::string_view digits) {
+  return digits == "00000000" || IsEightDigitDateOfDigits(digits);
 }
 
 std::string DigVerRUT(std::string &sRut) {

@@ -29,4 +29,9 @@ std::string DigVerRUT(std::string &sRut);
 bool IsDateText(std::string_view fecha);
 char CheckDigitOf(std::string_view sRut);
 
+// The same answers for a text already known to hold only digits, so without blanks to trim:
+// the detail checks test a field's digits first, on every record.
+bool IsDateOfDigits(std::string_view digits);
+char CheckDigitOfDigits(std::string_view digits);
+
 } // namespace verdalia
