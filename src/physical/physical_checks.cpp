@@ -1,5 +1,6 @@
 #include "physical/physical_checks.h"
 
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,9 +14,17 @@ namespace verdalia {
 // are copies, so the checks do not depend on the reference data staying where it is.
 struct PhysicalChecks::Prepared {
   std::map<int, std::map<std::string, std::vector<PreparedField>, std::less<>>> byType;
+  // Every record asks for the definitions of its type: the types of one character of the
+  // three kinds, which are all a database normally holds, are found by kind and character.
+  std::array<std::array<const std::vector<PreparedField> *, 256>, 4> byCharacter{};
 
   const std::vector<PreparedField> &Fields(int kind, std::string_view record_type) const {
     static const std::vector<PreparedField> kNone;
+    if (kind >= 1 && kind <= 3 && record_type.size() == 1) {
+      const auto *fields =
+          byCharacter[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type[0])];
+      return fields ? *fields : kNone;
+    }
     const auto by_kind = byType.find(kind);
     if (by_kind == byType.end()) {
       return kNone;
@@ -35,6 +44,15 @@ PhysicalChecks::PhysicalChecks(const ReferenceData &reference)
     for (const FieldDefinition &definition :
          reference.Definitions(row.TipoArchivo, row.TipoRegistro)) {
       fields.push_back(PrepareField(definition));
+    }
+  }
+  for (const auto &[kind, types] : m_prepared->byType) {
+    for (const auto &[type, fields] : types) {
+      if (kind >= 1 && kind <= 3 && type.size() == 1) {
+        m_prepared
+            ->byCharacter[static_cast<std::size_t>(kind)][static_cast<unsigned char>(type[0])] =
+            &fields;
+      }
     }
   }
 }
