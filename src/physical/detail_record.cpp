@@ -36,6 +36,19 @@ bool AllZeros(std::string_view text) {
   return text.find_first_not_of('0') == std::string_view::npos;
 }
 
+// Whether NumericValue is 0, for a field of digits alone: a number of digits is 0 exactly
+// when every digit read is "0", so the number need not be worked out. A "D" field reads its
+// first integer digits and its last decimals.
+bool IsZeroValue(const PreparedField &field, std::string_view digits) {
+  if (field.type != FieldType::D) {
+    return AllZeros(digits);
+  }
+  const std::string_view integer_part = digits.substr(0, field.integer_digits);
+  const std::string_view decimal_part =
+      digits.size() >= field.decimals ? digits.substr(digits.size() - field.decimals) : digits;
+  return AllZeros(integer_part) && AllZeros(decimal_part);
+}
+
 bool IsEndorsementDate(const PreparedField &field) {
   return field.special == SpecialName::FechaPolizaEndoso ||
          field.special == SpecialName::FechaVigenciaEndoso;
@@ -53,7 +66,9 @@ void CheckNumber(const PreparedField &field, std::string_view text, int NroReg, 
   }
   if (rule.si_es) {
     // Any text after the keyword is read as a number: "SI_ES:BLANCO" forbids 0.
-    if (NumericValue(field, text) == rule.operand_number) {
+    const bool equal = rule.operand_number == 0 ? IsZeroValue(field, text)
+                                                : NumericValue(field, text) == rule.operand_number;
+    if (equal) {
       Report(rows, NroReg, field, field.ErrorFisico);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, text)) {
