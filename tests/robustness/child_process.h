@@ -22,11 +22,18 @@
 
 namespace verdalia::testing {
 
+// Root reads and writes whatever the permissions say: a test that needs a permission to be
+// refused runs its program as nobody when it is root, and as itself otherwise.
+inline bool DropPrivileges() {
+  return ::geteuid() != 0 ||
+         (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+}
+
 struct ChildOptions {
   std::string folder = ".";       // the child's working folder
   int deadline_seconds = 60;      // killed after this long
   long long file_size_limit = -1; // RLIMIT_FSIZE in bytes, -1 for none
-  bool as_nobody = false;         // drop root's privileges first (uid and gid 65534)
+  bool unprivileged = false;      // as an ordinary user: root becomes nobody (uid 65534) first
 };
 
 struct ChildRun {
@@ -72,10 +79,8 @@ inline ChildRun RunChild(const std::string &program, const std::vector<std::stri
         ::_exit(122);
       }
     }
-    if (options.as_nobody && ::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-        ::_exit(123);
-      }
+    if (options.unprivileged && !DropPrivileges()) {
+      ::_exit(123);
     }
     ::setenv("LC_ALL", "C", 1);
     ::execv(argv[0], argv.data());
@@ -131,12 +136,6 @@ inline std::string Generate(const TempDir &dir, const std::string &name,
     throw std::runtime_error("verdalia-gen failed: " + run.err);
   }
   return path;
-}
-
-// Whether this process may take another user's identity for a child (tests that need a
-// permission to be refused run as that user, since root reads and writes everything).
-inline bool CanRunAsNobody() {
-  return ::geteuid() == 0;
 }
 
 } // namespace verdalia::testing
