@@ -1,5 +1,6 @@
 #include "cli/report_writer.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "common/windows1252.h"
@@ -48,10 +49,36 @@ private:
     m_out << "-- " << name << ": " << counts.errors << (counts.errors == 1 ? " error" : " errores")
           << ", " << counts.warnings
           << (counts.warnings == 1 ? " advertencia" : " advertencias") << "\n";
+    // A list can run to tens of thousands of rows that repeat a few fields and messages: a
+    // text is converted only when it differs from the row before's, and the lines are
+    // gathered and written in large pieces.
+    std::string lines;
+    const std::string *field = nullptr;
+    const std::string *message = nullptr;
+    std::string field_utf8;
+    std::string message_utf8;
     for (const ResultRow &row : *rows) {
-      m_out << "   " << row.record << "\t" << Utf8(row.field) << "\t" << Utf8(row.message) << "\n";
+      if (field == nullptr || row.field != *field) {
+        field = &row.field;
+        field_utf8 = Utf8(row.field);
+      }
+      if (message == nullptr || row.message != *message) {
+        message = &row.message;
+        message_utf8 = Utf8(row.message);
+      }
+      char record[16];
+      char *const record_end = std::to_chars(record, record + sizeof record, row.record).ptr;
+      lines.append("   ").append(record, record_end).append("\t").append(field_utf8);
+      lines.append("\t").append(message_utf8).append("\n");
+      if (lines.size() >= kWriteSize) {
+        m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+        lines.clear();
+      }
     }
+    m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
   }
+
+  static constexpr std::size_t kWriteSize = std::size_t{1} << 16;
 
   std::ostream &m_out;
 };
