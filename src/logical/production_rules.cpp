@@ -93,16 +93,17 @@ public:
   explicit CodeLookup(const CodeList &codes) : m_codes(codes) {}
 
   bool Contains(std::string_view code) {
-    const auto [entry, inserted] = m_known.try_emplace(code, false);
-    if (inserted) {
-      entry->second = m_codes.Contains(code);
+    const auto number = static_cast<std::size_t>(m_known.Number(code));
+    if (number == m_answers.size()) {
+      m_answers.push_back(m_codes.Contains(code));
     }
-    return entry->second;
+    return m_answers[number];
   }
 
 private:
   const CodeList &m_codes;
-  std::unordered_map<std::string_view, bool> m_known;
+  KeyNumbers<std::string_view> m_known; // the codes asked so far
+  std::vector<bool> m_answers;          // by the codes' numbers
 };
 
 // What the rules need of one group of item records with the same policy and endorsement
