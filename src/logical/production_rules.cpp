@@ -11,7 +11,6 @@
 #include <cmath>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace verdalia {
 namespace {
@@ -50,10 +49,6 @@ FieldsKey PolicyKey(std::string_view line) {
 }
 FieldsKey ItemPolicyKey(std::string_view line) {
   return FieldsKey(ItemPolicyNumber(line), ItemEndorsement(line));
-}
-// Item records repeat a new item with the same policy, item and endorsement numbers.
-FieldsKey NewItemKey(std::string_view line) {
-  return FieldsKey(ItemPolicyNumber(line), ItemNumber(line), ItemEndorsement(line));
 }
 
 // Quantity A times quantity B of an item record, the term of the insured-amount sum.
@@ -106,17 +101,37 @@ private:
   std::vector<bool> m_answers;          // by the codes' numbers
 };
 
-// What the rules need of one group of item records with the same policy and endorsement
-// numbers, worked out on first use.
+// What the rules need of one long group of item records with the same policy and
+// endorsement numbers, worked out on first use. Rules that look at no more than kShortScan
+// of a group's records look at them directly.
 struct ItemGroup {
   // next_repeat[t]: the first position p >= t whose item key equals that of position
   // p - 1, or -1; one entry past the end.
   std::vector<int> next_repeat;
+  // By position: whether a later record of the group has the same item number (a new item
+  // repeated), or the same whole line (an endorsement item repeated).
+  std::vector<bool> later_same_item;
+  std::vector<bool> later_same_line;
   std::unique_ptr<ForwardSums> sums;
 };
 
-// Sums of up to this many items are added directly; longer ones go through ForwardSums.
+// Groups or parts of groups of up to this many records are scanned directly; sums of up to
+// this many items are added directly, longer ones go through ForwardSums.
+constexpr std::size_t kShortScan = 16;
 constexpr std::size_t kShortSum = 16;
+
+// By position among `records`: whether a later record has the same `part` of its line.
+template <typename Lines, typename Part>
+std::vector<bool> RepeatedLater(std::span<const int> records, Lines line, Part part) {
+  std::vector<bool> repeated(records.size(), false);
+  KeyNumbers<std::string_view> later(records.size());
+  for (std::size_t t = records.size(); t-- > 0;) {
+    // A part not seen further on gets the next number.
+    const int seen = later.Count();
+    repeated[t] = later.Number(part(line(records[t]))) < seen;
+  }
+  return repeated;
+}
 
 class ProductionRules {
 public:
@@ -134,10 +149,7 @@ public:
     m_policyKeys = FieldsNumbers(std::max(policies, items));
     m_policies = RecordLists(policies);
     m_items = RecordLists(items);
-    m_newItemKeys = FieldsNumbers(items);
-    m_newItems = RecordLists(items);
     m_keyOf.assign(static_cast<std::size_t>(std::max(m_last + 1, 0)), FieldsNumbers::kNone);
-    m_newItemOf = m_keyOf;
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       const auto at = static_cast<std::size_t>(k);
@@ -150,15 +162,11 @@ public:
         if (ItemEndorsementType(line) == "C ") {
           m_cancellations.Add(ItemPolicyNumber(line), k);
         }
-        m_newItemOf[at] = m_newItemKeys.Number(NewItemKey(line));
-        m_newItems.Add(m_newItemOf[at], k);
       }
     }
     m_policies.Seal(m_policyKeys.Count());
     m_items.Seal(m_policyKeys.Count());
-    m_newItems.Seal(m_newItemKeys.Count());
     m_cancellations.Seal();
-    m_groups.resize(static_cast<std::size_t>(m_policyKeys.Count()));
   }
 
   void Run() {
@@ -192,9 +200,12 @@ private:
   // among the item records of policy key `key` from position `start` on, the first of them
   // compared with the empty text; 0 when there is none.
   int RepeatedItem(int key, std::size_t start);
-  // Whether an item record after `record`, one of the records of new-item key `key`, has
-  // the same whole line.
+  // Whether an item record after `record`, of the same policy key `key`, has the same
+  // item number; or the same whole line.
+  bool ItemRepeatedLater(int key, int record);
   bool LineRepeatedLater(int key, int record);
+  // What is worked out for a long group of item records.
+  ItemGroup &Group(int key) { return m_groups[key]; }
   // The running sums of the quantities of the item records of policy key `key`, with the
   // one-by-one sums that its new policies will need worked out together.
   ForwardSums &Sums(int key);
@@ -212,15 +223,8 @@ private:
   RecordLists m_policies;
   RecordLists m_items;
   std::vector<int> m_keyOf;
-  // New-item keys (policy, item and endorsement number) of the item records.
-  FieldsNumbers m_newItemKeys;
-  RecordLists m_newItems;
-  std::vector<int> m_newItemOf;
-  TextIndex m_cancellations;       // item records of type "C " by policy number
-  std::vector<ItemGroup> m_groups; // by policy key number
-  // New-item keys asked about repeated lines: for each of the key's records, whether its
-  // line occurs again further on.
-  std::unordered_map<int, std::vector<bool>> m_lineRepeats;
+  TextIndex m_cancellations;                   // item records of type "C " by policy number
+  std::unordered_map<int, ItemGroup> m_groups; // long groups, by policy key number
 };
 
 bool ProductionRules::PolicyRecord(int i, std::string_view line) {
@@ -385,12 +389,12 @@ bool ProductionRules::ItemRecord(int i) {
   // is looked for among the later item records.
   const std::string_view tipo = TipoInformacion(Line(policies.front()));
   if (tipo == "P") {
-    if (AnyAfter(m_newItems.Records(m_newItemOf[static_cast<std::size_t>(i)]), i)) {
+    if (ItemRepeatedLater(m_keyOf[static_cast<std::size_t>(i)], i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
       return false;
     }
   } else if (tipo == "E") {
-    if (LineRepeatedLater(m_newItemOf[static_cast<std::size_t>(i)], i)) {
+    if (LineRepeatedLater(m_keyOf[static_cast<std::size_t>(i)], i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
       return false;
     }
@@ -398,23 +402,41 @@ bool ProductionRules::ItemRecord(int i) {
   return true;
 }
 
-// Equal lines have equal new-item keys, so only the later records of the line's new-item
-// key can repeat it; in most files there are none, and no line is compared at all.
-bool ProductionRules::LineRepeatedLater(int key, int record) {
-  const std::span<const int> items = m_newItems.Records(key);
-  if (!AnyAfter(items, record)) {
-    return false;
+// A new item is repeated by a later item record with the same policy, item and endorsement
+// numbers: one of the same policy key with the same item number. An endorsement item is
+// repeated by a later item record with the same whole line, which has the same policy key.
+bool ProductionRules::ItemRepeatedLater(int key, int record) {
+  const std::span<const int> items = m_items.Records(key);
+  const auto position = static_cast<std::size_t>(
+      std::lower_bound(items.begin(), items.end(), record) - items.begin());
+  if (items.size() - position <= kShortScan) {
+    const std::string_view number = ItemNumber(Line(record));
+    return std::any_of(items.begin() + static_cast<std::ptrdiff_t>(position) + 1, items.end(),
+                       [&](int later) { return ItemNumber(Line(later)) == number; });
   }
-  std::vector<bool> &repeated = m_lineRepeats[key];
+  std::vector<bool> &repeated = Group(key).later_same_item;
   if (repeated.empty()) {
-    repeated.assign(items.size(), false);
-    std::unordered_set<std::string_view> later;
-    for (std::size_t t = items.size(); t-- > 0;) {
-      repeated[t] = !later.insert(Line(items[t])).second;
-    }
+    repeated = RepeatedLater(
+        items, [&](int k) { return Line(k); }, ItemNumber);
   }
-  const auto position = std::lower_bound(items.begin(), items.end(), record) - items.begin();
-  return repeated[static_cast<std::size_t>(position)];
+  return repeated[position];
+}
+
+bool ProductionRules::LineRepeatedLater(int key, int record) {
+  const std::span<const int> items = m_items.Records(key);
+  const auto position = static_cast<std::size_t>(
+      std::lower_bound(items.begin(), items.end(), record) - items.begin());
+  if (items.size() - position <= kShortScan) {
+    const std::string_view line = Line(record);
+    return std::any_of(items.begin() + static_cast<std::ptrdiff_t>(position) + 1, items.end(),
+                       [&](int later) { return Line(later) == line; });
+  }
+  std::vector<bool> &repeated = Group(key).later_same_line;
+  if (repeated.empty()) {
+    repeated = RepeatedLater(
+        items, [&](int k) { return Line(k); }, [](std::string_view line) { return line; });
+  }
+  return repeated[position];
 }
 
 int ProductionRules::RepeatedItem(int key, std::size_t start) {
@@ -423,7 +445,15 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
   if (ItemNumber(Line(items[start])).empty() && ItemEndorsementType(Line(items[start])).empty()) {
     return items[start];
   }
-  std::vector<int> &next = m_groups[static_cast<std::size_t>(key)].next_repeat;
+  if (items.size() - start <= kShortScan) {
+    for (std::size_t t = start + 1; t < items.size(); ++t) {
+      if (SameItemKey(Line(items[t]), Line(items[t - 1]))) {
+        return items[t];
+      }
+    }
+    return 0;
+  }
+  std::vector<int> &next = Group(key).next_repeat;
   if (next.empty()) {
     next.assign(items.size() + 1, -1);
     for (std::size_t t = items.size(); t-- > 1;) {
@@ -435,7 +465,7 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
 }
 
 ForwardSums &ProductionRules::Sums(int key) {
-  std::unique_ptr<ForwardSums> &sums = m_groups[static_cast<std::size_t>(key)].sums;
+  std::unique_ptr<ForwardSums> &sums = Group(key).sums;
   if (!sums) {
     const std::span<const int> items = m_items.Records(key);
     std::vector<double> terms;

@@ -191,6 +191,30 @@ TEST(IndexEquivalence, ProductionFiles) {
   }
 }
 
+// Groups of one policy and endorsement number longer than the rules scan directly, whose
+// items repeat a new item or a whole endorsement line at every distance, or not at all.
+TEST(IndexEquivalence, ProductionFilesWithLongGroups) {
+  Generator g(20240303);
+  for (int n = 0; n < 600; ++n) {
+    const int distinct_items = g.Between(1, 200);
+    const auto lines = MakeFile(g, g.Between(20, 90), 400, [&] {
+      if (g.Chance(0.1)) {
+        Policy p;
+        p.tipo = g.Pick({"P", "E", "E"});
+        p.endoso = g.Pick({"00000000000", "00000000001"});
+        return p.Line();
+      }
+      Item i;
+      i.endoso = g.Pick({"00000000000", "00000000001"});
+      i.item = std::to_string(1000 + g.Between(1, distinct_items));
+      i.cantidad_a = g.Pick({"00001000", "00000010"});
+      return i.Line();
+    });
+    ASSERT_TRUE(SameRows(Verifica_LogicaP, testing::naive::ProductionRules, lines, {}))
+        << "file " << n;
+  }
+}
+
 TEST(IndexEquivalence, ClaimsFiles) {
   Generator g(20240202);
   for (int n = 0; n < kFiles; ++n) {
