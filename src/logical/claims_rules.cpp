@@ -20,9 +20,11 @@ JoinedKey ClaimKey(std::string_view claim) {
 JoinedKey DetailClaimKey(std::string_view detail) {
   return JoinedKey(Mid(detail, 17, 15), Mid(detail, 2, 15));
 }
-// A claim detail repeats another with the same claim key and item.
-JoinedKey DuplicateKey(std::string_view detail) {
-  return JoinedKey(Mid(detail, 17, 15), Mid(detail, 2, 15), Mid(detail, 32, 4));
+// A claim detail repeats another with the same claim key and item: one of the same claim
+// key with the same item number. (A key of the three fields joined is equal exactly when
+// the claim keys and the item numbers are, whatever the lines' lengths.)
+std::string_view DetailItem(std::string_view detail) {
+  return Mid(detail, 32, 4);
 }
 
 constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
@@ -30,7 +32,8 @@ constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
 class ClaimsRules {
 public:
   ClaimsRules(const LogicalContext &context, ResultList &rows)
-      : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows) {
+      : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
+        m_duplicates(m_details, m_lineas, DetailItem) {
     // Each index is sized for the records of its type.
     std::size_t claims = 0;
     std::size_t details = 0;
@@ -41,10 +44,7 @@ public:
     m_claimKeys = JoinedNumbers(std::max(claims, details));
     m_claims = RecordLists(claims);
     m_details = RecordLists(details);
-    m_duplicateKeys = JoinedNumbers(details);
-    m_duplicates = RecordLists(details);
     m_keyOf.assign(static_cast<std::size_t>(std::max(m_last + 1, 0)), JoinedNumbers::kNone);
-    m_duplicateOf = m_keyOf;
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
       const auto at = static_cast<std::size_t>(k);
@@ -54,13 +54,10 @@ public:
       } else if (line.starts_with('3')) {
         m_keyOf[at] = m_claimKeys.Number(DetailClaimKey(line));
         m_details.Add(m_keyOf[at], k);
-        m_duplicateOf[at] = m_duplicateKeys.Number(DuplicateKey(line));
-        m_duplicates.Add(m_duplicateOf[at], k);
       }
     }
     m_claims.Seal(m_claimKeys.Count());
     m_details.Seal(m_claimKeys.Count());
-    m_duplicates.Seal(m_duplicateKeys.Count());
   }
 
   void Run() {
@@ -98,10 +95,7 @@ private:
   RecordLists m_claims;
   RecordLists m_details;
   std::vector<int> m_keyOf;
-  // Claim key and item of the claim detail records.
-  JoinedNumbers m_duplicateKeys;
-  RecordLists m_duplicates;
-  std::vector<int> m_duplicateOf;
+  LaterRepeats<std::string_view (*)(std::string_view)> m_duplicates;
 };
 
 bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
@@ -175,7 +169,7 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
   const std::string_view resolution = Mid(Line(claims.front()), 2, 1);
 
   // 2. A later claim detail record of the same claim and item.
-  if (AnyAfter(m_duplicates.Records(m_duplicateOf[static_cast<std::size_t>(i)]), i)) {
+  if (m_duplicates.After(m_keyOf[static_cast<std::size_t>(i)], i)) {
     Report(i, kKeyField, kRepeated);
   }
 

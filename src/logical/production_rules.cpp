@@ -108,10 +108,6 @@ struct ItemGroup {
   // next_repeat[t]: the first position p >= t whose item key equals that of position
   // p - 1, or -1; one entry past the end.
   std::vector<int> next_repeat;
-  // By position: whether a later record of the group has the same item number (a new item
-  // repeated), or the same whole line (an endorsement item repeated).
-  std::vector<bool> later_same_item;
-  std::vector<bool> later_same_line;
   std::unique_ptr<ForwardSums> sums;
 };
 
@@ -120,17 +116,8 @@ struct ItemGroup {
 constexpr std::size_t kShortScan = 16;
 constexpr std::size_t kShortSum = 16;
 
-// By position among `records`: whether a later record has the same `part` of its line.
-template <typename Lines, typename Part>
-std::vector<bool> RepeatedLater(std::span<const int> records, Lines line, Part part) {
-  std::vector<bool> repeated(records.size(), false);
-  KeyNumbers<std::string_view> later(records.size());
-  for (std::size_t t = records.size(); t-- > 0;) {
-    // A part not seen further on gets the next number.
-    const int seen = later.Count();
-    repeated[t] = later.Number(part(line(records[t]))) < seen;
-  }
-  return repeated;
+std::string_view WholeLine(std::string_view line) {
+  return line;
 }
 
 class ProductionRules {
@@ -138,7 +125,8 @@ public:
   ProductionRules(const LogicalContext &context, ResultList &rows)
       : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
         m_numbers(context.numbers), m_comunas(context.CodigosComuna),
-        m_cultivos(context.CodigosCultivo) {
+        m_cultivos(context.CodigosCultivo), m_repeatedItems(m_items, m_lineas, ItemNumber),
+        m_repeatedLines(m_items, m_lineas, WholeLine) {
     // Each index is sized for the records of its type.
     std::size_t policies = 0;
     std::size_t items = 0;
@@ -200,10 +188,6 @@ private:
   // among the item records of policy key `key` from position `start` on, the first of them
   // compared with the empty text; 0 when there is none.
   int RepeatedItem(int key, std::size_t start);
-  // Whether an item record after `record`, of the same policy key `key`, has the same
-  // item number; or the same whole line.
-  bool ItemRepeatedLater(int key, int record);
-  bool LineRepeatedLater(int key, int record);
   // What is worked out for a long group of item records.
   ItemGroup &Group(int key) { return m_groups[key]; }
   // The running sums of the quantities of the item records of policy key `key`, with the
@@ -225,6 +209,13 @@ private:
   std::vector<int> m_keyOf;
   TextIndex m_cancellations;                   // item records of type "C " by policy number
   std::unordered_map<int, ItemGroup> m_groups; // long groups, by policy key number
+  // A new item is repeated by a later item record with the same policy, item and
+  // endorsement numbers: one of the same policy key with the same item number. An
+  // endorsement item is repeated by a later item record with the same whole line, which has
+  // the same policy key too.
+  using PartOfLine = std::string_view (*)(std::string_view);
+  LaterRepeats<PartOfLine> m_repeatedItems;
+  LaterRepeats<PartOfLine> m_repeatedLines;
 };
 
 bool ProductionRules::PolicyRecord(int i, std::string_view line) {
@@ -389,54 +380,17 @@ bool ProductionRules::ItemRecord(int i) {
   // is looked for among the later item records.
   const std::string_view tipo = TipoInformacion(Line(policies.front()));
   if (tipo == "P") {
-    if (ItemRepeatedLater(m_keyOf[static_cast<std::size_t>(i)], i)) {
+    if (m_repeatedItems.After(m_keyOf[static_cast<std::size_t>(i)], i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
       return false;
     }
   } else if (tipo == "E") {
-    if (LineRepeatedLater(m_keyOf[static_cast<std::size_t>(i)], i)) {
+    if (m_repeatedLines.After(m_keyOf[static_cast<std::size_t>(i)], i)) {
       Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
       return false;
     }
   }
   return true;
-}
-
-// A new item is repeated by a later item record with the same policy, item and endorsement
-// numbers: one of the same policy key with the same item number. An endorsement item is
-// repeated by a later item record with the same whole line, which has the same policy key.
-bool ProductionRules::ItemRepeatedLater(int key, int record) {
-  const std::span<const int> items = m_items.Records(key);
-  const auto position = static_cast<std::size_t>(
-      std::lower_bound(items.begin(), items.end(), record) - items.begin());
-  if (items.size() - position <= kShortScan) {
-    const std::string_view number = ItemNumber(Line(record));
-    return std::any_of(items.begin() + static_cast<std::ptrdiff_t>(position) + 1, items.end(),
-                       [&](int later) { return ItemNumber(Line(later)) == number; });
-  }
-  std::vector<bool> &repeated = Group(key).later_same_item;
-  if (repeated.empty()) {
-    repeated = RepeatedLater(
-        items, [&](int k) { return Line(k); }, ItemNumber);
-  }
-  return repeated[position];
-}
-
-bool ProductionRules::LineRepeatedLater(int key, int record) {
-  const std::span<const int> items = m_items.Records(key);
-  const auto position = static_cast<std::size_t>(
-      std::lower_bound(items.begin(), items.end(), record) - items.begin());
-  if (items.size() - position <= kShortScan) {
-    const std::string_view line = Line(record);
-    return std::any_of(items.begin() + static_cast<std::ptrdiff_t>(position) + 1, items.end(),
-                       [&](int later) { return Line(later) == line; });
-  }
-  std::vector<bool> &repeated = Group(key).later_same_line;
-  if (repeated.empty()) {
-    repeated = RepeatedLater(
-        items, [&](int k) { return Line(k); }, [](std::string_view line) { return line; });
-  }
-  return repeated[position];
 }
 
 int ProductionRules::RepeatedItem(int key, std::size_t start) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace verdalia {
@@ -202,6 +204,55 @@ private:
   std::vector<Entry> m_entries;
   std::vector<int> m_start; // number n holds m_records[m_start[n] .. m_start[n + 1])
   std::vector<int> m_records;
+};
+
+// Whether a later record of the same list has the same part of its line (an item number,
+// the whole line), for rules that look for a repeat among a record's partners. Up to
+// kShortScan later records are compared directly; a longer list is worked out once, when
+// first asked, by numbering the parts from its end.
+template <typename Part> class LaterRepeats {
+public:
+  static constexpr std::size_t kShortScan = 16;
+
+  LaterRepeats(const RecordLists &lists, const std::vector<std::string_view> &lineas, Part part)
+      : m_lists(lists), m_lineas(lineas), m_part(part) {}
+
+  // `record` is one of the records of key number `number`.
+  bool After(int number, int record) {
+    const std::span<const int> records = m_lists.Records(number);
+    const auto position = static_cast<std::size_t>(
+        std::lower_bound(records.begin(), records.end(), record) - records.begin());
+    if (records.size() - position <= kShortScan) {
+      const std::string_view part = PartOf(record);
+      for (std::size_t later = position + 1; later < records.size(); ++later) {
+        if (PartOf(records[later]) == part) {
+          return true;
+        }
+      }
+      return false;
+    }
+    std::vector<bool> &repeated = m_long[number];
+    if (repeated.empty()) {
+      repeated.assign(records.size(), false);
+      KeyNumbers<std::string_view> seen(records.size());
+      for (std::size_t t = records.size(); t-- > 0;) {
+        // A part not seen further on gets the next number.
+        const int before = seen.Count();
+        repeated[t] = seen.Number(PartOf(records[t])) < before;
+      }
+    }
+    return repeated[position];
+  }
+
+private:
+  std::string_view PartOf(int record) const {
+    return m_part(m_lineas[static_cast<std::size_t>(record)]);
+  }
+
+  const RecordLists &m_lists;
+  const std::vector<std::string_view> &m_lineas;
+  Part m_part;
+  std::unordered_map<int, std::vector<bool>> m_long; // by key number
 };
 
 // Record numbers grouped by key, for a rule that looks records up by a key of its own.

@@ -225,6 +225,29 @@ TEST(IndexEquivalence, ClaimsFiles) {
   }
 }
 
+// Claims with more details than the rules scan directly, whose items repeat at every
+// distance, or not at all; the lines are cut at every length around the key fields.
+TEST(IndexEquivalence, ClaimsFilesWithLongGroups) {
+  Generator g(20240404);
+  for (int n = 0; n < 600; ++n) {
+    const int distinct_items = g.Between(1, 200);
+    const std::size_t length = g.Pick({200, 200, 36, 35, 34, 33, 31, 20});
+    const auto lines = MakeFile(g, g.Between(20, 90), length, [&] {
+      if (g.Chance(0.1)) {
+        Claim c;
+        c.siniestro = g.Pick({"SIN000000000001", "SIN000000000002"});
+        return c.Line();
+      }
+      ClaimDetail d;
+      d.siniestro = g.Pick({"SIN000000000001", "SIN000000000002"});
+      d.item = std::to_string(1000 + g.Between(1, distinct_items));
+      return d.Line();
+    });
+    ASSERT_TRUE(SameRows(Verifica_LogicaS, testing::naive::ClaimsRules, lines, {}))
+        << "file " << n;
+  }
+}
+
 TEST(IndexEquivalence, NoticeFiles) {
   Generator g(20240303);
   for (int n = 0; n < kFiles; ++n) {
