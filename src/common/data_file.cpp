@@ -153,7 +153,7 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
       ByteBuffer larger(filled + filled / 2);
       std::memcpy(larger.data(), bytes.data(), filled);
       for (std::string_view &line : lineas) {
-        if (!line.empty()) {
+        if (line.data() != nullptr) {
           line = std::string_view(larger.data() + (line.data() - bytes.data()), line.size());
         }
       }
