@@ -161,6 +161,13 @@ struct MdbCloser {
 struct TableCloser {
   void operator()(MdbTableDef *table) const { mdb_free_tabledef(table); }
 };
+
+// libmdb follows a table's usage map without looking at its size: a map it could not find is
+// a null pointer, and a bitmap map needs its 5-byte head before any bit.
+bool UsableUsageMap(const MdbTableDef &table) {
+  return table.usage_map != nullptr && table.map_sz >= 1 &&
+         (table.usage_map[0] != 0 || table.map_sz >= 5);
+}
 struct StatementCloser {
   void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
 };
@@ -482,6 +489,9 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   if (m_table->num_cols == 0) {
     Unreadable("no tiene columnas");
   }
+  if (!UsableUsageMap(*m_table)) {
+    Unreadable("su mapa de páginas está dañado");
+  }
 
   std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
   std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
@@ -530,6 +540,18 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   }
 }
 
+// The catalog is a table too (its definition on page 2), which libmdb walks by its usage map
+// like any other: the map is looked at first.
+bool CatalogReadable(MdbHandle *mdb) {
+  MdbCatalogEntry catalog{};
+  catalog.mdb = mdb;
+  catalog.object_type = MDB_TABLE;
+  catalog.table_pg = 2;
+  std::snprintf(catalog.object_name, sizeof catalog.object_name, "%s", "MSysObjects");
+  const std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(&catalog));
+  return table && UsableUsageMap(*table);
+}
+
 MdbCatalogEntry *FindObject(MdbHandle *mdb, const char *name, int type) {
   for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
     auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
@@ -548,7 +570,7 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
   if (!mdb) {
     FailOpen(path, "el archivo no es una base de datos de Access");
   }
-  if (!mdb_read_catalog(mdb.get(), MDB_ANY)) {
+  if (!CatalogReadable(mdb.get()) || !mdb_read_catalog(mdb.get(), MDB_ANY)) {
     FailOpen(path, "no se puede leer el catálogo de la base de datos de Access");
   }
   std::array<MdbCatalogEntry *, kTables.size()> entries{};

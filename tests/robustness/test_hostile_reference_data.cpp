@@ -11,6 +11,7 @@
 #include "engine/session.h"
 #include "robustness/child_process.h"
 #include "support/fixtures.h"
+#include "support/jet4_writer.h"
 
 namespace verdalia {
 namespace {
@@ -282,6 +283,87 @@ TEST(HostileReferenceData, AbsurdDefinitionsRunToTheEnd) {
     }
   }
 }
+
+#ifdef VERDALIA_HAVE_MDB
+// The six tables with one row each, as an Access database.
+std::vector<testing::JetTable> SmallAccessTables() {
+  using testing::JetType;
+  using Row = std::vector<testing::JetValue>;
+  const auto text = [](const char *value) { return testing::JetValue(std::string(value)); };
+  const auto number = [](std::int64_t value) { return testing::JetValue(value); };
+  return {
+      {"DefArchivo",
+       {{"TipoArchivo", JetType::Long},
+        {"TipoRegistro", JetType::Text, 1},
+        {"Sec", JetType::Long},
+        {"Campo", JetType::Text, 50},
+        {"PosicionInicial", JetType::Long},
+        {"Largo", JetType::Long},
+        {"Tipo", JetType::Text, 3},
+        {"DECIMALES", JetType::Byte},
+        {"Obligatorio", JetType::Text, 1},
+        {"ValoresValidos", JetType::Memo},
+        {"ErrorFisico", JetType::Text, 255}},
+       {Row{number(1), text("1"), number(1), text("TIPO_REGISTRO"), number(1), number(1), text("N"),
+            testing::JetNull{}, text("S"), text("1#"), testing::JetNull{}}},
+       {},
+       {}},
+      {"TipoArchivo",
+       {{"TipoArchivo", JetType::Long},
+        {"Descripcion", JetType::Text, 50},
+        {"LargoFila", JetType::Integer}},
+       {Row{number(1), text("P"), number(10)}},
+       {},
+       {}},
+      {"COMUNA", {{"COD_COMUNA", JetType::Text, 5}}, {Row{text("13101")}}, {}, {}},
+      {"CULTIVO", {{"COD_CULTIVO", JetType::Text, 10}}, {Row{text("TRIGO1")}}, {}, {}},
+      {"TipoCultivoUniFisc", {{"COD_CULTIVO", JetType::Text, 10}}, {}, {}, {}},
+      {"RegionComunaZHS", {{"COD_COMUNA", JetType::Text, 5}}, {}, {}, {}},
+  };
+}
+
+TEST(HostileReferenceData, AnAccessTableWhoseUsageMapIsLostIsRefused) {
+  // Found by mutating Access files: libmdb follows a table's usage map without checking it,
+  // and a definition page whose map pointer names a missing row crashed start-up, in the
+  // catalog as in any table. Every table definition page in turn gets such a pointer.
+  struct Version {
+    const char *name;
+    testing::JetVersion version;
+    std::size_t page_size;
+    std::size_t map_row_offset; // the row byte of the usage-map pointer in a definition page
+  } versions[] = {
+      {"Jet 3", testing::JetVersion::Jet3, 2048, 35},
+      {"Jet 4", testing::JetVersion::Jet4, 4096, 55},
+  };
+  const TempDir dir;
+  for (const Version &v : versions) {
+    const std::string good = (dir.path() / "good.mdb").string();
+    testing::JetOptions options;
+    options.version = v.version;
+    testing::WriteJetDatabase(good, SmallAccessTables(), options);
+    ASSERT_EQ(LoadFailure(good), "") << v.name;
+    const std::string bytes = testing::ReadBytes(good);
+    int definitions = 0;
+    for (std::size_t page = 1; page * v.page_size < bytes.size(); ++page) {
+      if (bytes[page * v.page_size] != '\x02') {
+        continue; // not a table definition
+      }
+      SCOPED_TRACE(std::string(v.name) + ", page " + std::to_string(page));
+      ++definitions;
+      std::string damaged = bytes;
+      damaged[page * v.page_size + v.map_row_offset] = '\xFF';
+      const std::string path = dir.Write("damaged.mdb", damaged);
+      const std::string message = LoadFailure(path);
+      const bool catalog = page == 2;
+      EXPECT_NE(message.find(catalog ? "no se puede leer el catálogo"
+                                     : "no se puede leer: su mapa de páginas está dañado"),
+                std::string::npos)
+          << message;
+    }
+    EXPECT_EQ(definitions, 7) << v.name; // the catalog and the six tables
+  }
+}
+#endif
 
 } // namespace
 } // namespace verdalia
