@@ -168,6 +168,7 @@ bool UsableUsageMap(const MdbTableDef &table) {
   return table.usage_map != nullptr && table.map_sz >= 1 &&
          (table.usage_map[0] != 0 || table.map_sz >= 5);
 }
+
 struct StatementCloser {
   void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
 };
