@@ -217,4 +217,12 @@ inline std::vector<std::string> Texts(const ResultList &rows) {
   return out;
 }
 
+// The line of a record built from `record`'s defaults, adjusted by `change` when given.
+template <typename Record> std::string LineOf(Record record, void (*change)(Record &)) {
+  if (change) {
+    change(record);
+  }
+  return record.Line();
+}
+
 } // namespace verdalia::testing

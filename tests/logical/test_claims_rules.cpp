@@ -15,19 +15,9 @@ using testing::kClaimsLength;
 using testing::RunRules;
 using testing::Texts;
 
-std::string C(void (*change)(Claim &) = nullptr) {
-  Claim claim;
-  if (change) {
-    change(claim);
-  }
-  return claim.Line();
-}
+std::string C(void (*change)(Claim &) = nullptr) { return testing::LineOf(Claim{}, change); }
 std::string D(void (*change)(ClaimDetail &) = nullptr) {
-  ClaimDetail detail;
-  if (change) {
-    change(detail);
-  }
-  return detail.Line();
+  return testing::LineOf(ClaimDetail{}, change);
 }
 
 struct Case {

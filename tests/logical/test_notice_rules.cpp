@@ -16,11 +16,7 @@ using testing::RunRules;
 using testing::Texts;
 
 std::string N(void (*change)(ClaimNotice &) = nullptr) {
-  ClaimNotice notice;
-  if (change) {
-    change(notice);
-  }
-  return notice.Line();
+  return testing::LineOf(ClaimNotice{}, change);
 }
 
 struct Case {

@@ -19,37 +19,19 @@ using testing::Texts;
 // A new policy (P) or an endorsement (E, number 1) and their items; `change` adjusts the
 // defaults. The endorsement's net premium 17.50 is its fixed premium 10.00 plus 2.5 % of
 // the insured amount 300.00.
-std::string P(void (*change)(Policy &) = nullptr) {
-  Policy policy;
-  if (change) {
-    change(policy);
-  }
-  return policy.Line();
-}
+std::string P(void (*change)(Policy &) = nullptr) { return testing::LineOf(Policy{}, change); }
 std::string E(void (*change)(Policy &) = nullptr) {
   Policy policy;
   policy.tipo = "E";
   policy.endoso = "00000000001";
   policy.prima_neta = "001750";
-  if (change) {
-    change(policy);
-  }
-  return policy.Line();
+  return testing::LineOf(policy, change);
 }
-std::string I(void (*change)(Item &) = nullptr) {
-  Item item;
-  if (change) {
-    change(item);
-  }
-  return item.Line();
-}
+std::string I(void (*change)(Item &) = nullptr) { return testing::LineOf(Item{}, change); }
 std::string EI(void (*change)(Item &) = nullptr) {
   Item item;
   item.endoso = "00000000001";
-  if (change) {
-    change(item);
-  }
-  return item.Line();
+  return testing::LineOf(item, change);
 }
 
 struct Case {
