@@ -11,7 +11,7 @@ packages=(
   mdbtools mdbtools-dev
   poppler-utils xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
-  time
+  time python3
 )
 
 missing=()

@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Runs the case corpus: each case is a folder of input files, a `case` file and the exact
+outputs expected of it.
+
+    run-cases.py --bin BUILD_DIR [--bless] GROUP_OR_CASE...
+
+A case folder holds:
+  case         "aim:" one line saying what the case is for; "run:" shell lines run in a
+               copy of the folder (verdalia-cli is on the PATH); "status:" the exit status
+               of the last one (echo the others' where they matter); "files:" inputs
+               taken from the source tree (samples/...).
+  expected/    the outputs, byte for byte: every error list the run leaves (an error list
+               not found here must not be written), "stderr" (empty when absent) and
+               "stdout" (compared only when present).
+  NAME.db.sql  statements run after the shipped database's source; the result is NAME.db
+               in the case's copy. reference.sql does the same for ref.db, and a group
+               folder may hold one for all its cases, run before the case's own.
+  anything else  copied as it is.
+--bless writes what the build does into expected/ and the status line: review the diff.
+"""
+import argparse
+import os
+import re
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SHIPPED_SQL = os.path.join(ROOT, "data", "Base", "verdalia7.sql")
+NOT_COPIED = {"case", "expected", "reference.sql"}  # ref.db is built below
+LISTS = re.compile(r".*\.err\.(fisico|logico)$")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def build_db(path, scripts):
+    con = sqlite3.connect(path)
+    for script in scripts:
+        with open(script, encoding="utf-8") as f:
+            con.executescript(f.read())
+    con.commit()
+    con.close()
+
+
+def parse_case(path):
+    fields = {"aim": [], "run": [], "status": [], "files": []}
+    for line in open(path, encoding="utf-8").read().splitlines():
+        key, sep, value = line.partition(":")
+        if sep and key in fields:
+            fields[key].append(value.strip())
+        elif line.strip():
+            raise ValueError(f"{path}: unknown line {line!r}")
+    if len(fields["aim"]) != 1 or not fields["run"] or len(fields["status"]) != 1:
+        raise ValueError(f"{path}: needs one aim, one status and at least one run line")
+    return fields
+
+
+def first_difference(expected, actual):
+    want, got = expected.split(b"\n"), actual.split(b"\n")
+    for n in range(max(len(want), len(got))):
+        w = want[n] if n < len(want) else None
+        g = got[n] if n < len(got) else None
+        if w != g:
+            show = lambda row: "(no row)" if row is None else repr(row.decode("cp1252", "replace"))
+            return f"row {n + 1}: expected {show(w)}\n{' ' * 12}got {show(g)}"
+    return "same rows"
+
+
+def run_case(case_dir, bin_dir, bless):
+    """The problems found in one case; empty when it passes."""
+    spec = parse_case(os.path.join(case_dir, "case"))
+    expected_dir = os.path.join(case_dir, "expected")
+    with tempfile.TemporaryDirectory(prefix="verdalia-case-") as work:
+        for name in os.listdir(case_dir):
+            source = os.path.join(case_dir, name)
+            if name in NOT_COPIED:
+                continue
+            if name.endswith(".db.sql"):
+                build_db(os.path.join(work, name[:-4]), [SHIPPED_SQL, source])
+            elif os.path.isdir(source):
+                shutil.copytree(source, os.path.join(work, name))
+            else:
+                shutil.copy(source, work)
+        for listed in spec["files"]:
+            for name in listed.split():
+                shutil.copy(os.path.join(ROOT, name), work)
+        deltas = [os.path.join(d, "reference.sql") for d in (os.path.dirname(case_dir), case_dir)]
+        deltas = [d for d in deltas if os.path.exists(d)]
+        if deltas:
+            build_db(os.path.join(work, "ref.db"), [SHIPPED_SQL] + deltas)
+
+        env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
+        run = subprocess.run(["/bin/sh", "-c", "\n".join(spec["run"])], cwd=work, env=env,
+                             capture_output=True, timeout=120)
+        actual = {"stderr": run.stderr}
+        for dirpath, _, names in os.walk(work):
+            for name in names:
+                if LISTS.match(name):
+                    path = os.path.join(dirpath, name)
+                    actual[os.path.relpath(path, work)] = read(path)
+        if bless:
+            return bless_case(case_dir, expected_dir, actual, run)
+
+        problems = []
+        if str(run.returncode) != spec["status"][0]:
+            problems.append(f"exit status {run.returncode}, expected {spec['status'][0]}")
+        expected = {}
+        if os.path.isdir(expected_dir):
+            for dirpath, _, names in os.walk(expected_dir):
+                for name in names:
+                    path = os.path.join(dirpath, name)
+                    expected[os.path.relpath(path, expected_dir)] = read(path)
+        expected.setdefault("stderr", b"")
+        if "stdout" in expected:
+            actual["stdout"] = run.stdout
+        for name in sorted(set(expected) | set(actual)):
+            if name not in actual:
+                problems.append(f"{name}: not written")
+            elif name not in expected:
+                problems.append(f"{name}: written, but none expected\n    "
+                                + first_difference(b"", actual[name]))
+            elif expected[name] != actual[name]:
+                problems.append(f"{name}: {first_difference(expected[name], actual[name])}")
+        return problems
+
+
+def bless_case(case_dir, expected_dir, actual, run):
+    keep_stdout = os.path.exists(os.path.join(expected_dir, "stdout"))
+    shutil.rmtree(expected_dir, ignore_errors=True)
+    os.makedirs(expected_dir)
+    if keep_stdout:
+        actual["stdout"] = run.stdout
+    for name, content in actual.items():
+        if name == "stderr" and not content:
+            continue
+        path = os.path.join(expected_dir, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+    case_file = os.path.join(case_dir, "case")
+    text = open(case_file, encoding="utf-8").read()
+    text = re.sub(r"(?m)^status:.*$", f"status: {run.returncode}", text)
+    with open(case_file, "w", encoding="utf-8") as f:
+        f.write(text)
+    return []
+
+
+def case_dirs(path):
+    if os.path.exists(os.path.join(path, "case")):
+        return [path]
+    found = []
+    for dirpath, dirnames, names in os.walk(path):
+        dirnames.sort()
+        if "case" in names:
+            found.append(dirpath)
+            dirnames.clear()
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--bin", required=True, help="the build folder holding verdalia-cli")
+    parser.add_argument("--bless", action="store_true")
+    parser.add_argument("paths", nargs="+")
+    args = parser.parse_args()
+    bin_dir = os.path.abspath(args.bin)
+    cases = [c for p in args.paths for c in case_dirs(os.path.abspath(p))]
+    if not cases:
+        sys.exit("run-cases: no case found")
+    failed = 0
+    for case in cases:
+        name = os.path.relpath(case, os.path.join(ROOT, "tests", "cases"))
+        try:
+            problems = run_case(case, bin_dir, args.bless)
+        except (ValueError, OSError, sqlite3.Error, subprocess.TimeoutExpired) as error:
+            problems = [str(error)]
+        if problems:
+            failed += 1
+            print(f"FAIL {name}\n  " + "\n  ".join(problems), flush=True)
+    print(f"{len(cases) - failed} of {len(cases)} cases pass" + (" (blessed)" if args.bless else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
