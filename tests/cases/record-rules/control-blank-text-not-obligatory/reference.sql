@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'4',1,'F',2,3,'T',NULL,NULL,'SI_ES:BLANCO','P');

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'4',1,'V',2,1,'DV',NULL,NULL,NULL,'P');

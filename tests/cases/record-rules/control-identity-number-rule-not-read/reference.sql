@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'4',1,'F',2,3,'RUT',NULL,NULL,'SI_ES:0','P');

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'V',8,1,'DV',NULL,NULL,NULL,'P');

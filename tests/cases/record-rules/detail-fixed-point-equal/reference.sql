@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,6,'D',2,NULL,'SI_ES:123.45','P');

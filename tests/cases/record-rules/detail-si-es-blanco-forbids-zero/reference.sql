@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,2,'N',NULL,NULL,'SI_ES:BLANCO','P');

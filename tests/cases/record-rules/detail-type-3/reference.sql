@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'3',1,'TRES',8,1,'N',NULL,NULL,NULL,'P');

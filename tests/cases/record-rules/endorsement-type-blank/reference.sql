@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'TIPO_ENDOSO',8,1,'T',NULL,'S','A#B#','P');

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'1',1,'F',8,3,'RUT',NULL,NULL,'SI_ES:123','P');

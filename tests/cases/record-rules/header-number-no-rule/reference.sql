@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'1',1,'F',8,1,'D',0,NULL,NULL,'P');

@@ -1,0 +1,3 @@
+UPDATE TipoArchivo SET LargoFila = 1210 WHERE TipoArchivo = 1;
+INSERT INTO DefArchivo VALUES (1,'2',1,'RUT',8,1200,'RUT',NULL,NULL,NULL,'P');
+INSERT INTO DefArchivo VALUES (1,'2',2,'DV',1208,1,'DV',NULL,NULL,NULL,'P');

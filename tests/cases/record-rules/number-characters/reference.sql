@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'NUMERO',8,4,'N',NULL,NULL,NULL,'P');

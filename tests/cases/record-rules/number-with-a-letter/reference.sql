@@ -1,0 +1,3 @@
+INSERT INTO DefArchivo VALUES (1,'1',1,'F',8,3,'N',NULL,NULL,'123','P');
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,3,'N',NULL,NULL,'123','P');
+INSERT INTO DefArchivo VALUES (1,'4',1,'F',8,3,'N',NULL,NULL,'123','P');

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,1,'T',NULL,NULL,'SI_NO_ES:0o1','P');

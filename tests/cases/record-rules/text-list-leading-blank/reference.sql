@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,3,'T',NULL,NULL,'10#20#','P');

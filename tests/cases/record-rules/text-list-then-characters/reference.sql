@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,2,'T',NULL,NULL,'X#','P');

@@ -1,0 +1,3 @@
+INSERT INTO DefArchivo VALUES (1,'1',1,'F',8,8,'RUT',NULL,NULL,'SI_ES:0','P');
+INSERT INTO DefArchivo VALUES (1,'2',1,'F',8,8,'RUT',NULL,NULL,'SI_ES:0','P');
+INSERT INTO DefArchivo VALUES (1,'4',1,'F',8,8,'RUT',NULL,NULL,'SI_ES:0','P');

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',7,'CAMPO_X','abc',1,'N',NULL,NULL,NULL,NULL);

@@ -1,0 +1,1 @@
+INSERT INTO TipoArchivo VALUES (0, 'X', 10);

@@ -1,0 +1,1 @@
+INSERT INTO TipoArchivo VALUES (4, 'X', 10);

@@ -1,0 +1,1 @@
+UPDATE TipoArchivo SET LargoFila = 'abc' WHERE TipoArchivo = 1;

@@ -1,0 +1,1 @@
+UPDATE TipoArchivo SET LargoFila = 40000 WHERE TipoArchivo = 1;

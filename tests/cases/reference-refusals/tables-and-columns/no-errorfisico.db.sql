@@ -1,0 +1,1 @@
+ALTER TABLE DefArchivo DROP COLUMN ErrorFisico;

@@ -1,0 +1,1 @@
+DROP TABLE TipoArchivo; CREATE TABLE TipoArchivo (TipoArchivo INTEGER, Descripcion TEXT);

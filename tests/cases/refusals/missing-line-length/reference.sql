@@ -1,0 +1,1 @@
+DELETE FROM TipoArchivo WHERE TipoArchivo = 2;
