@@ -1,0 +1,2 @@
+-- No field definitions: every file reaches the logical rules.
+DELETE FROM DefArchivo;
