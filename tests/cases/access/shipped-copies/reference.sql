@@ -1,0 +1,1 @@
+-- ref.db is the shipped database itself.
