@@ -234,6 +234,7 @@ private:
   void CopyMovedRow(int start, std::size_t size, std::uint32_t page);
   Cell ReadCell(const MdbColumn &column, const MdbField &field);
   std::string LongValue(const unsigned char *header, std::size_t size);
+  std::string_view LongValueRow(std::uint32_t pg_row);
 
   MdbHandle *m_mdb;
   const std::string &m_path;
@@ -244,6 +245,26 @@ private:
   sqlite3 *m_db = nullptr;
   std::vector<MdbField> m_fields;
 };
+
+std::string_view TableCopier::LongValueRow(std::uint32_t pg_row) {
+  // libmdb reads the page and the row's span without asking whether the page holds long
+  // values or has that row: a pointer gone astray would read whatever lies there.
+  void *buf = nullptr;
+  int start = 0;
+  std::size_t len = 0;
+  if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0) {
+    Unreadable("un valor largo apunta fuera del archivo");
+  }
+  const auto *page = static_cast<const unsigned char *>(buf);
+  const auto page_size = static_cast<std::size_t>(m_mdb->fmt->pg_size);
+  const int rows = mdb_get_int16(buf, m_mdb->fmt->row_count_offset);
+  const auto offset = static_cast<std::size_t>(start & kOffsetMask);
+  if (page[0] != MDB_PAGE_DATA || std::memcmp(page + 4, "LVAL", 4) != 0 ||
+      static_cast<int>(pg_row & 0xFF) >= rows || offset + len > page_size) {
+    Unreadable("un valor largo apunta a una página ajena");
+  }
+  return std::string_view(reinterpret_cast<const char *>(page) + offset, len);
+}
 
 std::string TableCopier::LongValue(const unsigned char *header, std::size_t size) {
   // A 12-byte header: the length with two flag bits, then where the bytes are. The bytes
@@ -258,14 +279,8 @@ std::string TableCopier::LongValue(const unsigned char *header, std::size_t size
                        size - MDB_MEMO_OVERHEAD);
   }
   std::uint32_t pg_row = Le32(header + 4);
-  void *buf = nullptr;
-  int start = 0;
-  std::size_t len = 0;
   if (length & 0x40000000u) {
-    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0) {
-      Unreadable("un valor largo apunta fuera del archivo");
-    }
-    return std::string(static_cast<const char *>(buf) + start, len);
+    return std::string(LongValueRow(pg_row));
   }
   if ((length & 0xFF000000u) != 0) {
     Unreadable("un valor largo tiene un formato desconocido");
@@ -274,12 +289,12 @@ std::string TableCopier::LongValue(const unsigned char *header, std::size_t size
   const std::size_t total = length;
   while (pg_row != 0 && out.size() < total) {
     // Every link carries some of the value, so a chain that loops ends with the length.
-    if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0 || len <= 4) {
+    const std::string_view piece = LongValueRow(pg_row);
+    if (piece.size() <= 4) {
       Unreadable("un valor largo apunta fuera del archivo");
     }
-    const auto *piece = static_cast<const unsigned char *>(buf) + start;
-    pg_row = Le32(piece);
-    out.append(reinterpret_cast<const char *>(piece) + 4, len - 4);
+    pg_row = Le32(reinterpret_cast<const unsigned char *>(piece.data()));
+    out.append(piece.substr(4));
   }
   if (out.size() > total) {
     out.resize(total);
