@@ -1,0 +1,90 @@
+// What the window relies on between runs, which one command-line run cannot show: the
+// logical verification reads the file again, and a refused run leaves both lists as they were.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "common/windows1252.h"
+#include "engine/session.h"
+
+namespace verdalia {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Change {
+  const char *name;
+  void (*apply)(const fs::path &file);
+  std::string message; // UTF-8; {path} stands for the file's full path
+};
+
+void Write(const fs::path &file, const std::string &bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TEST(Session, AFileChangedBeforeTheLogicalRunIsRefusedAndTheListsStay) {
+  const Change changes[] = {
+      {"removed", [](const fs::path &file) { fs::remove(file); },
+       "No se puede leer el archivo {path}: No such file or directory."},
+      {"replaced by a folder",
+       [](const fs::path &file) {
+         fs::remove(file);
+         fs::create_directory(file);
+       },
+       "No se puede leer el archivo {path}: es una carpeta."},
+      {"replaced by a pipe",
+       [](const fs::path &file) {
+         fs::remove(file);
+         ::mkfifo(file.c_str(), 0600);
+       },
+       "No se puede leer el archivo {path}: no es un archivo regular."},
+      {"emptied", [](const fs::path &file) { Write(file, ""); },
+       "El archivo PRODUCCION VERDALIA {path} está vacío; no se puede validar."},
+      {"cut inside a line", [](const fs::path &file) { fs::resize_file(file, 402 + 100); },
+       "El archivo PRODUCCION VERDALIA en la fila 2 tiene un largo de fila incorrecto(100), "
+       "debe ser 400."},
+      {"grown past the record limit",
+       [](const fs::path &file) {
+         std::string lines;
+         for (int i = 0; i <= 32767; ++i) {
+           lines += std::string(400, ' ') + "\r\n";
+         }
+         Write(file, lines);
+       },
+       "El archivo PRODUCCION VERDALIA {path} tiene más de 32767 filas; no se puede validar."},
+  };
+  const fs::path folder = fs::temp_directory_path() / "verdalia-session-test";
+  const fs::path file = folder / "P202403.txt";
+  for (const Change &change : changes) {
+    SCOPED_TRACE(change.name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(VERDALIA_SOURCE_DIR) / "samples" / "P202403.txt", file);
+    Session session(LoadReferenceData(VERDALIA_REFERENCE_DB));
+    ASSERT_TRUE(session.RunPhysical(folder.string(), file.filename()).logical_enabled);
+    ASSERT_FALSE(session.RunLogical(folder.string(), file.filename()).refused);
+    const ResultList logical = session.LogicalList();
+    ASSERT_FALSE(logical.empty());
+    // A second logical run gives the same list, not a doubled one.
+    session.RunLogical(folder.string(), file.filename());
+    EXPECT_EQ(session.LogicalList(), logical);
+
+    change.apply(file);
+    const RunOutcome outcome = session.RunLogical(folder.string(), file.filename());
+    EXPECT_TRUE(outcome.refused);
+    std::string expected = change.message;
+    if (const auto at = expected.find("{path}"); at != std::string::npos) {
+      expected.replace(at, 6, file.string());
+    }
+    EXPECT_EQ(Windows1252ToUtf8(outcome.notice.text), expected);
+    EXPECT_TRUE(session.PhysicalList().empty());
+    EXPECT_EQ(session.LogicalList(), logical);
+  }
+  fs::remove_all(folder);
+}
+
+} // namespace
+} // namespace verdalia
