@@ -8,7 +8,8 @@
 #include "common/result.h"
 #include "gen/generator.h"
 #include "logical/rule_sets.h"
-#include "physical/physical_checks.h"
+#include "physical/physical_run.h"
+#include "physical/record_checks.h"
 #include "refdata/reference_data.h"
 
 namespace {
@@ -29,23 +30,24 @@ std::vector<std::string> Lines(char kind, int records, verdalia::gen::Layout lay
   return verdalia::gen::Generate(Reference(), options);
 }
 
-int KindNumber(char kind) { return kind == 'P' ? 1 : kind == 'D' ? 2 : 3; }
+int KindNumber(char kind) {
+  return kind == 'P' ? 1 : kind == 'D' ? 2 : 3;
+}
 
 // One detail record type's field checks, per record.
 void DetailChecks(benchmark::State &state, char kind, char type) {
-  const verdalia::PhysicalChecks checks(Reference());
+  const verdalia::PreparedDefinitions definitions(Reference());
+  const auto &fields = definitions.Fields(KindNumber(kind), std::string(1, type));
   std::vector<std::string> lines;
   for (std::string &line : Lines(kind, 4000, verdalia::gen::Layout::Valid)) {
     if (!line.empty() && line[0] == type) {
       lines.push_back(std::move(line));
     }
   }
-  const std::string record_type(1, type);
   verdalia::ResultList rows;
   for (auto _ : state) {
     for (std::size_t k = 0; k < lines.size(); ++k) {
-      checks.RevisaRegFilas_Fisico(KindNumber(kind), record_type, lines[k], static_cast<int>(k),
-                                   rows);
+      verdalia::CheckDetailRecord(fields, lines[k], static_cast<int>(k), rows);
     }
     rows.clear();
   }
@@ -53,46 +55,36 @@ void DetailChecks(benchmark::State &state, char kind, char type) {
 }
 
 void HeaderAndControl(benchmark::State &state, char kind) {
-  const verdalia::PhysicalChecks checks(Reference());
+  const verdalia::PreparedDefinitions definitions(Reference());
   const std::vector<std::string> lines = Lines(kind, 2, verdalia::gen::Layout::Valid);
   verdalia::ResultList rows;
-  verdalia::SummaryLabels fisica;
-  verdalia::SummaryLabels logica;
+  verdalia::HeaderLabels labels;
   for (auto _ : state) {
-    checks.RevisaRegUno_Fisico(KindNumber(kind), lines[0], 1, rows, fisica, logica);
-    checks.RevisaRegControl(KindNumber(kind), lines[1], 2, rows);
+    verdalia::CheckHeaderRecord(definitions.Fields(KindNumber(kind), "1"), lines[0], 1, rows,
+                                labels);
+    verdalia::CheckControlRecord(definitions.Fields(KindNumber(kind), lines[1].substr(0, 1)),
+                                 lines[1], 2, rows);
     rows.clear();
   }
 }
 
 // A whole rule set over the largest file, indexes built anew each time as in a run.
 void RuleSet(benchmark::State &state, char kind, verdalia::gen::Layout layout) {
-  const std::vector<std::string> lines = Lines(kind, 32767, layout);
-  std::vector<std::string_view> Lineas{std::string_view()};
-  for (const std::string &line : lines) {
-    Lineas.emplace_back(line);
+  const std::vector<std::string> file = Lines(kind, 32767, layout);
+  std::vector<std::string_view> lines{std::string_view()};
+  for (const std::string &line : file) {
+    lines.emplace_back(line);
   }
   const verdalia::NumberFormat numbers;
-  const verdalia::LogicalContext context{Lineas, static_cast<int>(lines.size()),
-                                         Reference().CodigosComuna, Reference().CodigosCultivo,
-                                         numbers};
+  const verdalia::LogicalInput input{lines, static_cast<int>(file.size()),
+                                     Reference().commune_codes, Reference().crop_codes, numbers};
   verdalia::ResultList rows;
   for (auto _ : state) {
     rows.clear();
-    switch (kind) {
-    case 'P':
-      verdalia::Verifica_LogicaP(context, rows);
-      break;
-    case 'D':
-      verdalia::Verifica_LogicaD(context, rows);
-      break;
-    default:
-      verdalia::Verifica_LogicaS(context, rows);
-      break;
-    }
+    verdalia::CheckLogicalRules(KindNumber(kind), input, rows);
     benchmark::DoNotOptimize(rows.data());
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(file.size()));
 }
 
 using verdalia::gen::Layout;

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake make pkg-config
   libgtest-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3
+  libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   mdbtools mdbtools-dev
   poppler-utils xvfb xauth fonts-dejavu-core

@@ -25,7 +25,7 @@ namespace verdalia::app {
 namespace {
 
 PrintHeaderInputs Dated(PrintHeaderInputs inputs) {
-  inputs.fecha = Utf8ToWindows1252(TodayText());
+  inputs.date = Utf8ToWindows1252(TodayText());
   return inputs;
 }
 
@@ -117,7 +117,7 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, m_preview,
           [this] { m_preview->zoomOut(); });
   connect(export_pdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-  connect(print, &QPushButton::clicked, this, [this] { cmdImprimir_Click(); });
+  connect(print, &QPushButton::clicked, this, [this] { Print(); });
   connect(m_preview, &QPrintPreviewWidget::previewChanged, pages, [this, pages] {
     pages->setText(QStringLiteral("Página %1 de %2")
                        .arg(m_preview->currentPage())
@@ -142,7 +142,7 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
 
 PreviewWindow::~PreviewWindow() = default;
 
-bool PreviewWindow::cmdImprimir_Click() {
+bool PreviewWindow::Print() {
   if (!m_dialogs.question(this, QStringLiteral("IMPRIMIR"),
                           QStringLiteral("¿Esta seguro que desea imprimir.?"))) {
     return false;

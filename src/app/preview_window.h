@@ -52,7 +52,7 @@ public:
   QPrintPreviewWidget *Preview() const { return m_preview; }
 
   // "&Imprimir": asks, then prints the whole list. True when a job was printed.
-  bool cmdImprimir_Click();
+  bool Print();
   // "Exportar PDF": asks where, then writes the pages there.
   bool ExportPdf();
   // Writes the pages as a PDF file at `path`, replacing it whole; says why when it cannot.

@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "app/qt_text.h"
-#include "common/text.h"
 
 namespace verdalia::app {
 namespace {
@@ -46,20 +45,6 @@ QString DisplayLine(std::string_view line) {
 }
 
 } // namespace
-
-std::optional<FieldSpan> FindFieldSpan(const ReferenceData &reference, int kind,
-                                       std::string_view record_line, std::string_view field) {
-  if (field.empty() || record_line.empty()) {
-    return std::nullopt;
-  }
-  const std::string wanted = UpperAscii(field);
-  for (const FieldDefinition &definition : reference.Definitions(kind, record_line.substr(0, 1))) {
-    if (UpperAscii(definition.Campo) == wanted) {
-      return FieldSpan{definition.PosicionInicial, definition.Largo};
-    }
-  }
-  return std::nullopt;
-}
 
 RecordViewer::RecordViewer(QWidget *parent)
     : QWidget(parent), m_caption(new QLabel(this)), m_text(new QPlainTextEdit(this)) {
@@ -102,15 +87,18 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row)
   m_text->setPlainText(Ruler(static_cast<int>(shown.size())) + QLatin1Char('\n') + shown);
 
   QString caption = QStringLiteral("Registro %1").arg(row->record);
-  const std::optional<FieldSpan> span =
-      reference ? FindFieldSpan(*reference, m_kind, line, row->field) : std::nullopt;
+  const std::optional<Span> span =
+      reference && !line.empty()
+          ? reference->SpanOfField(m_kind, std::string_view(line).substr(0, 1), row->field)
+          : std::nullopt;
   if (span) {
     caption += QStringLiteral(" · %1: posición %2, largo %3")
                    .arg(FromCp1252(row->field))
                    .arg(span->start)
                    .arg(span->length);
-    const int first = std::min<int>(span->start - 1, static_cast<int>(shown.size()));
-    const int last = std::min<int>(span->start - 1 + span->length, static_cast<int>(shown.size()));
+    const auto size = static_cast<std::size_t>(shown.size());
+    const int first = static_cast<int>(std::min(span->start - 1, size));
+    const int last = static_cast<int>(std::min(span->start - 1 + span->length, size));
     if (last > first) {
       m_highlight = std::make_pair(first, last);
       const QTextBlock block = m_text->document()->findBlockByNumber(1);

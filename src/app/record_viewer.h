@@ -14,17 +14,6 @@ class QPlainTextEdit;
 
 namespace verdalia::app {
 
-// The span of a field in its record, 1-based, as its definition places it.
-struct FieldSpan {
-  int start = 1;
-  int length = 0;
-};
-
-// Where the definitions of the record's kind and type place `field` (compared upper-cased);
-// none when the field is empty or has no definition there.
-std::optional<FieldSpan> FindFieldSpan(const ReferenceData &reference, int kind,
-                                       std::string_view record_line, std::string_view field);
-
 // Under the physical list: the record of the selected row, with a column ruler above it and
 // the reported field's span highlighted, so the operator sees the offending value.
 class RecordViewer : public QWidget {

@@ -117,16 +117,15 @@ int main(int argc, char *argv[]) {
   std::size_t logical_rows = 0;
   for (const QString &name : names) {
     window.SelectFile(samples.absoluteFilePath(name));
-    window.cmdProcesar_Click();
-    const auto *session = window.CurrentSession();
-    if (with_findings.isEmpty() && !session->PhysicalList().empty()) {
+    window.RunPhysical();
+    if (with_findings.isEmpty() && !window.Rows(0).empty()) {
       with_findings = name;
     }
-    if (verdalia::OnlyWarnings(session->PhysicalList()) && session->Data().NroFilas > 0) {
-      window.cmdValidacionLogica_Click();
-      if (passing.isEmpty() || session->LogicalList().size() > logical_rows) {
+    if (verdalia::OnlyWarnings(window.Rows(0))) {
+      window.RunLogical();
+      if (passing.isEmpty() || window.Rows(1).size() > logical_rows) {
         passing = name;
-        logical_rows = session->LogicalList().size();
+        logical_rows = window.Rows(1).size();
       }
     }
   }
@@ -137,16 +136,16 @@ int main(int argc, char *argv[]) {
   bool ok = true;
   if (!passing.isEmpty()) {
     window.SelectFile(samples.absoluteFilePath(passing));
-    window.cmdProcesar_Click();
-    window.cmdValidacionLogica_Click();
+    window.RunPhysical();
+    window.RunLogical();
     tabs->setCurrentIndex(2);
     ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
   }
 
   window.SelectFile(samples.absoluteFilePath(with_findings));
   ok &= Save(&window, out.filePath(QStringLiteral("tab-archivos.png")));
-  window.cmdProcesar_Click();
-  const int row = RowWithField(window.CurrentSession()->PhysicalList());
+  window.RunPhysical();
+  const int row = RowWithField(window.Rows(0));
   if (row >= 0) {
     physical_grid->selectRow(row);
   }

@@ -22,7 +22,7 @@
 #include "app/record_viewer.h"
 #include "app/result_grid.h"
 #include "common/file_kind.h"
-#include "logical/number_text.h"
+#include "common/path.h"
 #include "refdata/reference_data.h"
 #include "reports/error_list_writer.h"
 
@@ -106,14 +106,13 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   setCentralWidget(m_tabs);
   resize(980, 640);
 
-  for (int list = 0; list < 2; ++list) {
-    m_labels[static_cast<std::size_t>(list)][0]->setText(QStringLiteral("PRODUCCION VERDALIA"));
-  }
+  m_title = KindOfNumber(1).title; // until a run names the kind
+  ShowLabels();
   m_logica->setEnabled(false);
 
   // Before start-up the lists show the current drive and folder.
   m_folders->SetPath(QDir::currentPath());
-  Dir1_Change(m_folders->Path());
+  OnFolderChanged(m_folders->Path());
 }
 
 ValidatorWindow::~ValidatorWindow() = default;
@@ -155,22 +154,22 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
   layout->addWidget(frame, 1);
   layout->addLayout(buttons);
 
-  connect(m_drives, &QComboBox::currentIndexChanged, this, &ValidatorWindow::Drive1_Change);
-  connect(m_folders, &FolderList::pathChanged, this, &ValidatorWindow::Dir1_Change);
+  connect(m_drives, &QComboBox::currentIndexChanged, this, &ValidatorWindow::OnDriveChanged);
+  connect(m_folders, &FolderList::pathChanged, this, &ValidatorWindow::OnFolderChanged);
   connect(m_folders, &FolderList::unreadable, this, [this](const QString &path) {
     m_dialogs.critical(
         this, QStringLiteral("Atención"),
         QStringLiteral("No se puede leer la carpeta %1.").arg(QDir::toNativeSeparators(path)));
   });
   // A click chooses a file, even the one already chosen; so does moving with the keys.
-  connect(m_files, &QListWidget::itemClicked, this, &ValidatorWindow::File1_Click);
+  connect(m_files, &QListWidget::itemClicked, this, &ValidatorWindow::OnFileChosen);
   connect(m_files, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
     if (current != nullptr) {
-      File1_Click();
+      OnFileChosen();
     }
   });
-  connect(m_procesar, &QPushButton::clicked, this, &ValidatorWindow::cmdProcesar_Click);
-  connect(m_logica, &QPushButton::clicked, this, &ValidatorWindow::cmdValidacionLogica_Click);
+  connect(m_procesar, &QPushButton::clicked, this, &ValidatorWindow::RunPhysical);
+  connect(m_logica, &QPushButton::clicked, this, &ValidatorWindow::RunLogical);
 }
 
 void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
@@ -179,7 +178,7 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
                                         : QStringLiteral("lblValidacionLogica(%1)");
   const int first_caption = index == 0 ? 2 : 5;
 
-  auto &labels = m_labels[list];
+  auto &labels = m_labels_shown[list];
   labels[0] = Caption(label_name.arg(0), QString(), tab);
   QFont bold = labels[0]->font();
   bold.setBold(true);
@@ -208,8 +207,8 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
   auto *print =
       Button(QStringLiteral("cmdImprimir(%1)").arg(index), QStringLiteral("&Imprimir"), tab);
   auto *save = Button(QStringLiteral("cmdGuardar(%1)").arg(index), QStringLiteral("&Guardar"), tab);
-  connect(print, &QPushButton::clicked, this, [this, index] { cmdImprimir_Click(index); });
-  connect(save, &QPushButton::clicked, this, [this, index] { cmdGuardar_Click(index); });
+  connect(print, &QPushButton::clicked, this, [this, index] { PrintList(index); });
+  connect(save, &QPushButton::clicked, this, [this, index] { SaveList(index); });
 
   auto *top = new QGridLayout;
   top->addWidget(labels[0], 0, 0);
@@ -253,15 +252,11 @@ bool ValidatorWindow::Start(const QString &database_path) {
   m_restoring = false;
 
   try {
-    NumberFormat numbers;
-    numbers.decimal_separator = LocaleDecimalSeparator();
-    m_session = std::make_unique<Session>(LoadReferenceData(ToFileSystemName(database_path)),
-                                          std::move(numbers));
+    m_validator.emplace(LoadValidator(ToFileSystemName(database_path)));
   } catch (const std::exception &error) {
     m_dialogs.critical(this, QStringLiteral("Error"), QString::fromUtf8(error.what()));
     return false;
   }
-  ShowResults();
   return true;
 }
 
@@ -270,7 +265,7 @@ bool ValidatorWindow::OpenFolder(const QString &folder) {
     return false;
   }
   // The file list is read again even when the folder stays: files may have come since.
-  Dir1_Change(m_folders->Path());
+  OnFolderChanged(m_folders->Path());
   return true;
 }
 
@@ -283,11 +278,11 @@ bool ValidatorWindow::SelectFile(const QString &path) {
     return false;
   }
   m_tabs->setCurrentIndex(0);
-  File1_Click();
+  OnFileChosen();
   return true;
 }
 
-void ValidatorWindow::Drive1_Change() {
+void ValidatorWindow::OnDriveChanged() {
   const QString root = m_drives->RootPath();
   if (m_folders->SetPath(root)) {
     return;
@@ -301,69 +296,96 @@ void ValidatorWindow::Drive1_Change() {
   }
 }
 
-void ValidatorWindow::Dir1_Change(const QString &path) {
+void ValidatorWindow::OnFolderChanged(const QString &path) {
   m_files->SetPath(path);
   m_drives->FollowFolder(path);
 }
 
-void ValidatorWindow::File1_Click() {
+void ValidatorWindow::OnFileChosen() {
   // A newly chosen file must pass the physical verification before its logical one.
   m_logica->setEnabled(false);
 }
 
-void ValidatorWindow::cmdProcesar_Click() {
+std::string ValidatorWindow::SelectedPath() const {
+  return JoinPath(ToFileSystemName(m_files->Path()), ToFileSystemName(m_files->SelectedName()));
+}
+
+bool ValidatorWindow::ShowRefusal(const RunResult &result) {
+  if (!result.Refused()) {
+    return false;
+  }
+  const QString text = FromCp1252(result.refusal->message);
+  if (result.refusal->reason == Refusal::Reason::WrongLetter) {
+    m_dialogs.critical(this, QStringLiteral("ERROR"), text);
+    return true;
+  }
+  // The kind was known: its title is shown before the file is read.
+  m_title = result.kind->title;
+  ShowLabels();
+  m_dialogs.critical(this, QStringLiteral("Atención"), text);
+  return true;
+}
+
+void ValidatorWindow::RunPhysical() {
   m_logica->setEnabled(false);
-  if (!m_session) {
+  if (!m_validator) {
     return;
   }
-  const std::string folder = ToFileSystemName(m_files->Path());
-  const std::string name = ToFileSystemName(m_files->SelectedName());
-  RunOutcome outcome;
+  RunResult result;
   {
     const WaitCursor wait;
-    outcome = m_session->RunPhysical(folder, name);
-    if (!outcome.refused) {
-      const DataFile &data = m_session->Data();
-      std::vector<std::string> lines(data.Lineas.begin(), data.Lineas.end());
-      const auto kind = KindOfFileName(Utf8ToWindows1252(name));
-      m_viewer->SetRecords(std::move(lines), kind ? kind->number : 0);
+    result = m_validator->Physical(SelectedPath(), m_labels);
+    if (!result.Refused()) {
+      // Both lists start again; the header named the file for both.
+      m_title = result.kind->title;
+      m_labels = result.labels;
+      m_rows[0] = result.rows;
+      m_rows[1].clear();
+      ShowLabels();
+      m_grids[0]->SetRows(m_rows[0]);
+      m_grids[1]->SetRows(m_rows[1]);
+      m_viewer->SetRecords(
+          std::vector<std::string>(result.file.lines.begin(), result.file.lines.end()),
+          result.kind->number);
     }
-    ShowResults();
   }
-  ShowNotice(outcome.notice);
-  if (outcome.tab_shown >= 0) {
-    m_tabs->setCurrentIndex(outcome.tab_shown);
-  }
-  m_logica->setEnabled(!outcome.refused && outcome.logical_enabled);
-}
-
-void ValidatorWindow::cmdValidacionLogica_Click() {
-  if (!m_session) {
+  if (ShowRefusal(result)) {
     return;
   }
-  const std::string folder = ToFileSystemName(m_files->Path());
-  const std::string name = ToFileSystemName(m_files->SelectedName());
-  RunOutcome outcome;
+  m_dialogs.information(this, QStringLiteral("Verificar"),
+                        QStringLiteral("Verificación Física finalizada"));
+  m_tabs->setCurrentIndex(1);
+  m_logica->setEnabled(result.LogicalMayFollow());
+}
+
+void ValidatorWindow::RunLogical() {
+  if (!m_validator) {
+    return;
+  }
+  RunResult result;
   {
     const WaitCursor wait;
-    outcome = m_session->RunLogical(folder, name);
-    ShowResults();
+    result = m_validator->Logical(SelectedPath(), m_labels);
+    if (!result.Refused()) {
+      m_title = result.kind->title;
+      m_labels = result.labels;
+      m_rows[1] = result.rows;
+      ShowLabels();
+      m_grids[1]->SetRows(m_rows[1]);
+    }
   }
-  ShowNotice(outcome.notice);
-  if (outcome.tab_shown >= 0) {
-    m_tabs->setCurrentIndex(outcome.tab_shown);
-  }
-}
-
-void ValidatorWindow::cmdGuardar_Click(int index) {
-  if (!m_session) {
+  if (ShowRefusal(result)) {
     return;
   }
+  m_dialogs.information(this, QStringLiteral("Verificar"),
+                        QStringLiteral("Verificación Lógica finalizada"));
+  m_tabs->setCurrentIndex(2);
+}
+
+void ValidatorWindow::SaveList(int index) {
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
-  const ResultList &rows = index == 0 ? m_session->PhysicalList() : m_session->LogicalList();
-  const std::string path = ErrorListPath(ToFileSystemName(m_files->Path()),
-                                         ToFileSystemName(m_files->SelectedName()), kind);
-  const SaveResult saved = SaveErrorList(path, rows);
+  const std::string path = ErrorListPath(SelectedPath(), kind);
+  const SaveResult saved = SaveErrorList(path, Rows(index));
   if (!saved.ok) {
     m_dialogs.critical(
         this, QStringLiteral("Atención"),
@@ -378,56 +400,34 @@ void ValidatorWindow::cmdGuardar_Click(int index) {
 std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   PreviewInputs inputs;
-  if (m_session) {
-    const SummaryLabels &labels =
-        index == 0 ? m_session->lblValidacionFisica() : m_session->lblValidacionLogica();
-    inputs.header = {FisicaLogicaText(kind), labels[0], labels[1], labels[2], labels[3], {}};
-    inputs.rows = index == 0 ? m_session->PhysicalList() : m_session->LogicalList();
-  }
+  inputs.header = {VerificationName(kind), m_title,         m_labels.rut,
+                   m_labels.name,          m_labels.period, {}};
+  inputs.rows = Rows(index);
   inputs.pdf_suggestion =
-      FromFileSystemName(ErrorListPath(ToFileSystemName(m_files->Path()),
-                                       ToFileSystemName(m_files->SelectedName()), kind)) +
-      QStringLiteral(".pdf");
+      FromFileSystemName(ErrorListPath(SelectedPath(), kind)) + QStringLiteral(".pdf");
   return std::make_unique<PreviewWindow>(m_dialogs, std::move(inputs), m_printers, this);
 }
 
-void ValidatorWindow::cmdImprimir_Click(int index) {
+void ValidatorWindow::PrintList(int index) {
   const std::unique_ptr<PreviewWindow> preview = MakePreview(index);
   preview->exec();
 }
 
-void ValidatorWindow::ShowNotice(const Notice &notice) {
-  const QString title = FromCp1252(notice.title);
-  const QString text = FromCp1252(notice.text);
-  if (notice.icon == Notice::Icon::Critical) {
-    m_dialogs.critical(this, title, text);
-  } else {
-    m_dialogs.information(this, title, text);
+void ValidatorWindow::ShowLabels() {
+  for (auto &labels : m_labels_shown) {
+    labels[0]->setText(FromCp1252(m_title));
+    labels[1]->setText(FromCp1252(m_labels.rut));
+    labels[2]->setText(FromCp1252(m_labels.name));
+    labels[3]->setText(FromCp1252(m_labels.period));
   }
-}
-
-void ValidatorWindow::ShowResults() {
-  if (!m_session) {
-    return;
-  }
-  const std::array<const SummaryLabels *, 2> labels = {&m_session->lblValidacionFisica(),
-                                                       &m_session->lblValidacionLogica()};
-  for (std::size_t list = 0; list < 2; ++list) {
-    for (std::size_t k = 0; k < 4; ++k) {
-      m_labels[list][k]->setText(FromCp1252((*labels[list])[k]));
-    }
-  }
-  m_grids[0]->SetRows(m_session->PhysicalList());
-  m_grids[1]->SetRows(m_session->LogicalList());
 }
 
 void ValidatorWindow::ShowRecordOf(int row) {
-  if (!m_session || row < 0 || static_cast<std::size_t>(row) >= m_session->PhysicalList().size()) {
+  if (!m_validator || row < 0 || static_cast<std::size_t>(row) >= m_rows[0].size()) {
     m_viewer->ShowRow(nullptr, nullptr);
     return;
   }
-  m_viewer->ShowRow(&m_session->Reference(),
-                    &m_session->PhysicalList()[static_cast<std::size_t>(row)]);
+  m_viewer->ShowRow(&m_validator->Reference(), &m_rows[0][static_cast<std::size_t>(row)]);
 }
 
 void ValidatorWindow::StoreSettings() {

@@ -4,9 +4,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/preview_window.h"
-#include "engine/session.h"
+#include "engine/validation.h"
 
 class QLabel;
 class QPushButton;
@@ -36,7 +37,7 @@ public:
   // ignored), then loads the reference database. False after the error's message box: the
   // program ends, and the settings are not stored.
   bool Start(const QString &database_path);
-  bool Started() const { return m_session != nullptr; }
+  bool Started() const { return m_validator.has_value(); }
 
   // Opens `folder` as if it had been chosen in the drive and folder lists.
   bool OpenFolder(const QString &folder);
@@ -47,12 +48,15 @@ public:
   std::unique_ptr<PreviewWindow> MakePreview(int index);
   void SetPrinterFactory(PrinterFactory printers) { m_printers = std::move(printers); }
 
-  const Session *CurrentSession() const { return m_session.get(); }
+  // The rows of list `index` (0 physical, 1 logical) as shown.
+  const ResultList &Rows(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
 
-  void cmdProcesar_Click();
-  void cmdValidacionLogica_Click();
-  void cmdGuardar_Click(int index);
-  void cmdImprimir_Click(int index);
+  // The buttons' work: "&Realizar Verificación Física", "&Realizar Verificación Lógica",
+  // and "&Guardar" and "&Imprimir" under list `index`.
+  void RunPhysical();
+  void RunLogical();
+  void SaveList(int index);
+  void PrintList(int index);
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -62,17 +66,24 @@ protected:
 private:
   void BuildFileTab(QWidget *tab);
   void BuildResultTab(QWidget *tab, int index);
-  void Drive1_Change();
-  void Dir1_Change(const QString &path);
-  void File1_Click();
-  void ShowNotice(const Notice &notice);
-  void ShowResults();
+  void OnDriveChanged();
+  void OnFolderChanged(const QString &path);
+  void OnFileChosen();
+  // The selected file's full path, as the file system names it.
+  std::string SelectedPath() const;
+  // A refused run's message box; false when the run was not refused.
+  bool ShowRefusal(const RunResult &result);
+  // The captions of both lists: every run that gets past the kind letter sets them all.
+  void ShowLabels();
   void ShowRecordOf(int row);
   void StoreSettings();
 
   Dialogs &m_dialogs;
   QSettings &m_settings;
-  std::unique_ptr<Session> m_session;
+  std::optional<Validator> m_validator;
+  std::string m_title;              // the kind's title above both lists
+  HeaderLabels m_labels;            // beside both lists
+  std::array<ResultList, 2> m_rows; // [list]
   PrinterFactory m_printers = DefaultPrinter;
   bool m_restoring = false;
 
@@ -82,7 +93,8 @@ private:
   FileList *m_files = nullptr;
   QPushButton *m_procesar = nullptr;
   QPushButton *m_logica = nullptr;
-  std::array<std::array<QLabel *, 4>, 2> m_labels{}; // [list][label index]
+  std::array<std::array<QLabel *, 4>, 2>
+      m_labels_shown{}; // [list][0 title, 1 RUT, 2 name, 3 period]
   std::array<ResultGrid *, 2> m_grids{};
   RecordViewer *m_viewer = nullptr;
 };

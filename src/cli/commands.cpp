@@ -1,13 +1,16 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <optional>
 
+#include <CLI/CLI.hpp>
+
+#include "cli/import_mdb.h"
 #include "cli/report_writer.h"
-#include "common/file_kind.h"
+#include "common/path.h"
 #include "common/windows1252.h"
-#include "engine/session.h"
+#include "engine/validation.h"
 #include "refdata/reference_data.h"
 #include "reports/error_list_writer.h"
 
@@ -56,7 +59,7 @@ Refusals and failures are written to standard error; findings to standard output
 )";
 
 struct CheckOptions {
-  std::optional<std::string> db;
+  std::string db; // empty: the default database
   bool save = false;
   std::string format = "text";
   std::optional<std::string> decimal_separator;
@@ -65,89 +68,99 @@ struct CheckOptions {
 };
 
 int Usage(std::ostream &err, const std::string &problem) {
-  err << "verdalia-cli: " << problem << "\n" << "Try 'verdalia-cli --help'.\n";
+  err << "verdalia-cli: " << problem << "\n"
+      << "Try 'verdalia-cli --help'.\n";
   return kExitUsage;
 }
 
-std::string KindLetter(const std::string &name) {
-  const auto kind = KindOfFileName(name);
-  if (!kind) {
-    return "";
-  }
-  return std::string(1, kind->number == 1 ? 'P' : kind->number == 2 ? 'D' : 'S');
+// The path a file is checked and its lists saved under: a bare name is taken in the current
+// folder, written "./" before it.
+std::string CheckedPath(const std::string &file) {
+  const std::filesystem::path path(file);
+  const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+  return JoinPath(folder, path.filename().string());
 }
 
+// Both verifications of one file, as the window runs them, and its lists saved when asked.
+// `labels` are the labels as the previous file left them. Returns whether it was refused.
+class FileCheck {
+public:
+  FileCheck(const Validator &validator, const CheckOptions &options, std::ostream &err)
+      : m_validator(validator), m_options(options), m_err(err) {}
+
+  // Fills `report`; false when a run refused the file or a list could not be saved.
+  bool Run(const std::string &file, HeaderLabels &labels, FileReport &report) {
+    const std::string path = CheckedPath(file);
+    report.path = file;
+    m_physical = m_validator.Physical(path, labels);
+    if (m_physical.kind) {
+      report.kind = std::string(1, m_physical.kind->letter);
+      report.title = m_physical.kind->title;
+    }
+    if (m_physical.Refused()) {
+      return Refuse(file, *m_physical.refusal, report);
+    }
+    labels = m_physical.labels;
+    report.labels = labels;
+    report.physical = &m_physical.rows;
+    bool ok = !m_options.save || Save(path, ListKind::Physical, m_physical.rows, report);
+    if (m_physical.LogicalMayFollow() && !m_options.physical_only) {
+      m_logical = m_validator.Logical(path, labels);
+      labels = m_logical.labels;
+      report.labels = labels;
+      if (m_logical.Refused()) {
+        return Refuse(file, *m_logical.refusal, report);
+      }
+      report.logical = &m_logical.rows;
+      ok = (!m_options.save || Save(path, ListKind::Logical, m_logical.rows, report)) && ok;
+    }
+    return ok;
+  }
+
+private:
+  bool Refuse(const std::string &file, const Refusal &refusal, FileReport &report) {
+    report.refused = true;
+    report.refusal = refusal.message;
+    m_err << "verdalia-cli: " << file << ": " << Windows1252ToUtf8(refusal.message) << "\n";
+    return false;
+  }
+
+  bool Save(const std::string &path, ListKind kind, const ResultList &rows, FileReport &report) {
+    const std::string target = ErrorListPath(path, kind);
+    const SaveResult saved = SaveErrorList(target, rows);
+    if (!saved.ok) {
+      m_err << "verdalia-cli: no se pudo guardar " << target << ": " << saved.error << "\n";
+      return false;
+    }
+    report.saved.push_back(target);
+    return true;
+  }
+
+  const Validator &m_validator;
+  const CheckOptions &m_options;
+  std::ostream &m_err;
+  RunResult m_physical;
+  RunResult m_logical;
+};
+
 int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
-  std::unique_ptr<Session> session;
+  std::optional<Validator> validator;
   try {
-    const std::string db = options.db ? *options.db : DefaultReferenceDatabasePath();
-    NumberFormat numbers;
-    numbers.decimal_separator =
-        options.decimal_separator ? Utf8ToWindows1252(*options.decimal_separator)
-                                  : LocaleDecimalSeparator();
-    session = std::make_unique<Session>(LoadReferenceData(db), numbers);
+    validator.emplace(LoadValidator(options.db, options.decimal_separator));
   } catch (const ReferenceDataError &error) {
     err << "verdalia-cli: " << error.what() << "\n";
     return kExitReference;
   }
-
   const auto writer = options.format == "json" ? MakeJsonWriter(out) : MakeTextWriter(out);
+  FileCheck check(*validator, options, err);
+  HeaderLabels labels; // the labels carry from one file to the next, as in the window
   bool any_refused = false;
   bool any_error = false;
   for (const std::string &file : options.files) {
-    const std::filesystem::path path(file);
-    const std::string folder =
-        path.has_parent_path() ? path.parent_path().string() : std::string(".");
-    const std::string name = path.filename().string();
-
     FileReport report;
-    report.path = file;
-    report.kind = KindLetter(Utf8ToWindows1252(name));
-
-    const RunOutcome physical = session->RunPhysical(folder, name);
-    report.title = report.kind.empty() ? std::string() : session->lblValidacionFisica()[0];
-    if (physical.refused) {
-      any_refused = true;
-      report.refused = true;
-      report.refusal = physical.notice.text;
-      err << "verdalia-cli: " << file << ": " << Windows1252ToUtf8(physical.notice.text) << "\n";
-      writer->Write(report);
-      continue;
-    }
-    report.physical = &session->PhysicalList();
-    auto save = [&](ListKind kind, const ResultList &rows) {
-      const std::string target = ErrorListPath(folder, name, kind);
-      const SaveResult saved = SaveErrorList(target, rows);
-      if (saved.ok) {
-        report.saved.push_back(target);
-      } else {
-        any_refused = true;
-        err << "verdalia-cli: no se pudo guardar " << target << ": " << saved.error << "\n";
-      }
-    };
-    if (options.save) {
-      save(ListKind::Physical, session->PhysicalList());
-    }
-    if (physical.logical_enabled && !options.physical_only) {
-      const RunOutcome logical = session->RunLogical(folder, name);
-      if (logical.refused) {
-        any_refused = true;
-        report.refused = true;
-        report.refusal = logical.notice.text;
-        err << "verdalia-cli: " << file << ": " << Windows1252ToUtf8(logical.notice.text) << "\n";
-      } else {
-        report.logical = &session->LogicalList();
-        if (options.save) {
-          save(ListKind::Logical, session->LogicalList());
-        }
-      }
-    }
-    report.labels = session->lblValidacionFisica();
-    const Counts physical_counts = CountRows(report.physical);
-    const Counts logical_counts = CountRows(report.logical);
-    if (physical_counts.errors + logical_counts.errors > 0) {
-      any_error = true;
-    }
+    any_refused = !check.Run(file, labels, report) || any_refused;
+    any_error =
+        any_error || CountRows(report.physical).errors + CountRows(report.logical).errors > 0;
     writer->Write(report);
   }
   writer->Finish();
@@ -157,83 +170,14 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
   return any_error ? kExitFindings : kExitClean;
 }
 
-int RunCheck(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  CheckOptions options;
-  bool only_files = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    auto value = [&](const std::string &option) -> std::optional<std::string> {
-      const std::string prefix = option + "=";
-      if (arg.rfind(prefix, 0) == 0) {
-        return arg.substr(prefix.size());
-      }
-      if (i + 1 >= args.size()) {
-        return std::nullopt;
-      }
-      return args[++i];
-    };
-    auto is = [&](const char *option) {
-      return arg == option || arg.rfind(std::string(option) + "=", 0) == 0;
-    };
-    if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.files.push_back(arg);
-    } else if (arg == "--") {
-      only_files = true;
-    } else if (arg == "--help" || arg == "-h") {
-      out << kUsage;
-      return kExitClean;
-    } else if (arg == "--save") {
-      options.save = true;
-    } else if (arg == "--physical-only") {
-      options.physical_only = true;
-    } else if (is("--db")) {
-      const auto v = value("--db");
-      if (!v || v->empty()) {
-        return Usage(err, "--db needs a path");
-      }
-      options.db = *v;
-    } else if (is("--format")) {
-      const auto v = value("--format");
-      if (!v || (*v != "text" && *v != "json")) {
-        return Usage(err, "--format takes text or json");
-      }
-      options.format = *v;
-    } else if (is("--decimal-separator")) {
-      const auto v = value("--decimal-separator");
-      if (!v || v->empty()) {
-        return Usage(err, "--decimal-separator needs a separator");
-      }
-      options.decimal_separator = *v;
-    } else {
-      return Usage(err, "unknown option " + arg);
-    }
-  }
-  if (options.files.empty()) {
-    return Usage(err, "check needs at least one FILE");
-  }
-  return Check(options, out, err);
-}
-
-int RunReference(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  std::optional<std::string> db;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--db" && i + 1 < args.size()) {
-      db = args[++i];
-    } else if (args[i].rfind("--db=", 0) == 0) {
-      db = args[i].substr(5);
-    } else if (args[i] == "--help" || args[i] == "-h") {
-      out << kUsage;
-      return kExitClean;
-    } else {
-      return Usage(err, "unknown argument " + args[i]);
-    }
-  }
-  const std::string path = db ? *db : DefaultReferenceDatabasePath();
+int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) {
+  const std::string path = db_path.empty() ? DefaultReferenceDatabasePath() : db_path;
   try {
     const ReferenceData data = LoadReferenceData(path);
     out << "Base de datos de referencia: " << path << "\n";
     for (int kind = 1; kind <= 3; ++kind) {
-      out << "TipoArchivo " << kind << ": largo de fila " << data.LargoFila[kind];
+      out << "TipoArchivo " << kind << ": largo de fila "
+          << data.line_lengths[static_cast<std::size_t>(kind)];
       for (const char *type : {"1", "2", "3", "4"}) {
         const auto count = data.Definitions(kind, type).size();
         if (count > 0) {
@@ -249,8 +193,8 @@ int RunReference(const std::vector<std::string> &args, std::ostream &out, std::o
       }
       return bars;
     };
-    out << "COMUNA: " << count_codes(data.CodigosComuna) << " códigos\n";
-    out << "CULTIVO: " << count_codes(data.CodigosCultivo) << " códigos\n";
+    out << "COMUNA: " << count_codes(data.commune_codes) << " códigos\n";
+    out << "CULTIVO: " << count_codes(data.crop_codes) << " códigos\n";
   } catch (const ReferenceDataError &error) {
     err << "verdalia-cli: " << error.what() << "\n";
     return kExitReference;
@@ -258,30 +202,122 @@ int RunReference(const std::vector<std::string> &args, std::ostream &out, std::o
   return kExitClean;
 }
 
+// "--help" or "-h" anywhere before "--" asks for the help of the command, whatever else
+// the line says.
+bool AsksForHelp(const std::vector<std::string> &args) {
+  for (const std::string &arg : args) {
+    if (arg == "--") {
+      return false;
+    }
+    if (arg == "--help" || arg == "-h") {
+      return true;
+    }
+  }
+  return false;
+}
+
 } // namespace
 
-int RunImportMdb(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
-
 int Main(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+  if (AsksForHelp(args) || (!args.empty() && args[0] == "help")) {
+    out << (!args.empty() && args[0] == "import-mdb" ? kImportUsage : kUsage);
+    return kExitClean;
+  }
   if (args.empty()) {
     return Usage(err, "missing command");
   }
   const std::string &command = args[0];
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    out << kUsage;
-    return kExitClean;
+  if (command != "check" && command != "reference" && command != "import-mdb") {
+    return Usage(err, "unknown command " + command);
   }
-  if (command == "check") {
-    return RunCheck(rest, out, err);
+
+  CheckOptions check_options;
+  std::string reference_db;
+  ImportOptions import_options;
+  std::vector<std::string> import_paths;
+
+  CLI::App app("verdalia-cli");
+  app.set_help_flag();
+  app.require_subcommand(1);
+  CLI::App *check = app.add_subcommand("check");
+  check->add_option("--db", check_options.db)
+      ->check(CLI::Validator([](std::string &value) { return value.empty() ? "needs a path" : ""; },
+                             "PATH"));
+  check->add_flag("--save", check_options.save);
+  check->add_option("--format", check_options.format)
+      ->check(CLI::Validator(
+          [](std::string &value) {
+            return value == "text" || value == "json" ? "" : "takes text or json";
+          },
+          "text|json"));
+  check->add_option("--decimal-separator", check_options.decimal_separator)
+      ->check(CLI::Validator(
+          [](std::string &value) { return value.empty() ? "needs a separator" : ""; }, "SEP"));
+  check->add_flag("--physical-only", check_options.physical_only);
+  check->add_option("FILE", check_options.files);
+  CLI::App *reference = app.add_subcommand("reference");
+  reference->add_option("--db", reference_db);
+  CLI::App *import = app.add_subcommand("import-mdb");
+  import->add_flag("--force", import_options.force);
+  import->add_option("PATHS", import_paths);
+  for (CLI::App *sub : {check, reference, import}) {
+    sub->set_help_flag();
+    sub->allow_extras(); // an unknown option is told below, in this program's words
   }
-  if (command == "reference") {
-    return RunReference(rest, out, err);
+
+  // Everything after "--" is a file name, whatever it looks like.
+  const auto end_of_options = std::find(args.begin(), args.end(), "--");
+  std::vector<const char *> argv = {"verdalia-cli"};
+  for (auto arg = args.begin(); arg != end_of_options; ++arg) {
+    argv.push_back(arg->c_str());
   }
-  if (command == "import-mdb") {
-    return RunImportMdb(rest, out, err);
+  const std::vector<std::string> after_options(
+      end_of_options == args.end() ? end_of_options : end_of_options + 1, args.end());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::ParseError &error) {
+    if (import->parsed()) {
+      err << "verdalia-cli: import-mdb: " << error.what() << "\n"
+          << "Try 'verdalia-cli import-mdb --help'.\n";
+      return kExitUsage;
+    }
+    return Usage(err, error.what());
   }
-  return Usage(err, "unknown command " + command);
+
+  if (check->parsed()) {
+    if (!check->remaining().empty()) {
+      return Usage(err, "unknown option " + check->remaining().front());
+    }
+    check_options.files.insert(check_options.files.end(), after_options.begin(),
+                               after_options.end());
+    if (check_options.files.empty()) {
+      return Usage(err, "check needs at least one FILE");
+    }
+    return Check(check_options, out, err);
+  }
+  if (reference->parsed()) {
+    std::vector<std::string> extra = reference->remaining();
+    extra.insert(extra.end(), after_options.begin(), after_options.end());
+    if (!extra.empty()) {
+      return Usage(err, "unknown argument " + extra.front());
+    }
+    return Reference(reference_db, out, err);
+  }
+  import_paths.insert(import_paths.end(), after_options.begin(), after_options.end());
+  std::string problem;
+  if (!import->remaining().empty()) {
+    problem = "unknown option " + import->remaining().front();
+  } else if (import_paths.size() != 2) {
+    problem = "needs the Access database IN and the SQLite database OUT";
+  }
+  if (!problem.empty()) {
+    err << "verdalia-cli: import-mdb: " << problem << "\n"
+        << "Try 'verdalia-cli import-mdb --help'.\n";
+    return kExitUsage;
+  }
+  import_options.in = import_paths[0];
+  import_options.out = import_paths[1];
+  return RunImportMdb(import_options, out, err);
 }
 
 } // namespace verdalia::cli

@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "cli/import_mdb.h"
+
 #include "cli/commands.h"
 #include "refdata/mdb_source.h"
 #include "refdata/reference_data.h"
@@ -14,19 +16,6 @@
 
 namespace verdalia::cli {
 namespace {
-
-constexpr const char *kImportUsage = R"(usage: verdalia-cli import-mdb [--force] IN.mdb OUT.db
-
-Copies the six reference tables of an Access database (.mdb or .accdb) into a new SQLite
-reference database, columns and rows as they are. IN must load as a reference database;
-an existing OUT is replaced only with --force, and never half-written.
-)";
-
-int ImportUsage(std::ostream &err, const std::string &problem) {
-  err << "verdalia-cli: import-mdb: " << problem << "\n"
-      << "Try 'verdalia-cli import-mdb --help'.\n";
-  return kExitUsage;
-}
 
 // A file beside the target, removed at the end unless it was renamed into place.
 class TemporaryFile {
@@ -82,70 +71,34 @@ long long RowCount(sqlite3 *db, const char *table) {
   return count;
 }
 
-} // namespace
-
-int RunImportMdb(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  bool force = false;
-  bool only_paths = false;
-  std::vector<std::string> paths;
-  for (const std::string &arg : args) {
-    if (only_paths || arg.empty() || arg[0] != '-' || arg == "-") {
-      paths.push_back(arg);
-    } else if (arg == "--") {
-      only_paths = true;
-    } else if (arg == "--force") {
-      force = true;
-    } else if (arg == "--help" || arg == "-h") {
-      out << kImportUsage;
-      return kExitClean;
-    } else {
-      return ImportUsage(err, "unknown option " + arg);
-    }
-  }
-  if (paths.size() != 2) {
-    return ImportUsage(err, "needs the Access database IN and the SQLite database OUT");
-  }
-  const std::string &in = paths[0];
-  const std::filesystem::path target(paths[1]);
-  if (IsAccessDatabasePath(paths[1])) {
-    // A name ending in .mdb or .accdb would be read back as Access and never load.
-    return ImportUsage(err, "OUT must be an SQLite database, not " + paths[1]);
-  }
-
+// Whether OUT may be written: not a folder, and not there at all unless forced. Returns the
+// exit status of a refusal, or kExitClean.
+int CheckTarget(const ImportOptions &options, std::ostream &err) {
   std::error_code ec;
-  const auto status = std::filesystem::status(target, ec);
+  const auto status = std::filesystem::status(options.out, ec);
   if (std::filesystem::is_directory(status)) {
-    err << "verdalia-cli: import-mdb: " << paths[1] << " is a folder\n";
+    err << "verdalia-cli: import-mdb: " << options.out << " is a folder\n";
     return kExitRefused;
   }
-  if (std::filesystem::exists(status) && !force) {
-    err << "verdalia-cli: import-mdb: " << paths[1]
+  if (std::filesystem::exists(status) && !options.force) {
+    err << "verdalia-cli: import-mdb: " << options.out
         << " already exists; use --force to replace it\n";
     return kExitRefused;
   }
+  return kExitClean;
+}
 
-  SqliteHandle db;
-  try {
-    db = ImportAccessDatabase(in);
-    // What is written must be what start-up accepts.
-    LoadFromConnection(db.get(), in);
-  } catch (const ReferenceDataError &error) {
-    err << "verdalia-cli: import-mdb: " << error.what() << "\n";
-    return kExitReference;
-  }
-
-  TemporaryFile temporary(target);
-  if (const std::string why = WriteDatabase(db.get(), temporary.path()); !why.empty()) {
-    err << "verdalia-cli: import-mdb: cannot write " << paths[1] << ": " << why << "\n";
-    return kExitRefused;
-  }
-  if (force) {
+// Puts the written copy in place: over an existing database only when forced, else only
+// where no file is, so one that appeared meanwhile is not replaced.
+int PutInPlace(const ImportOptions &options, const TemporaryFile &temporary, std::ostream &err) {
+  const std::filesystem::path target(options.out);
+  std::error_code ec;
+  if (options.force) {
     std::filesystem::rename(temporary.path(), target, ec);
   } else {
-    // A link is made only where no file is: one that appeared meanwhile is not replaced.
     std::filesystem::create_hard_link(temporary.path(), target, ec);
     if (ec == std::errc::file_exists) {
-      err << "verdalia-cli: import-mdb: " << paths[1]
+      err << "verdalia-cli: import-mdb: " << options.out
           << " already exists; use --force to replace it\n";
       return kExitRefused;
     }
@@ -154,11 +107,43 @@ int RunImportMdb(const std::vector<std::string> &args, std::ostream &out, std::o
     }
   }
   if (ec) {
-    err << "verdalia-cli: import-mdb: cannot write " << paths[1] << ": " << ec.message() << "\n";
+    err << "verdalia-cli: import-mdb: cannot write " << options.out << ": " << ec.message() << "\n";
     return kExitRefused;
   }
+  return kExitClean;
+}
 
-  out << "import-mdb: " << in << " -> " << paths[1] << ":";
+} // namespace
+
+int RunImportMdb(const ImportOptions &options, std::ostream &out, std::ostream &err) {
+  if (IsAccessDatabasePath(options.out)) {
+    // A name ending in .mdb or .accdb would be read back as Access and never load.
+    err << "verdalia-cli: import-mdb: OUT must be an SQLite database, not " << options.out
+        << "\nTry 'verdalia-cli import-mdb --help'.\n";
+    return kExitUsage;
+  }
+  if (const int status = CheckTarget(options, err); status != kExitClean) {
+    return status;
+  }
+  SqliteHandle db;
+  try {
+    db = ImportAccessDatabase(options.in);
+    // What is written must be what start-up accepts.
+    LoadFromConnection(db.get(), options.in);
+  } catch (const ReferenceDataError &error) {
+    err << "verdalia-cli: import-mdb: " << error.what() << "\n";
+    return kExitReference;
+  }
+
+  const TemporaryFile temporary(options.out);
+  if (const std::string why = WriteDatabase(db.get(), temporary.path()); !why.empty()) {
+    err << "verdalia-cli: import-mdb: cannot write " << options.out << ": " << why << "\n";
+    return kExitRefused;
+  }
+  if (const int status = PutInPlace(options, temporary, err); status != kExitClean) {
+    return status;
+  }
+  out << "import-mdb: " << options.in << " -> " << options.out << ":";
   const char *separator = " ";
   for (const char *table : {"DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc",
                             "RegionComunaZHS"}) {

@@ -1,14 +1,17 @@
 #include "cli/report_writer.h"
 
 #include <charconv>
-#include <cstdio>
+
+#include <nlohmann/json.hpp>
 
 #include "common/windows1252.h"
 
 namespace verdalia::cli {
 namespace {
 
-std::string Utf8(const std::string &text) { return Windows1252ToUtf8(text); }
+std::string Utf8(const std::string &text) {
+  return Windows1252ToUtf8(text);
+}
 
 class TextWriter : public ReportWriter {
 public:
@@ -24,9 +27,9 @@ public:
       m_out << "   Rechazado: " << Utf8(report.refusal) << "\n\n";
       return;
     }
-    m_out << "   RUT: " << Utf8(report.labels[1]) << "\n";
-    m_out << "   Razón Social: " << Utf8(report.labels[2]) << "\n";
-    m_out << "   Periodo: " << Utf8(report.labels[3]) << "\n";
+    m_out << "   RUT: " << Utf8(report.labels.rut) << "\n";
+    m_out << "   Razón Social: " << Utf8(report.labels.name) << "\n";
+    m_out << "   Periodo: " << Utf8(report.labels.period) << "\n";
     WriteList("Verificación Física", report.physical);
     if (report.logical) {
       WriteList("Verificación Lógica", report.logical);
@@ -47,8 +50,8 @@ private:
   void WriteList(const char *name, const ResultList *rows) {
     const Counts counts = CountRows(rows);
     m_out << "-- " << name << ": " << counts.errors << (counts.errors == 1 ? " error" : " errores")
-          << ", " << counts.warnings
-          << (counts.warnings == 1 ? " advertencia" : " advertencias") << "\n";
+          << ", " << counts.warnings << (counts.warnings == 1 ? " advertencia" : " advertencias")
+          << "\n";
     // A list can run to tens of thousands of rows that repeat a few fields and messages: a
     // text is converted only when it differs from the row before's, and the lines are
     // gathered and written in large pieces.
@@ -83,64 +86,50 @@ private:
   std::ostream &m_out;
 };
 
-std::string JsonString(const std::string &utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    case '\n':
-      out += "\\n";
-      break;
-    case '\r':
-      out += "\\r";
-      break;
-    case '\t':
-      out += "\\t";
-      break;
-    default:
-      if (byte < 0x20) {
-        char buffer[8];
-        std::snprintf(buffer, sizeof buffer, "\\u%04x", byte);
-        out += buffer;
-      } else {
-        out += c;
-      }
-    }
+// Fields in the order they are inserted: the listing reads as the files are reported.
+using Json = nlohmann::ordered_json;
+
+Json List(const ResultList *rows) {
+  if (!rows) {
+    return nullptr;
   }
-  out += "\"";
-  return out;
+  Json list = Json::array();
+  for (const ResultRow &row : *rows) {
+    list.push_back({{"record", row.record},
+                    {"field", Windows1252ToUtf8(row.field)},
+                    {"message", Windows1252ToUtf8(row.message)}});
+  }
+  return list;
 }
 
+// One object per file, one file per line, each written as soon as its runs end.
 class JsonWriter : public ReportWriter {
 public:
   explicit JsonWriter(std::ostream &out) : m_out(out) {}
 
   void Write(const FileReport &report) override {
-    m_out << (m_first ? "{\"files\":[\n" : ",\n");
-    m_first = false;
-    m_out << "{\"file\":" << JsonString(report.path) << ",\"kind\":" << JsonString(report.kind)
-          << ",\"title\":" << JsonString(Utf8(report.title)) << ",\"labels\":{\"rut\":"
-          << JsonString(Utf8(report.labels[1]))
-          << ",\"razon_social\":" << JsonString(Utf8(report.labels[2]))
-          << ",\"periodo\":" << JsonString(Utf8(report.labels[3])) << "}"
-          << ",\"refused\":" << (report.refused ? "true" : "false") << ",\"refusal\":"
-          << (report.refused ? JsonString(Utf8(report.refusal)) : std::string("null"));
-    WriteList("physical", report.physical);
-    WriteList("logical", report.logical);
     const Counts physical = CountRows(report.physical);
     const Counts logical = CountRows(report.logical);
-    m_out << ",\"errors\":" << physical.errors + logical.errors
-          << ",\"warnings\":" << physical.warnings + logical.warnings << ",\"saved\":[";
-    for (std::size_t i = 0; i < report.saved.size(); ++i) {
-      m_out << (i ? "," : "") << JsonString(report.saved[i]);
-    }
-    m_out << "]}";
+    const Json file = {
+        {"file", report.path},
+        {"kind", report.kind},
+        {"title", Utf8(report.title)},
+        {"labels",
+         {{"rut", Utf8(report.labels.rut)},
+          {"razon_social", Utf8(report.labels.name)},
+          {"periodo", Utf8(report.labels.period)}}},
+        {"refused", report.refused},
+        {"refusal", report.refused ? Json(Utf8(report.refusal)) : Json(nullptr)},
+        {"physical", List(report.physical)},
+        {"logical", List(report.logical)},
+        {"errors", physical.errors + logical.errors},
+        {"warnings", physical.warnings + logical.warnings},
+        {"saved", report.saved},
+    };
+    // A path given on the command line need not be UTF-8: what is not is replaced.
+    m_out << (m_first ? "{\"files\":[\n" : ",\n")
+          << file.dump(-1, ' ', false, Json::error_handler_t::replace);
+    m_first = false;
   }
 
   void Finish() override {
@@ -149,22 +138,6 @@ public:
   }
 
 private:
-  void WriteList(const char *name, const ResultList *rows) {
-    m_out << ",\"" << name << "\":";
-    if (!rows) {
-      m_out << "null";
-      return;
-    }
-    m_out << "[";
-    for (std::size_t i = 0; i < rows->size(); ++i) {
-      const ResultRow &row = (*rows)[i];
-      m_out << (i ? "," : "") << "{\"record\":" << row.record
-            << ",\"field\":" << JsonString(Utf8(row.field))
-            << ",\"message\":" << JsonString(Utf8(row.message)) << "}";
-    }
-    m_out << "]";
-  }
-
   std::ostream &m_out;
   bool m_first = true;
 };
@@ -182,7 +155,7 @@ Counts CountRows(const ResultList *rows) {
   Counts counts;
   if (rows) {
     for (const ResultRow &row : *rows) {
-      ++(IsWarning(row) ? counts.warnings : counts.errors);
+      ++(row.severity() == Severity::Warning ? counts.warnings : counts.errors);
     }
   }
   return counts;

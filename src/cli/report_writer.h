@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,12 +12,12 @@ namespace verdalia::cli {
 // What the command line tells about one data file; texts in Windows-1252 as the engine
 // keeps them, decoded by the writers.
 struct FileReport {
-  std::string path;  // as given (UTF-8)
-  std::string kind;  // "P", "D", "S", or empty when the letter is not one of them
+  std::string path; // as given (UTF-8)
+  std::string kind; // "P", "D", "S", or empty when the letter is not one of them
   std::string title;
-  SummaryLabels labels;
+  HeaderLabels labels;
   bool refused = false;
-  std::string refusal; // the message of the refusal
+  std::string refusal;                  // the message of the refusal
   const ResultList *physical = nullptr; // null when the physical run was refused
   const ResultList *logical = nullptr;  // null when the logical run did not take place
   std::vector<std::string> saved;       // error-list files written (UTF-8)

@@ -211,8 +211,8 @@ ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &
 
   bytes.SetSize(filled);
   out.content = std::move(bytes);
-  out.Lineas = std::move(lineas);
-  out.NroFilas = lines;
+  out.lines = std::move(lineas);
+  out.line_count = lines;
   return result;
 }
 

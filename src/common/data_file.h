@@ -40,13 +40,13 @@ private:
   std::size_t m_capacity = 0;
 };
 
-// The data file in memory. `Lineas[k]` is record k, from 1 to `NroFilas`; element 0 holds
+// The data file in memory. `lines[k]` is record k, from 1 to `line_count`; element 0 holds
 // nothing. The views point into `content`, the file's bytes as read, line ends included,
 // whose block a move hands over unchanged, so a DataFile is moved, never copied.
 struct DataFile {
   ByteBuffer content;
-  std::vector<std::string_view> Lineas;
-  int NroFilas = 0;
+  std::vector<std::string_view> lines;
+  int line_count = 0;
 
   DataFile() = default;
   DataFile(const DataFile &) = delete;

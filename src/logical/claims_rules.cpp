@@ -31,9 +31,9 @@ constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
 
 class ClaimsRules {
 public:
-  ClaimsRules(const LogicalContext &context, ResultList &rows)
-      : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
-        m_duplicates(m_details, m_lineas, DetailItem) {
+  ClaimsRules(const LogicalInput &input, ResultList &rows)
+      : m_lines(input.lines), m_last(input.line_count - 1), m_rows(rows),
+        m_duplicates(m_details, m_lines, DetailItem) {
     // Each index is sized for the records of its type.
     std::size_t claims = 0;
     std::size_t details = 0;
@@ -76,7 +76,7 @@ public:
   }
 
 private:
-  std::string_view Line(int record) const { return m_lineas[static_cast<std::size_t>(record)]; }
+  std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
   void Report(int record, std::string_view field, const std::string &message) {
     m_rows.push_back(ResultRow{record, std::string(field), message});
@@ -86,7 +86,7 @@ private:
   bool ClaimRecord(int i, std::string_view line);
   bool DetailRecord(int i, std::string_view line);
 
-  const std::vector<std::string_view> &m_lineas;
+  const std::vector<std::string_view> &m_lines;
   const int m_last;
   ResultList &m_rows;
   // Claim keys of claim and claim detail records alike, with the records of each type by
@@ -209,8 +209,8 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
 
 } // namespace
 
-void Verifica_LogicaS(const LogicalContext &context, ResultList &rows) {
-  ClaimsRules rules(context, rows);
+void CheckClaimsRules(const LogicalInput &input, ResultList &rows) {
+  ClaimsRules rules(input, rows);
   rules.Run();
 }
 

@@ -21,14 +21,14 @@ FieldsKey NoticeKey(std::string_view line) {
 
 } // namespace
 
-void Verifica_LogicaD(const LogicalContext &context, ResultList &rows) {
+void CheckNoticeRules(const LogicalInput &input, ResultList &rows) {
   static const std::string kRepeated = Cp1252("Error. Número de siniestro repetido en el archivo.");
   static const std::string kOccurrence =
       Cp1252("Error. Fecha de Ocurrencia mayor a fecha de Declaración del siniestro.");
   static const std::string kNoProvision = Cp1252("Advertencia. No informa provisión.");
 
-  const int last = context.NroFilas - 1;
-  auto line_of = [&](int record) { return context.Lineas[static_cast<std::size_t>(record)]; };
+  const int last = input.line_count - 1;
+  auto line_of = [&](int record) { return input.lines[static_cast<std::size_t>(record)]; };
 
   // Each notice's key number, and the notices of each key.
   FieldsNumbers keys(static_cast<std::size_t>(std::max(last - 1, 0)));

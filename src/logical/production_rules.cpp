@@ -122,11 +122,11 @@ std::string_view WholeLine(std::string_view line) {
 
 class ProductionRules {
 public:
-  ProductionRules(const LogicalContext &context, ResultList &rows)
-      : m_lineas(context.Lineas), m_last(context.NroFilas - 1), m_rows(rows),
-        m_numbers(context.numbers), m_comunas(context.CodigosComuna),
-        m_cultivos(context.CodigosCultivo), m_repeatedItems(m_items, m_lineas, ItemNumber),
-        m_repeatedLines(m_items, m_lineas, WholeLine) {
+  ProductionRules(const LogicalInput &input, ResultList &rows)
+      : m_lines(input.lines), m_last(input.line_count - 1), m_rows(rows), m_numbers(input.numbers),
+        m_communes(input.commune_codes), m_crops(input.crop_codes),
+        m_repeatedItems(m_items, m_lines, ItemNumber),
+        m_repeatedLines(m_items, m_lines, WholeLine) {
     // Each index is sized for the records of its type.
     std::size_t policies = 0;
     std::size_t items = 0;
@@ -173,7 +173,7 @@ public:
   }
 
 private:
-  std::string_view Line(int record) const { return m_lineas[static_cast<std::size_t>(record)]; }
+  std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
   void Report(int record, std::string_view field, std::string message) {
     m_rows.push_back(ResultRow{record, std::string(field), std::move(message)});
@@ -194,12 +194,12 @@ private:
   // one-by-one sums that its new policies will need worked out together.
   ForwardSums &Sums(int key);
 
-  const std::vector<std::string_view> &m_lineas;
+  const std::vector<std::string_view> &m_lines;
   const int m_last;
   ResultList &m_rows;
   const NumberFormat &m_numbers;
-  CodeLookup m_comunas;
-  CodeLookup m_cultivos;
+  CodeLookup m_communes;
+  CodeLookup m_crops;
 
   // Policy keys (policy and endorsement number) of policy and item records alike, with the
   // records of each type by key number, and each record's key number.
@@ -272,10 +272,10 @@ bool ProductionRules::PolicyRecord(int i, std::string_view line) {
   }
 
   // 4, 5. Commune and crop codes.
-  if (!m_comunas.Contains(Mid(line, 331, 5))) {
+  if (!m_communes.Contains(Mid(line, 331, 5))) {
     Report(i, "COD_COMUNA", kComuna);
   }
-  if (!m_cultivos.Contains(Mid(line, 336, 6))) {
+  if (!m_crops.Contains(Mid(line, 336, 6))) {
     Report(i, "COD_CULTIVO", kCultivo);
   }
 
@@ -450,8 +450,8 @@ ForwardSums &ProductionRules::Sums(int key) {
 
 } // namespace
 
-void Verifica_LogicaP(const LogicalContext &context, ResultList &rows) {
-  ProductionRules rules(context, rows);
+void CheckProductionRules(const LogicalInput &input, ResultList &rows) {
+  ProductionRules rules(input, rows);
   rules.Run();
 }
 

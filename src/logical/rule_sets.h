@@ -9,14 +9,14 @@
 
 namespace verdalia {
 
-// What a rule set reads: the reloaded lines (element k = record k, element 0 unused), the
-// code lists and the number format. The opening (reload, labels, emptied list) is done by
-// the caller; the rule sets walk records 2 to NroFilas - 1 and append rows.
-struct LogicalContext {
-  const std::vector<std::string_view> &Lineas;
-  int NroFilas;
-  const CodeList &CodigosComuna;
-  const CodeList &CodigosCultivo;
+// What a rule set reads: the file's lines (element k = record k, element 0 unused), the code
+// lists and the number format of its messages. The rule sets walk records 2 to
+// line_count - 1 and append rows.
+struct LogicalInput {
+  const std::vector<std::string_view> &lines;
+  int line_count;
+  const CodeList &commune_codes;
+  const CodeList &crop_codes;
   const NumberFormat &numbers;
 };
 
@@ -24,13 +24,16 @@ struct LogicalContext {
 // later item, an item without policy, and a repeated new or endorsement item end the walk.
 // The endorsement type of the fixed-premium rule for endorsements is that of the policy
 // record's last later item record, the one the insured-amount rule remembers.
-void Verifica_LogicaP(const LogicalContext &context, ResultList &rows);
+void CheckProductionRules(const LogicalInput &input, ResultList &rows);
 
 // Claims-information files: claim records ("2") and claim detail records ("3"); the first
 // record without partner ends the walk.
-void Verifica_LogicaS(const LogicalContext &context, ResultList &rows);
+void CheckClaimsRules(const LogicalInput &input, ResultList &rows);
 
 // Claims-notification files: every claim notice ("2") gets all four rules.
-void Verifica_LogicaD(const LogicalContext &context, ResultList &rows);
+void CheckNoticeRules(const LogicalInput &input, ResultList &rows);
+
+// The rule set of the kind (1 production, 2 claims notification, 3 claims information).
+void CheckLogicalRules(int kind, const LogicalInput &input, ResultList &rows);
 
 } // namespace verdalia

@@ -20,70 +20,70 @@ const ControlMessages &Messages() {
   return messages;
 }
 
-void CheckNumber(const PreparedField &field, std::string_view value, int NroReg, ResultList &rows) {
+void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  const bool digits = EsNumero(value);
+  const bool digits = IsNumber(value);
   if (!digits) {
-    Report(rows, NroReg, field, Messages().numeric);
+    Report(rows, record, field, Messages().numeric);
   }
   if (rule.present && digits) {
-    if (rule.si_es) {
+    if (rule.forbids) {
       if (LeadingNumberValue(value) == rule.operand_number) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, field.message);
       }
     } else if (!OccursIn(rule.text, value)) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+      Report(rows, record, field, field.message);
     }
   }
   // The count includes the header and the control record: it is the control's own number.
-  if (field.total_registros && LeadingNumberValue(value) != static_cast<double>(NroReg)) {
-    Report(rows, NroReg, field, Messages().record_count);
+  if (field.record_count && LeadingNumberValue(value) != static_cast<double>(record)) {
+    Report(rows, record, field, Messages().record_count);
   }
 }
 
 } // namespace
 
-void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_view Linea,
-                        int NroReg, ResultList &rows) {
+void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
+                        ResultList &rows) {
   const ControlMessages &msg = Messages();
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
-    const std::string_view value = FieldText(Linea, field);
+    const std::string_view value = FieldText(line, field);
     switch (field.type) {
     case FieldType::N:
     case FieldType::D:
-      CheckNumber(field, value, NroReg, rows);
+      CheckNumber(field, value, record, rows);
       break;
     case FieldType::FE:
-      if (!EsNumero(value)) {
-        Report(rows, NroReg, field, msg.date_character);
+      if (!IsNumber(value)) {
+        Report(rows, record, field, msg.date_character);
       } else if (!IsDateText(value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::RUT:
-      if (!EsNumero(value)) {
-        Report(rows, NroReg, field, msg.numeric);
+      if (!IsNumber(value)) {
+        Report(rows, record, field, msg.numeric);
       }
       expected.Set(CheckDigitOf(value));
       break;
     case FieldType::DV:
       if (!expected.Matches(value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::T:
       // A text field of the control record is only required to be filled when obligatory.
-      if (field.obligatorio && IsBlank(value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (field.obligatory && IsBlank(value)) {
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::FIL:
-      if (value.size() != field.Largo) {
-        Report(rows, NroReg, field,
-               "Error. Largo de campo debe ser " + std::to_string(field.Largo));
-      } else if (!IsFullFiller(value, field.Largo)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (value.size() != field.length) {
+        Report(rows, record, field,
+               "Error. Largo de campo debe ser " + std::to_string(field.length));
+      } else if (!IsFullFiller(value, field.length)) {
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::Other:

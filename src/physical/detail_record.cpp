@@ -50,141 +50,141 @@ bool IsZeroValue(const PreparedField &field, std::string_view digits) {
 }
 
 bool IsEndorsementDate(const PreparedField &field) {
-  return field.special == SpecialName::FechaPolizaEndoso ||
-         field.special == SpecialName::FechaVigenciaEndoso;
+  return field.special == SpecialName::EndorsementIssueDate ||
+         field.special == SpecialName::EndorsementValidityDate;
 }
 
-void CheckNumber(const PreparedField &field, std::string_view text, int NroReg, ResultList &rows) {
+void CheckNumber(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  if (!EsNumero(text)) {
-    Report(rows, NroReg, field, Messages().numeric);
+  if (!IsNumber(text)) {
+    Report(rows, record, field, Messages().numeric);
     return;
   }
   // The endorsement number is only required to be digits.
-  if (field.special == SpecialName::NumeroEndoso || !rule.present) {
+  if (field.special == SpecialName::EndorsementNumber || !rule.present) {
     return;
   }
-  if (rule.si_es) {
+  if (rule.forbids) {
     // Any text after the keyword is read as a number: "SI_ES:BLANCO" forbids 0.
     const bool equal = rule.operand_number == 0 ? IsZeroValue(field, text)
                                                 : NumericValue(field, text) == rule.operand_number;
     if (equal) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+      Report(rows, record, field, field.message);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, text)) {
-    Report(rows, NroReg, field, field.ErrorFisico);
+    Report(rows, record, field, field.message);
   }
 }
 
 void CheckDate(const PreparedField &field, std::string_view text, std::string_view information,
-               int NroReg, ResultList &rows) {
+               int record, ResultList &rows) {
   const DetailMessages &msg = Messages();
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
     if (information != "E") {
       return;
     }
-    if (!EsNumero(text)) {
-      Report(rows, NroReg, field, msg.date_character);
+    if (!IsNumber(text)) {
+      Report(rows, record, field, msg.date_character);
     } else if (!IsDateOfDigits(text)) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+      Report(rows, record, field, field.message);
     }
     return;
   }
-  if (!EsNumero(text)) {
-    Report(rows, NroReg, field, msg.date_character);
+  if (!IsNumber(text)) {
+    Report(rows, record, field, msg.date_character);
   } else if (!IsDateOfDigits(text)) {
-    Report(rows, NroReg, field, msg.date_invalid);
+    Report(rows, record, field, msg.date_invalid);
   }
-  if (field.rule.si_es_fecha_cero && text == "00000000") {
-    Report(rows, NroReg, field, field.ErrorFisico);
+  if (field.rule.forbids_zero_date && text == "00000000") {
+    Report(rows, record, field, field.message);
   }
 }
 
-void CheckText(const PreparedField &field, std::string_view text, int NroReg, ResultList &rows) {
+void CheckText(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
   const bool blank = IsBlank(text);
   // The first case that applies decides the value rule.
-  if (field.special == SpecialName::TipoEndoso) {
+  if (field.special == SpecialName::EndorsementType) {
     // No test for an empty list here: an empty list refuses every endorsement type.
     if (rule.present && !ListHolds(rule.text, text)) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+      Report(rows, record, field, field.message);
     }
-  } else if (field.obligatorio && blank) {
-    Report(rows, NroReg, field, rule.present ? Messages().obligatory : field.ErrorFisico);
+  } else if (field.obligatory && blank) {
+    Report(rows, record, field, rule.present ? Messages().obligatory : field.message);
   } else if (!rule.present) {
     // no value rule
-  } else if (rule.si_es_blanco_o_cero) {
+  } else if (rule.forbids_blank_or_zero) {
     if (blank || AllZeros(text)) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+      Report(rows, record, field, field.message);
     }
-  } else if (rule.si_es_blanco) {
-    if (blank && !field.obligatorio) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+  } else if (rule.forbids_blank) {
+    if (blank && !field.obligatory) {
+      Report(rows, record, field, field.message);
     }
-  } else if (rule.si_no_es_binario) {
-    if (!EsBinario(text)) {
-      Report(rows, NroReg, field, field.ErrorFisico);
+  } else if (rule.must_be_binary) {
+    if (!IsBinary(text)) {
+      Report(rows, record, field, field.message);
     } else if (LeadingNumberValue(text) == 0) {
-      Report(rows, NroReg, field, Messages().no_cause);
+      Report(rows, record, field, Messages().no_cause);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, RightTrim(text))) {
-    Report(rows, NroReg, field, field.ErrorFisico);
+    Report(rows, record, field, field.message);
   }
 
-  if (!CaracteresValidos(field.Campo, text)) {
-    Report(rows, NroReg, field, Messages().text_character);
+  if (!HasValidCharacters(text)) {
+    Report(rows, record, field, Messages().text_character);
   }
 }
 
 } // namespace
 
-void CheckDetailRecord(const std::vector<PreparedField> &fields, std::string_view Linea, int NroReg,
+void CheckDetailRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
                        ResultList &rows) {
   // Both start empty in every record: nothing carries over from the record before.
   std::string_view information;
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
-    std::string_view text = FieldText(Linea, field);
-    if (field.special == SpecialName::TipoInformacion) {
+    std::string_view text = FieldText(line, field);
+    if (field.special == SpecialName::InformationType) {
       information = text;
     }
     // The start date is trimmed (the zero date aside), so a blank one is not a date at all
     // rather than a wrong character.
-    if (field.special == SpecialName::FechaVigenciaInicial && text != "00000000") {
+    if (field.special == SpecialName::ValidityStart && text != "00000000") {
       text = Trim(text);
     }
 
     switch (field.type) {
     case FieldType::N:
     case FieldType::D:
-      CheckNumber(field, text, NroReg, rows);
+      CheckNumber(field, text, record, rows);
       break;
     case FieldType::FE:
-      CheckDate(field, text, information, NroReg, rows);
+      CheckDate(field, text, information, record, rows);
       break;
     case FieldType::RUT: {
       // A number of digits alone is 0 exactly when every digit is.
-      const bool digits = EsNumero(text);
+      const bool digits = IsNumber(text);
       if (!digits) {
-        Report(rows, NroReg, field, Messages().numeric);
-      } else if (field.rule.si_es_cero && AllZeros(text)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, Messages().numeric);
+      } else if (field.rule.forbids_zero && AllZeros(text)) {
+        Report(rows, record, field, field.message);
       }
       expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
       break;
     }
     case FieldType::DV:
       if (!expected.Matches(text)) {
-        Report(rows, NroReg, field, Messages().check_digit);
+        Report(rows, record, field, Messages().check_digit);
       }
       break;
     case FieldType::T:
-      CheckText(field, text, NroReg, rows);
+      CheckText(field, text, record, rows);
       break;
     case FieldType::FIL:
-      if (!IsFullFiller(text, field.Largo)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (!IsFullFiller(text, field.length)) {
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::Other:

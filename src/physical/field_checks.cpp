@@ -80,7 +80,7 @@ bool IsEightDigitDateOfDigits(std::string_view date) {
 // The date test after the zero date is set aside and the text trimmed: a trimmed
 // "00000000" is no date (day 0).
 bool IsEightDigitDate(std::string_view date) {
-  return date.size() == 8 && EsNumero(date) && IsEightDigitDateOfDigits(date);
+  return date.size() == 8 && IsNumber(date) && IsEightDigitDateOfDigits(date);
 }
 
 // Weights 2, 3, ..., 7, 2, 3, ... from the last character back, of a number that is not 0.
@@ -110,20 +110,20 @@ bool AllZeros(std::string_view digits) {
 
 } // namespace
 
-bool CaracteresValidos(std::string_view /*campo*/, std::string_view Texto) {
-  return EveryCharacter(Texto,
+bool HasValidCharacters(std::string_view text) {
+  return EveryCharacter(text,
                         [](char c) { return kValidTextCharacters[static_cast<unsigned char>(c)]; });
 }
 
-bool EsNumero(std::string_view Valor) {
-  return EveryCharacter(Valor, IsDigit);
+bool IsNumber(std::string_view text) {
+  return EveryCharacter(text, IsDigit);
 }
 
-bool EsBinario(std::string_view Valor) {
-  if (Valor.empty()) {
+bool IsBinary(std::string_view text) {
+  if (text.empty()) {
     return false;
   }
-  for (const char c : Valor) {
+  for (const char c : text) {
     if (c != '0' && c != '1') {
       return false;
     }
@@ -131,22 +131,14 @@ bool EsBinario(std::string_view Valor) {
   return true;
 }
 
-bool IsDateText(std::string_view fecha) {
-  return fecha == "00000000" || IsEightDigitDate(Trim(fecha));
+bool IsDateText(std::string_view text) {
+  return text == "00000000" || IsEightDigitDate(Trim(text));
 }
 
-bool EsFecha(std::string &fecha) {
-  if (fecha == "00000000") {
-    return true;
-  }
-  fecha = std::string(Trim(fecha));
-  return IsEightDigitDate(fecha);
-}
-
-char CheckDigitOf(std::string_view sRut) {
-  const std::string_view rut = Trim(sRut);
+char CheckDigitOf(std::string_view identity_number) {
+  const std::string_view rut = Trim(identity_number);
   // Only whether the number is 0 matters; for digits alone, that is whether all are "0".
-  if (EsNumero(rut)) {
+  if (IsNumber(rut)) {
     return CheckDigitOfDigits(rut);
   }
   return LeadingNumberValue(rut) == 0 ? '0' : WeightedCheckDigit(rut);
@@ -158,11 +150,6 @@ char CheckDigitOfDigits(std::string_view digits) {
 
 bool IsDateOfDigits(std::string_view digits) {
   return digits == "00000000" || IsEightDigitDateOfDigits(digits);
-}
-
-std::string DigVerRUT(std::string &sRut) {
-  sRut = std::string(Trim(sRut));
-  return std::string(1, CheckDigitOf(sRut));
 }
 
 } // namespace verdalia

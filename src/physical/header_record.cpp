@@ -19,24 +19,20 @@ const HeaderMessages &Messages() {
   return messages;
 }
 
-// The insurer's identity number, "-" and its check digit into caption 1, its name into
-// caption 2, of both result tabs.
-void ApplyLabel(const PreparedField &field, std::string_view value, SummaryLabels &fisica,
-                SummaryLabels &logica) {
+// The insurer's identity number, "-" and its check digit, and its name, into the labels.
+void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels &labels) {
   const std::string_view trimmed = Trim(value);
   switch (field.label) {
-  case HeaderLabel::RutAseguradora:
-    fisica[1] = trimmed;
-    logica[1] = trimmed;
+  case HeaderLabel::InsurerRut:
+    labels.rut = trimmed;
     break;
-  case HeaderLabel::VerAseguradora:
-    // Each caption gets its own current text extended, as the two may differ.
-    fisica[1].append("-").append(trimmed);
-    logica[1].append("-").append(trimmed);
+  case HeaderLabel::InsurerCheckDigit:
+    // Extends the label as it stands, whatever set it: a layout without the identity number
+    // extends the one an earlier run left.
+    labels.rut.append("-").append(trimmed);
     break;
-  case HeaderLabel::Aseguradora:
-    fisica[2] = trimmed;
-    logica[2] = trimmed;
+  case HeaderLabel::InsurerName:
+    labels.name = trimmed;
     break;
   case HeaderLabel::None:
     break;
@@ -47,67 +43,67 @@ void ApplyLabel(const PreparedField &field, std::string_view value, SummaryLabel
 
 // The header has rules of its own: the list of a number is searched as plain text, even
 // after a failed digit test, and its check digit and date findings are worded apart.
-void CheckHeaderRecord(const std::vector<PreparedField> &fields, std::string_view Linea, int NroReg,
-                       ResultList &rows, SummaryLabels &fisica, SummaryLabels &logica) {
+void CheckHeaderRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
+                       ResultList &rows, HeaderLabels &labels) {
   const HeaderMessages &msg = Messages();
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
-    const std::string_view value = FieldText(Linea, field);
+    const std::string_view value = FieldText(line, field);
     const ValueRule &rule = field.rule;
-    ApplyLabel(field, value, fisica, logica);
+    ApplyLabel(field, value, labels);
 
     switch (field.type) {
     case FieldType::N:
     case FieldType::D:
-      if (!EsNumero(value)) {
-        Report(rows, NroReg, field, msg.numeric);
+      if (!IsNumber(value)) {
+        Report(rows, record, field, msg.numeric);
       }
       if (rule.present && !OccursIn(rule.text, value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::FE:
-      if (rule.si_es && rule.operand_text == value) {
-        Report(rows, NroReg, field, msg.date_format);
+      if (rule.forbids && rule.operand_text == value) {
+        Report(rows, record, field, msg.date_format);
       }
-      if (!EsNumero(value)) {
-        Report(rows, NroReg, field, msg.date_character);
+      if (!IsNumber(value)) {
+        Report(rows, record, field, msg.date_character);
       } else if (!IsDateText(value)) {
-        Report(rows, NroReg, field, msg.date_format);
+        Report(rows, record, field, msg.date_format);
       }
       break;
     case FieldType::RUT:
-      if (rule.si_es && LeadingNumberValue(value) == rule.operand_number) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (rule.forbids && LeadingNumberValue(value) == rule.operand_number) {
+        Report(rows, record, field, field.message);
       }
-      if (!EsNumero(value)) {
-        Report(rows, NroReg, field, msg.numeric);
+      if (!IsNumber(value)) {
+        Report(rows, record, field, msg.numeric);
       }
       // Computed whatever the digit test found: the check digit is compared all the same.
       expected.Set(CheckDigitOf(value));
       break;
     case FieldType::DV:
-      if (rule.si_es_blanco && IsBlank(value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (rule.forbids_blank && IsBlank(value)) {
+        Report(rows, record, field, field.message);
       }
       if (!expected.Matches(value)) {
-        Report(rows, NroReg, field, msg.check_digit);
+        Report(rows, record, field, msg.check_digit);
       }
       break;
     case FieldType::T:
-      if (rule.si_es_blanco && IsBlank(value)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+      if (rule.forbids_blank && IsBlank(value)) {
+        Report(rows, record, field, field.message);
       }
-      if (!CaracteresValidos(field.Campo, value)) {
-        Report(rows, NroReg, field, msg.text_character);
+      if (!HasValidCharacters(value)) {
+        Report(rows, record, field, msg.text_character);
       }
       break;
     case FieldType::FIL:
-      if (value.size() != field.Largo) {
+      if (value.size() != field.length) {
         // The one finding of this check without the "Error." prefix.
-        Report(rows, NroReg, field, "Largo de campo debe ser " + std::to_string(field.Largo));
-      } else if (!IsFullFiller(value, field.Largo)) {
-        Report(rows, NroReg, field, field.ErrorFisico);
+        Report(rows, record, field, "Largo de campo debe ser " + std::to_string(field.length));
+      } else if (!IsFullFiller(value, field.length)) {
+        Report(rows, record, field, field.message);
       }
       break;
     case FieldType::Other:

@@ -31,58 +31,58 @@ FieldType TypeOf(std::string_view Tipo) {
   return FieldType::Other;
 }
 
-SpecialName SpecialNameOf(std::string_view Campo) {
-  const std::string upper = UpperAscii(Campo);
+SpecialName SpecialNameOf(std::string_view name) {
+  const std::string upper = UpperAscii(name);
   if (upper == "TIPO_INFORMACION") {
-    return SpecialName::TipoInformacion;
+    return SpecialName::InformationType;
   }
   if (upper == "FECHA_VIGENCIA_INICIAL") {
-    return SpecialName::FechaVigenciaInicial;
+    return SpecialName::ValidityStart;
   }
   if (upper == "FECHA_POLIZA_ENDOSO") {
-    return SpecialName::FechaPolizaEndoso;
+    return SpecialName::EndorsementIssueDate;
   }
   if (upper == "FECHA_VIGENCIA_ENDOSO") {
-    return SpecialName::FechaVigenciaEndoso;
+    return SpecialName::EndorsementValidityDate;
   }
   if (upper == "NUMERO_ENDOSO") {
-    return SpecialName::NumeroEndoso;
+    return SpecialName::EndorsementNumber;
   }
   if (upper == "TIPO_ENDOSO") {
-    return SpecialName::TipoEndoso;
+    return SpecialName::EndorsementType;
   }
   return SpecialName::None;
 }
 
 // The label rules compare the stored name as it is: a lower-case name fills no caption.
-HeaderLabel LabelOf(std::string_view Campo) {
-  if (Campo == "RUT_ASEGURADORA") {
-    return HeaderLabel::RutAseguradora;
+HeaderLabel LabelOf(std::string_view name) {
+  if (name == "RUT_ASEGURADORA") {
+    return HeaderLabel::InsurerRut;
   }
-  if (Campo == "VER_ASEGURADORA") {
-    return HeaderLabel::VerAseguradora;
+  if (name == "VER_ASEGURADORA") {
+    return HeaderLabel::InsurerCheckDigit;
   }
-  if (Campo == "ASEGURADORA") {
-    return HeaderLabel::Aseguradora;
+  if (name == "ASEGURADORA") {
+    return HeaderLabel::InsurerName;
   }
   return HeaderLabel::None;
 }
 
-ValueRule RuleOf(const std::optional<std::string> &ValoresValidos) {
+ValueRule RuleOf(const std::optional<std::string> &valid_values) {
   ValueRule rule;
-  if (!ValoresValidos) {
+  if (!valid_values) {
     return rule;
   }
   rule.present = true;
-  rule.text = *ValoresValidos;
+  rule.text = *valid_values;
   const std::string_view text = rule.text;
-  rule.si_es = text.starts_with("SI_ES:");
-  rule.si_es_cero = text.starts_with("SI_ES:0");
-  rule.si_es_fecha_cero = text.starts_with("SI_ES:00000000");
-  rule.si_es_blanco = text.starts_with("SI_ES:BLANCO");
-  rule.si_es_blanco_o_cero = text.starts_with("SI_ES:BLANCOoCero");
-  rule.si_no_es_binario = text.starts_with("SI_NO_ES:0o1");
-  if (rule.si_es) {
+  rule.forbids = text.starts_with("SI_ES:");
+  rule.forbids_zero = text.starts_with("SI_ES:0");
+  rule.forbids_zero_date = text.starts_with("SI_ES:00000000");
+  rule.forbids_blank = text.starts_with("SI_ES:BLANCO");
+  rule.forbids_blank_or_zero = text.starts_with("SI_ES:BLANCOoCero");
+  rule.must_be_binary = text.starts_with("SI_NO_ES:0o1");
+  if (rule.forbids) {
     rule.operand_number = LeadingNumberValue(text.substr(6));
     rule.operand_text = std::string(Trim(text.substr(6)));
   }
@@ -93,20 +93,20 @@ ValueRule RuleOf(const std::optional<std::string> &ValoresValidos) {
 
 PreparedField PrepareField(const FieldDefinition &definition) {
   PreparedField field;
-  field.Campo = definition.Campo;
-  field.PosicionInicial = static_cast<std::size_t>(std::max(definition.PosicionInicial, 1));
-  field.Largo = static_cast<std::size_t>(std::max(definition.Largo, 0));
-  field.type = TypeOf(definition.Tipo);
-  field.special = SpecialNameOf(definition.Campo);
-  field.label = LabelOf(definition.Campo);
-  field.total_registros = definition.Campo == "TOTAL_REGISTROS";
-  field.obligatorio = definition.Obligatorio && UpperAscii(*definition.Obligatorio) == "S";
+  field.name = definition.name;
+  field.start = static_cast<std::size_t>(std::max(definition.start, 1));
+  field.length = static_cast<std::size_t>(std::max(definition.length, 0));
+  field.type = TypeOf(definition.type);
+  field.special = SpecialNameOf(definition.name);
+  field.label = LabelOf(definition.name);
+  field.record_count = definition.name == "TOTAL_REGISTROS";
+  field.obligatory = definition.obligatory && UpperAscii(*definition.obligatory) == "S";
   // Decimals beyond the field's length leave no integer digits; a negative count means none.
-  const int decimals = std::max(definition.DECIMALES.value_or(0), 0);
+  const int decimals = std::max(definition.decimals.value_or(0), 0);
   field.decimals = static_cast<std::size_t>(decimals);
-  field.integer_digits = static_cast<std::size_t>(std::max(definition.Largo - decimals, 0));
-  field.rule = RuleOf(definition.ValoresValidos);
-  field.ErrorFisico = definition.ErrorFisico.value_or(std::string());
+  field.integer_digits = static_cast<std::size_t>(std::max(definition.length - decimals, 0));
+  field.rule = RuleOf(definition.valid_values);
+  field.message = definition.message.value_or(std::string());
   return field;
 }
 
@@ -125,8 +125,8 @@ bool OccursIn(std::string_view text, std::string_view value) {
   return !text.empty() && text.find(value) != std::string_view::npos;
 }
 
-bool IsFullFiller(std::string_view value, std::size_t Largo) {
-  if (value.size() != Largo) {
+bool IsFullFiller(std::string_view value, std::size_t length) {
+  if (value.size() != length) {
     return false;
   }
   // Compared a block at a time: fillers are the widest fields of a record.

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/record_layout.h"
+
 namespace verdalia {
 
 // A start-up failure of the reference database: the text is the whole message for the
@@ -18,21 +20,21 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// One row of DefArchivo. Texts are Windows-1252; Null stays distinct from empty text in
-// the optional columns. Rows that could not be applied are refused at load, so the
-// mandatory columns here are always usable.
+// One row of DefArchivo, each column under an English name (the column is named beside it).
+// Texts are Windows-1252; Null stays distinct from empty text in the optional columns. Rows
+// that could not be applied are refused at load, so the mandatory columns are always usable.
 struct FieldDefinition {
-  int TipoArchivo = 0;
-  std::string TipoRegistro;
-  std::optional<double> Sec; // sort key; Null sorts first
-  std::string Campo;
-  int PosicionInicial = 1;
-  int Largo = 0;
-  std::string Tipo;
-  std::optional<int> DECIMALES;
-  std::optional<std::string> Obligatorio;
-  std::optional<std::string> ValoresValidos;
-  std::optional<std::string> ErrorFisico;
+  int kind = 0;                            // TipoArchivo
+  std::string record_type;                 // TipoRegistro
+  std::optional<double> sequence;          // Sec: the sort key; Null sorts first
+  std::string name;                        // Campo
+  int start = 1;                           // PosicionInicial, from 1
+  int length = 0;                          // Largo
+  std::string type;                        // Tipo
+  std::optional<int> decimals;             // DECIMALES
+  std::optional<std::string> obligatory;   // Obligatorio
+  std::optional<std::string> valid_values; // ValoresValidos
+  std::optional<std::string> message;      // ErrorFisico
 };
 
 // The valid codes of one kind, each followed by the broken bar (byte 0xA6), searched as
@@ -56,16 +58,21 @@ inline constexpr char kBrokenBar = '\xA6';
 // each kind, and the commune and crop codes.
 class ReferenceData {
 public:
-  std::vector<FieldDefinition> rsDefArchivo; // every row, in the stored order
-  std::array<int, 4> LargoFila{};            // indexed 1 to 3 by file kind; 0 when missing
-  CodeList CodigosComuna;
-  CodeList CodigosCultivo;
+  std::vector<FieldDefinition> definitions; // every row of DefArchivo, in the stored order
+  std::array<int, 4> line_lengths{}; // TipoArchivo's, indexed 1 to 3 by file kind; 0 when missing
+  CodeList commune_codes;            // COMUNA
+  CodeList crop_codes;               // CULTIVO
 
   // The definitions of one kind and record type in ascending Sec (ties keep the stored
   // order); empty when there are none. Prepared once, by Index().
   const std::vector<FieldDefinition> &Definitions(int kind, std::string_view record_type) const;
 
-  // Groups rsDefArchivo by kind and record type, sorted by Sec. Called by the loaders.
+  // Where the definitions of a kind and record type place the field named `name` (compared
+  // upper-cased); none when no definition does.
+  std::optional<Span> SpanOfField(int kind, std::string_view record_type,
+                                  std::string_view name) const;
+
+  // Groups the definitions by kind and record type, sorted by Sec. Called by the loaders.
   void Index();
 
 private:

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include "common/windows1252.h"
-#include "engine/session.h"
 
 namespace verdalia {
 
@@ -24,8 +23,8 @@ std::string ErrorListText(const ResultList &rows) {
   return text;
 }
 
-std::string ErrorListPath(const std::string &folder, const std::string &file_name, ListKind kind) {
-  return JoinPath(folder, file_name + (kind == ListKind::Logical ? ".err.logico" : ".err.fisico"));
+std::string ErrorListPath(const std::string &data_path, ListKind kind) {
+  return data_path + (kind == ListKind::Logical ? ".err.logico" : ".err.fisico");
 }
 
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows) {

@@ -12,9 +12,8 @@ enum class ListKind { Physical = 0, Logical = 1 };
 // are Windows-1252 already); an empty list gives an empty text.
 std::string ErrorListText(const ResultList &rows);
 
-// The error-list file of a data file: its name followed by ".err.fisico" or ".err.logico",
-// in its folder.
-std::string ErrorListPath(const std::string &folder, const std::string &file_name, ListKind kind);
+// The error-list file of a data file: its path followed by ".err.fisico" or ".err.logico".
+std::string ErrorListPath(const std::string &data_path, ListKind kind);
 
 struct SaveResult {
   bool ok = true;

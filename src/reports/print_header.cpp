@@ -37,7 +37,7 @@ bool IsEmpty(const HeaderLine &line) {
 
 } // namespace
 
-const std::string &FisicaLogicaText(ListKind kind) {
+const std::string &VerificationName(ListKind kind) {
   static const std::string fisica = Cp1252("Física");
   static const std::string logica = Cp1252("Lógica");
   return kind == ListKind::Logical ? logica : fisica;
@@ -57,9 +57,9 @@ std::string PrintHeaderText(const PrintHeaderInputs &inputs) {
   static const std::string pagina = Cp1252("/rPágina:/p/n");
   static const std::string razon = Cp1252("/lRazón Social: ");
   static const std::string periodo = Cp1252("/lPeríodo: ");
-  return resultado + inputs.FisicaLogica + "/n" + "/c/fb1" + inputs.tipoArchivo + "/fb0/n" +
-         "/lRUT: " + inputs.rut + pagina + razon + inputs.nombre + "/rFecha:" + inputs.fecha +
-         "/n" + periodo + inputs.periodo + "/n/n";
+  return resultado + inputs.verification + "/n" + "/c/fb1" + inputs.title + "/fb0/n" +
+         "/lRUT: " + inputs.rut + pagina + razon + inputs.name + "/rFecha:" + inputs.date + "/n" +
+         periodo + inputs.period + "/n/n";
 }
 
 std::vector<HeaderLine> ParseHeaderCodes(std::string_view codes) {

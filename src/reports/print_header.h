@@ -11,16 +11,16 @@ namespace verdalia {
 // What the page header of a printed result list names; texts in Windows-1252, as the
 // summary labels hold them.
 struct PrintHeaderInputs {
-  std::string FisicaLogica; // "Física" or "Lógica"
-  std::string tipoArchivo;  // the file kind's title
+  std::string verification; // "Física" or "Lógica"
+  std::string title;        // the file kind's title
   std::string rut;
-  std::string nombre;
-  std::string periodo;
-  std::string fecha; // today's date, see PrintDateText
+  std::string name;
+  std::string period;
+  std::string date; // today's date, see PrintDateText
 };
 
 // "Física" for the physical list, "Lógica" for the logical one (Windows-1252).
-const std::string &FisicaLogicaText(ListKind kind);
+const std::string &VerificationName(ListKind kind);
 
 // Day, month and year as "dd", "mm" and "yyyy" joined by the platform's date separator.
 std::string PrintDateText(int year, int month, int day, std::string_view separator);

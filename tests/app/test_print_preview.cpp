@@ -214,7 +214,7 @@ private slots:
     f.RunPhysical("P202403.txt");
     const auto preview = f.window().MakePreview(0);
     f.dialogs.shown.clear();
-    QVERIFY(!preview->cmdImprimir_Click());
+    QVERIFY(!preview->Print());
     QCOMPARE(f.dialogs.shown.size(), std::size_t{2});
     QCOMPARE(f.dialogs.shown[1].kind + "|" + f.dialogs.shown[1].title,
              QStringLiteral("critical|Atención"));

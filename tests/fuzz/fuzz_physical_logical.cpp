@@ -8,10 +8,10 @@
 
 namespace {
 
-const verdalia::ReferenceData &Shipped() {
-  static const verdalia::ReferenceData reference =
-      verdalia::LoadReferenceData(VERDALIA_REFERENCE_DB);
-  return reference;
+const verdalia::Validator &Shipped() {
+  static const verdalia::Validator validator(verdalia::LoadReferenceData(VERDALIA_REFERENCE_DB),
+                                             verdalia::NumberFormat{});
+  return validator;
 }
 
 } // namespace

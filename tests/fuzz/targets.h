@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,10 +27,11 @@
 
 #include "common/data_file.h"
 #include "common/file_kind.h"
+#include "common/path.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "common/windows1252.h"
-#include "engine/session.h"
+#include "engine/validation.h"
 #include "logical/number_text.h"
 #include "refdata/reference_data.h"
 #include "refdata/sqlite_source.h"
@@ -131,91 +133,64 @@ inline Finding CheckRecordNumbers(const ResultList &rows, int low, int high, con
   return {};
 }
 
-// What the session holds after a run that was not refused: the lines of the file, each of
-// the kind's length, no more than the record numbers reach.
-inline Finding CheckLines(const Session &session, int kind_number) {
-  const DataFile &data = session.Data();
-  if (data.NroFilas < 0 || data.NroFilas > kMaxRecords) {
-    return "NroFilas " + std::to_string(data.NroFilas) + " out of range";
+// What a run that was not refused checked: the lines of the file, each of the kind's
+// length, no more than the record numbers reach; and its rows' record numbers in range.
+inline Finding CheckRun(const RunResult &run, const ReferenceData &reference, int lowest_record,
+                        const char *name) {
+  const DataFile &file = run.file;
+  if (file.line_count < 0 || file.line_count > kMaxRecords ||
+      file.lines.size() != static_cast<std::size_t>(file.line_count) + 1) {
+    return std::string(name) + ": the lines do not hold the records counted";
   }
-  if (data.Lineas.size() != static_cast<std::size_t>(data.NroFilas) + 1) {
-    return "Lineas does not hold NroFilas records";
-  }
-  const int length = session.Reference().LargoFila[static_cast<std::size_t>(kind_number)];
-  for (int k = 1; k <= data.NroFilas; ++k) {
-    if (static_cast<long long>(data.Lineas[static_cast<std::size_t>(k)].size()) != length) {
-      return "record " + std::to_string(k) + " accepted with a length other than LargoFila " +
-             std::to_string(length);
+  const int length = reference.line_lengths[static_cast<std::size_t>(run.kind->number)];
+  for (int k = 1; k <= file.line_count; ++k) {
+    if (static_cast<long long>(file.lines[static_cast<std::size_t>(k)].size()) != length) {
+      return std::string(name) + ": record " + std::to_string(k) +
+             " accepted with a length other than the kind's";
     }
+  }
+  (void)ErrorListText(run.rows);
+  return CheckRecordNumbers(run.rows, lowest_record, std::max(1, file.line_count), name);
+}
+
+inline Finding CheckRefusal(const RunResult &run, const HeaderLabels &labels, const char *name) {
+  if (run.refusal->message.empty()) {
+    return std::string(name) + ": a refusal without a message";
+  }
+  if (!run.rows.empty() || run.labels != labels || run.LogicalMayFollow()) {
+    return std::string(name) +
+           ": a refused run has rows, changed labels or lets the logical follow";
   }
   return {};
 }
 
-// One file through the physical run and then the logical run, as the window runs them; the
-// logical run follows whatever the physical list holds, since the file may change between
-// the two and only the line lengths are checked again.
-inline Finding CheckRuns(Session &session, const std::string &folder, const std::string &name,
-                         bool logical_twice) {
-  const auto kind = KindOfFileName(Utf8ToWindows1252(name));
-  const ResultList physical_before = session.PhysicalList();
-  const ResultList logical_before = session.LogicalList();
-
-  const RunOutcome physical = session.RunPhysical(folder, name);
-  if (physical.refused) {
-    if (session.PhysicalList() != physical_before || session.LogicalList() != logical_before) {
-      return "a refused physical run changed a result list";
-    }
-    if (physical.notice.text.empty()) {
-      return "a physical refusal without a message";
-    }
-    if (physical.logical_enabled) {
-      return "a refused physical run enabled the logical verification";
-    }
-  } else {
-    if (!kind) {
-      return "a file without a kind letter was not refused";
-    }
-    if (Finding f = CheckLines(session, kind->number); !f.empty()) {
-      return "physical: " + f;
-    }
-    if (physical.logical_enabled != OnlyWarnings(session.PhysicalList())) {
-      return "the logical button's state does not follow the physical list";
-    }
-    const int high = std::max(1, session.Data().NroFilas);
-    if (Finding f = CheckRecordNumbers(session.PhysicalList(), 0, high, "physical"); !f.empty()) {
+// One file through the physical run and then the logical run, whatever the physical list
+// holds: the file may change between the two and only the line lengths are checked again.
+inline Finding CheckRuns(const Validator &validator, const std::string &path, bool logical_twice) {
+  const ReferenceData &reference = validator.Reference();
+  const HeaderLabels labels{"R", "N", "P"};
+  const RunResult physical = validator.Physical(path, labels);
+  if (physical.Refused()) {
+    if (Finding f = CheckRefusal(physical, labels, "physical"); !f.empty()) {
       return f;
     }
-  }
-  (void)ErrorListText(session.PhysicalList());
-
-  const ResultList logical_kept = session.LogicalList();
-  const RunOutcome logical = session.RunLogical(folder, name);
-  if (logical.refused) {
-    if (session.LogicalList() != logical_kept) {
-      return "a refused logical run changed the logical list";
-    }
-    if (logical.notice.text.empty()) {
-      return "a logical refusal without a message";
-    }
-    return {};
-  }
-  if (!kind) {
-    return "a file without a kind letter was not refused by the logical run";
-  }
-  if (Finding f = CheckLines(session, kind->number); !f.empty()) {
-    return "logical: " + f;
-  }
-  const int high = std::max(1, session.Data().NroFilas);
-  if (Finding f = CheckRecordNumbers(session.LogicalList(), 1, high, "logical"); !f.empty()) {
+  } else if (!physical.kind) {
+    return "a file without a kind letter was not refused";
+  } else if (Finding f = CheckRun(physical, reference, 0, "physical"); !f.empty()) {
     return f;
   }
-  (void)ErrorListText(session.LogicalList());
-  if (logical_twice) {
-    const ResultList first = session.LogicalList();
-    session.RunLogical(folder, name);
-    if (session.LogicalList() != first) {
-      return "a second logical run gave another list";
-    }
+  const RunResult logical = validator.Logical(path, labels);
+  if (logical.Refused()) {
+    return CheckRefusal(logical, labels, "logical");
+  }
+  if (!logical.kind) {
+    return "a file without a kind letter was not refused by the logical run";
+  }
+  if (Finding f = CheckRun(logical, reference, 1, "logical"); !f.empty()) {
+    return f;
+  }
+  if (logical_twice && validator.Logical(path, labels).rows != logical.rows) {
+    return "a second logical run gave another list";
   }
   return {};
 }
@@ -228,7 +203,7 @@ inline bool WriteFile(const std::string &path, std::string_view bytes) {
 
 // Writes the data file under its name in `folder`, runs both verifications on it and
 // removes it again.
-inline Finding RunDataFile(const ReferenceData &reference, const std::string &folder, char letter,
+inline Finding RunDataFile(const Validator &validator, const std::string &folder, char letter,
                            const std::string &period, const std::string &bytes,
                            bool logical_twice) {
   // The name is built in Windows-1252, as the checks see it, and written in UTF-8, as the
@@ -238,8 +213,7 @@ inline Finding RunDataFile(const ReferenceData &reference, const std::string &fo
   if (!WriteFile(path, bytes)) {
     return {}; // the file system said no; nothing to learn about the program
   }
-  Session session(reference);
-  Finding finding = CheckRuns(session, folder, name, logical_twice);
+  Finding finding = CheckRuns(validator, path, logical_twice);
   std::error_code ec;
   std::filesystem::remove(path, ec);
   return finding;
@@ -252,15 +226,16 @@ constexpr char kLetters[] = {'P', 'D', 'S', 'p', 'd', 's', 'X'};
 // into lines of the kind's length), bit 1 the name's period from the header (else fixed),
 // bit 2 the logical run twice.
 inline Finding FuzzPhysicalLogical(const std::uint8_t *data, std::size_t size,
-                                   const ReferenceData &reference, const std::string &folder) {
+                                   const Validator &validator, const std::string &folder) {
+  const ReferenceData &reference = validator.Reference();
   ByteReader in(data, size);
   const char letter = in.Pick(kLetters);
   const std::uint8_t flags = in.Byte();
   const std::string_view body = in.Rest();
   const auto kind = KindOfFileName(std::string(1, letter));
-  const int length = kind ? reference.LargoFila[static_cast<std::size_t>(kind->number)] : 0;
+  const int length = kind ? reference.line_lengths[static_cast<std::size_t>(kind->number)] : 0;
   const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
-  return RunDataFile(reference, folder, letter, PeriodFor(bytes, flags & 2), bytes, flags & 4);
+  return RunDataFile(validator, folder, letter, PeriodFor(bytes, flags & 2), bytes, flags & 4);
 }
 
 // A cell of a reference table, bound as SQLite would store it.
@@ -293,7 +268,7 @@ inline bool Insert(sqlite3 *db, const char *sql, const std::vector<Cell> &cells)
 
 // The six tables without declared types, so that any value of any type reaches the loader.
 constexpr const char *kLooseSchemaSql = R"(
-CREATE TABLE TipoArchivo (TipoArchivo, Descripcion, LargoFila);
+CREATE TABLE TipoArchivo (TipoArchivo, Descripcion, line_lengths);
 CREATE TABLE DefArchivo (TipoArchivo, TipoRegistro, Sec, Campo, PosicionInicial, Largo, Tipo,
   DECIMALES, Obligatorio, ValoresValidos, ErrorFisico);
 CREATE TABLE COMUNA (COD_COMUNA);
@@ -434,19 +409,20 @@ inline Finding FuzzDefinitions(const std::uint8_t *data, std::size_t size,
     }
   }
 
-  ReferenceData reference;
+  std::optional<Validator> validator;
   try {
-    reference = LoadFromConnection(raw, "fuzz");
+    validator.emplace(LoadFromConnection(raw, "fuzz"), NumberFormat{});
   } catch (const ReferenceDataError &) {
     return {}; // refused at start-up, with its message: the expected end of such a database
   }
+  const ReferenceData &reference = validator->Reference();
   const char letter = in.Pick(kLetters);
   const std::uint8_t flags = in.Byte();
   const auto kind = KindOfFileName(std::string(1, letter));
-  const int length = kind ? reference.LargoFila[static_cast<std::size_t>(kind->number)] : 0;
+  const int length = kind ? reference.line_lengths[static_cast<std::size_t>(kind->number)] : 0;
   const std::string_view body = in.Rest();
   const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
-  return RunDataFile(reference, folder, letter, PeriodFor(bytes, flags & 2), bytes, false);
+  return RunDataFile(*validator, folder, letter, PeriodFor(bytes, flags & 2), bytes, false);
 }
 
 // A number text read back, whichever separator it was written with.

@@ -32,25 +32,25 @@ std::string LoadFailure(const std::string &path) {
 
 TEST(AccessStartUp, EditedFileLoadsAsWindows1252WithNullsKept) {
   const ReferenceData data = LoadReferenceData(kFixtures + "edited.mdb");
-  ASSERT_EQ(data.rsDefArchivo.size(), 5u);
-  const auto &defs = data.rsDefArchivo;
+  ASSERT_EQ(data.definitions.size(), 5u);
+  const auto &defs = data.definitions;
   const auto text = [](const char *bytes) { return std::optional<std::string>(bytes); };
-  EXPECT_EQ(defs[0].ValoresValidos, text("1#"));
-  EXPECT_EQ(defs[0].ErrorFisico, std::nullopt);
-  EXPECT_EQ(defs[1].Obligatorio, text(""));
-  EXPECT_EQ(defs[1].ValoresValidos, text(""));
-  EXPECT_EQ(defs[1].ErrorFisico, text("Error. Raz\xF3n social inv\xE1lida"));
-  EXPECT_EQ(defs[2].ErrorFisico, text("Error. Monto en \x80 no v\xE1lido"));
-  EXPECT_EQ(defs[2].DECIMALES, std::optional<int>(2));
-  EXPECT_EQ(defs[3].Obligatorio, std::nullopt);
-  EXPECT_EQ(defs[3].ErrorFisico, text(""));
+  EXPECT_EQ(defs[0].valid_values, text("1#"));
+  EXPECT_EQ(defs[0].message, std::nullopt);
+  EXPECT_EQ(defs[1].obligatory, text(""));
+  EXPECT_EQ(defs[1].valid_values, text(""));
+  EXPECT_EQ(defs[1].message, text("Error. Raz\xF3n social inv\xE1lida"));
+  EXPECT_EQ(defs[2].message, text("Error. Monto en \x80 no v\xE1lido"));
+  EXPECT_EQ(defs[2].decimals, std::optional<int>(2));
+  EXPECT_EQ(defs[3].obligatory, std::nullopt);
+  EXPECT_EQ(defs[3].message, text(""));
   std::string chained;
   for (int code = 2000; code < 3200; ++code) {
     chained += std::to_string(code) + "#";
   }
-  EXPECT_EQ(defs[3].ValoresValidos, chained);
-  EXPECT_EQ(defs[4].ValoresValidos, std::nullopt);
-  EXPECT_EQ(data.LargoFila, (std::array<int, 4>{0, 400, 200, 200}));
+  EXPECT_EQ(defs[3].valid_values, chained);
+  EXPECT_EQ(defs[4].valid_values, std::nullopt);
+  EXPECT_EQ(data.line_lengths, (std::array<int, 4>{0, 400, 200, 200}));
 
   // ORDER BY puts the Null code first, then the empty one: each adds only its bar. Deleted
   // records (13114, 10000, 10145, 10299) are gone; moved ones (10001, 10195) are there once.
@@ -59,9 +59,9 @@ TEST(AccessStartUp, EditedFileLoadsAsWindows1252WithNullsKept) {
   for (int code = 10001; code < 10299; ++code) {
     communes += code == 10145 ? "" : std::to_string(code) + "\xA6";
   }
-  EXPECT_EQ(data.CodigosComuna.Text(), communes + "13101\xA6");
+  EXPECT_EQ(data.commune_codes.Text(), communes + "13101\xA6");
   // Characters Windows-1252 has no byte for become "?".
-  EXPECT_EQ(data.CodigosCultivo.Text(), "MAIZ01\xA6TRIGO1\xA6?\x80\xA6?SAKA\xA6?01\xA6");
+  EXPECT_EQ(data.crop_codes.Text(), "MAIZ01\xA6TRIGO1\xA6?\x80\xA6?SAKA\xA6?01\xA6");
 }
 
 TEST(AccessDatabasePath, ChosenByTheEndOfTheName) {

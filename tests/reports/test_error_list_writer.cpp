@@ -1,12 +1,13 @@
 #include <filesystem>
 #include <string>
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/path.h"
 #include "reports/error_list_writer.h"
 #include "support/fixtures.h"
 
@@ -17,20 +18,20 @@ using testing::ReadBytes;
 using testing::TempDir;
 
 TEST(ErrorListText, WritesTabSeparatedRowsWithCrLf) {
-  const ResultList rows = {{1, "FECHA_CIERRE", "Error.El per\xEDodo"},
-                           {-3, "", "Advertencia. \xD1"},
-                           {0, "A + B", ""}};
+  const ResultList rows = {
+      {1, "FECHA_CIERRE", "Error.El per\xEDodo"}, {-3, "", "Advertencia. \xD1"}, {0, "A + B", ""}};
   EXPECT_EQ(ErrorListText(rows), "1\tFECHA_CIERRE\tError.El per\xEDodo\r\n"
                                  "-3\t\tAdvertencia. \xD1\r\n"
                                  "0\tA + B\t\r\n");
   EXPECT_EQ(ErrorListText({}), "");
 }
 
-TEST(ErrorListPath, AddsTheListsExtensionBesideTheDataFile) {
-  EXPECT_EQ(ErrorListPath("/datos", "P202401.txt", ListKind::Physical),
+TEST(ErrorListPath, AddsTheListsExtensionToTheDataFilesPath) {
+  EXPECT_EQ(ErrorListPath("/datos/P202401.txt", ListKind::Physical),
             "/datos/P202401.txt.err.fisico");
-  EXPECT_EQ(ErrorListPath("/", "P202401.txt", ListKind::Logical), "/P202401.txt.err.logico");
-  EXPECT_EQ(ErrorListPath("/datos/", "", ListKind::Logical), "/datos/.err.logico");
+  EXPECT_EQ(ErrorListPath("/P202401.txt", ListKind::Logical), "/P202401.txt.err.logico");
+  EXPECT_EQ(JoinPath("/", "P202401.txt"), "/P202401.txt");
+  EXPECT_EQ(JoinPath("/datos", "P202401.txt"), "/datos/P202401.txt");
 }
 
 TEST(SaveErrorList, ReplacesAnExistingListWhole) {

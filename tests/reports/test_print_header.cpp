@@ -15,7 +15,7 @@ HeaderRun PageNumber(bool bold = false) {
 }
 
 PrintHeaderInputs Inputs(ListKind kind) {
-  return {FisicaLogicaText(kind),
+  return {VerificationName(kind),
           Cp1252("INFORMACIÓN DE SINIESTROS VERDALIA"),
           "96543210-K",
           Cp1252("COMPAÑÍA DE SEGUROS S/A"),

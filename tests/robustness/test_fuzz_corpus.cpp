@@ -42,9 +42,9 @@ template <typename Target> void Replay(const std::string &harness, Target target
 
 TEST(FuzzCorpus, DataFilesAgainstTheShippedDatabase) {
   const TempDir dir;
-  const ReferenceData reference = LoadReferenceData(VERDALIA_REFERENCE_DB);
+  const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});
   Replay("fuzz_physical_logical", [&](const std::uint8_t *data, std::size_t size) {
-    return fuzz::FuzzPhysicalLogical(data, size, reference, dir.path().string());
+    return fuzz::FuzzPhysicalLogical(data, size, validator, dir.path().string());
   });
 }
 

@@ -10,7 +10,7 @@
 namespace verdalia::testing {
 
 const char *const kEmptySchemaSql = R"(
-CREATE TABLE TipoArchivo (TipoArchivo INTEGER PRIMARY KEY, Descripcion TEXT, LargoFila INTEGER);
+CREATE TABLE TipoArchivo (TipoArchivo INTEGER PRIMARY KEY, Descripcion TEXT, line_lengths INTEGER);
 CREATE TABLE DefArchivo (
   TipoArchivo INTEGER, TipoRegistro TEXT, Sec INTEGER, Campo TEXT, PosicionInicial INTEGER,
   Largo INTEGER, Tipo TEXT, DECIMALES INTEGER, Obligatorio TEXT, ValoresValidos TEXT,

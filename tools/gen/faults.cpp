@@ -21,16 +21,16 @@ bool IsDigits(std::string_view text) {
 }
 
 bool Obligatory(const FieldDefinition &def) {
-  return def.Obligatorio && UpperAscii(*def.Obligatorio) == "S";
+  return def.obligatory && UpperAscii(*def.obligatory) == "S";
 }
 
 bool RuleStartsWith(const FieldDefinition &def, std::string_view prefix) {
-  return def.ValoresValidos && def.ValoresValidos->starts_with(prefix);
+  return def.valid_values && def.valid_values->starts_with(prefix);
 }
 
 // Whether the check of this section reports the field when it is left blank.
 bool BlankIsReported(const FieldDefinition &def, Section section) {
-  if (UpperAscii(def.Campo) == "TIPO_ENDOSO") {
+  if (UpperAscii(def.name) == "TIPO_ENDOSO") {
     return false; // a blank endorsement type is a listed value
   }
   switch (section) {
@@ -45,9 +45,9 @@ bool BlankIsReported(const FieldDefinition &def, Section section) {
 }
 
 bool Eligible(const FieldDefinition &def, Section section) {
-  const std::string type = UpperAscii(def.Tipo);
-  const std::string name = UpperAscii(def.Campo);
-  if (def.PosicionInicial == 1 || def.Largo <= 0) {
+  const std::string type = UpperAscii(def.type);
+  const std::string name = UpperAscii(def.name);
+  if (def.start == 1 || def.length <= 0) {
     return false; // the record type stays, or the fault would be a structure fault
   }
   if (type == "N" || type == "D" || type == "RUT" || type == "DV" || type == "FIL") {
@@ -67,7 +67,7 @@ bool Eligible(const FieldDefinition &def, Section section) {
 // A digit field written the way people write numbers: a letter O for a zero, a blank, a
 // decimal point or a thousands separator.
 void SpoilNumber(std::string &field, const FieldDefinition &def, Random &random) {
-  const int decimals = UpperAscii(def.Tipo) == "D" && def.DECIMALES ? *def.DECIMALES : 0;
+  const int decimals = UpperAscii(def.type) == "D" && def.decimals ? *def.decimals : 0;
   switch (random.Between(0, 2)) {
   case 0: {
     const std::size_t zero = field.find('0');
@@ -95,7 +95,7 @@ void SpoilNumber(std::string &field, const FieldDefinition &def, Random &random)
 void SpoilDate(std::string &field, const FieldDefinition &def, Section section, Random &random) {
   const bool real_date = field.size() == 8 && IsDigits(field) && field != "00000000";
   const std::string year = real_date ? field.substr(0, 4) : "2024";
-  if (section == Section::Header && real_date && UpperAscii(def.Campo) == "FECHA_CIERRE" &&
+  if (section == Section::Header && real_date && UpperAscii(def.name) == "FECHA_CIERRE" &&
       random.Chance(0.5)) {
     // The closing date of the month before: a valid date, but not the period of the name.
     const Date first = {std::stoi(year), std::stoi(field.substr(4, 2)), 1};
@@ -185,7 +185,7 @@ void SpoilText(std::string &field, const FieldDefinition &def, Section section, 
     field.assign(field.size(), ' ');
     break;
   }
-  field.resize(static_cast<std::size_t>(def.Largo), ' ');
+  field.resize(static_cast<std::size_t>(def.length), ' ');
 }
 
 void SpoilFiller(std::string &field, Random &random) {
@@ -200,14 +200,14 @@ void InjectPhysicalFault(std::string &line, const std::vector<FieldDefinition> &
                          Section section, int record_count, Random &random) {
   std::vector<const FieldDefinition *> candidates;
   for (const FieldDefinition &def : definitions) {
-    const auto end = static_cast<std::size_t>(def.PosicionInicial - 1 + def.Largo);
+    const auto end = static_cast<std::size_t>(def.start - 1 + def.length);
     if (end > line.size() || !Eligible(def, section)) {
       continue;
     }
     // The control check tests a text field only for being blank.
     const std::string_view text = std::string_view(line).substr(
-        static_cast<std::size_t>(def.PosicionInicial - 1), static_cast<std::size_t>(def.Largo));
-    if (section == Section::Control && UpperAscii(def.Tipo) == "T" && IsBlank(text)) {
+        static_cast<std::size_t>(def.start - 1), static_cast<std::size_t>(def.length));
+    if (section == Section::Control && UpperAscii(def.type) == "T" && IsBlank(text)) {
       continue;
     }
     candidates.push_back(&def);
@@ -217,16 +217,16 @@ void InjectPhysicalFault(std::string &line, const std::vector<FieldDefinition> &
     return;
   }
   const FieldDefinition &def = *random.Pick(candidates);
-  const std::string type = UpperAscii(def.Tipo);
-  const auto start = static_cast<std::size_t>(def.PosicionInicial - 1);
-  std::string field = line.substr(start, static_cast<std::size_t>(def.Largo));
+  const std::string type = UpperAscii(def.type);
+  const auto start = static_cast<std::size_t>(def.start - 1);
+  std::string field = line.substr(start, static_cast<std::size_t>(def.length));
 
-  if (section == Section::Control && def.Campo == "TOTAL_REGISTROS" && random.Chance(0.5) &&
+  if (section == Section::Control && def.name == "TOTAL_REGISTROS" && random.Chance(0.5) &&
       (type == "N" || type == "D")) {
     // Counting only the detail records leaves the header and the control record out.
     try {
       FieldDefinition whole = def;
-      whole.Tipo = "N";
+      whole.type = "N";
       field = NumberText(record_count - 2, 0, whole);
     } catch (const std::logic_error &) {
       SpoilNumber(field, def, random);

@@ -51,7 +51,7 @@ void CheckRate(double rate, const char *what) {
 std::string Context::Line(const Record &record, Section section) const {
   const std::string type(1, record.Type());
   return LayOut(record, reference.Definitions(kind, type),
-                reference.LargoFila[static_cast<std::size_t>(kind)], section, DateText(closing),
+                reference.line_lengths[static_cast<std::size_t>(kind)], section, DateText(closing),
                 random);
 }
 
@@ -164,7 +164,7 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
   if (period.empty() || options.period.size() != 6) {
     throw GeneratorError("the period must be YYYYMM with a year from 1902 to 2498");
   }
-  if (reference.LargoFila[static_cast<std::size_t>(kind)] <= 0) {
+  if (reference.line_lengths[static_cast<std::size_t>(kind)] <= 0) {
     throw GeneratorError("the reference database gives kind " + std::to_string(kind) +
                          " no line length (TipoArchivo)");
   }
@@ -185,9 +185,9 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
                   random,
                   kind,
                   {year, month, DaysInMonth(year, month)},
-                  CodesOf(reference.CodigosComuna),
+                  CodesOf(reference.commune_codes),
                   {},
-                  CodesOf(reference.CodigosCultivo)};
+                  CodesOf(reference.crop_codes)};
   if (context.communes.empty() || context.crops.empty()) {
     throw GeneratorError("the reference database has no commune or no crop codes (COMUNA, "
                          "CULTIVO)");

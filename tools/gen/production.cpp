@@ -204,7 +204,7 @@ std::vector<Fault> FaultsFor(const Policy &policy) {
 // A code that the list does not hold: first the commune codes that Ñuble's communes had
 // before the region was created, a typical stale code.
 std::string UnknownCommune(Context &context) {
-  const CodeList &valid = context.reference.CodigosComuna;
+  const CodeList &valid = context.reference.commune_codes;
   for (int attempt = 0; attempt < 50; ++attempt) {
     char code[8];
     if (attempt < 20) {
@@ -220,7 +220,7 @@ std::string UnknownCommune(Context &context) {
 }
 
 std::string UnknownCrop(Context &context, const std::string &crop) {
-  const CodeList &valid = context.reference.CodigosCultivo;
+  const CodeList &valid = context.reference.crop_codes;
   std::string code = crop;
   code.resize(6, ' ');
   for (int n = 99; n >= 10; --n) {

@@ -49,14 +49,14 @@ std::string DigitsInside(std::string_view rule, int width, const std::string &ot
 }
 
 std::string GenericNumber(const FieldDefinition &def, Section section) {
-  const auto width = static_cast<std::size_t>(def.Largo);
+  const auto width = static_cast<std::size_t>(def.length);
   const std::string zeros(width, '0');
-  if (!def.ValoresValidos || width == 0) {
+  if (!def.valid_values || width == 0) {
     return zeros;
   }
-  const std::string &rule = *def.ValoresValidos;
+  const std::string &rule = *def.valid_values;
   if (section == Section::Header) {
-    return DigitsInside(rule, def.Largo, zeros);
+    return DigitsInside(rule, def.length, zeros);
   }
   if (rule.starts_with("SI_ES:")) {
     if (LeadingNumberValue(std::string_view(rule).substr(6)) != 0.0) {
@@ -67,7 +67,7 @@ std::string GenericNumber(const FieldDefinition &def, Section section) {
     return one;
   }
   if (section == Section::Control) {
-    return DigitsInside(rule, def.Largo, zeros);
+    return DigitsInside(rule, def.length, zeros);
   }
   for (const std::string &entry : ListEntries(rule)) {
     if (entry.size() == width && AllDigits(entry)) {
@@ -78,18 +78,18 @@ std::string GenericNumber(const FieldDefinition &def, Section section) {
 }
 
 std::string GenericText(const FieldDefinition &def, Section section) {
-  const std::string &rule = def.ValoresValidos ? *def.ValoresValidos : std::string();
-  const bool listed = def.ValoresValidos && !rule.empty() && !rule.starts_with("SI_ES:") &&
+  const std::string &rule = def.valid_values ? *def.valid_values : std::string();
+  const bool listed = def.valid_values && !rule.empty() && !rule.starts_with("SI_ES:") &&
                       !rule.starts_with("SI_NO_ES:");
-  if (UpperAscii(def.Campo) == "TIPO_ENDOSO" && def.ValoresValidos) {
+  if (UpperAscii(def.name) == "TIPO_ENDOSO" && def.valid_values) {
     for (const std::string &entry : ListEntries(rule)) {
-      if (entry.size() == static_cast<std::size_t>(def.Largo)) {
+      if (entry.size() == static_cast<std::size_t>(def.length)) {
         return entry;
       }
     }
   }
   if (rule.starts_with("SI_NO_ES:0o1")) {
-    std::string flags(static_cast<std::size_t>(def.Largo), '0');
+    std::string flags(static_cast<std::size_t>(def.length), '0');
     if (!flags.empty()) {
       flags.front() = '1';
     }
@@ -98,13 +98,13 @@ std::string GenericText(const FieldDefinition &def, Section section) {
   if (listed) {
     const auto entries = ListEntries(rule);
     if (!entries.empty()) {
-      return Fit(entries.front(), def.Largo);
+      return Fit(entries.front(), def.length);
     }
   }
-  const bool obligatory = def.Obligatorio && UpperAscii(*def.Obligatorio) == "S";
+  const bool obligatory = def.obligatory && UpperAscii(*def.obligatory) == "S";
   const bool needs_text = (section != Section::Header && obligatory) ||
                           (section != Section::Control && rule.starts_with("SI_ES:BLANCO"));
-  return needs_text ? Fit("X", def.Largo) : Fit("", def.Largo);
+  return needs_text ? Fit("X", def.length) : Fit("", def.length);
 }
 
 } // namespace
@@ -128,8 +128,8 @@ const FieldValue *Record::Find(std::string_view name) const {
 }
 
 std::string NumberText(long long units, int decimals, const FieldDefinition &definition) {
-  const bool with_decimals = UpperAscii(definition.Tipo) == "D";
-  const int target = with_decimals && definition.DECIMALES ? *definition.DECIMALES : 0;
+  const bool with_decimals = UpperAscii(definition.type) == "D";
+  const int target = with_decimals && definition.decimals ? *definition.decimals : 0;
   long long scaled = units;
   for (int d = decimals; d < target; ++d) {
     scaled *= 10;
@@ -138,9 +138,9 @@ std::string NumberText(long long units, int decimals, const FieldDefinition &def
     scaled = (scaled + 5) / 10;
   }
   std::string digits = std::to_string(scaled);
-  const auto width = static_cast<std::size_t>(definition.Largo);
+  const auto width = static_cast<std::size_t>(definition.length);
   if (scaled < 0 || digits.size() > width) {
-    throw std::logic_error("the value " + digits + " does not fit the field " + definition.Campo);
+    throw std::logic_error("the value " + digits + " does not fit the field " + definition.name);
   }
   return std::string(width - digits.size(), '0') + digits;
 }
@@ -150,30 +150,30 @@ std::string LayOut(const Record &record, const std::vector<FieldDefinition> &def
   std::string line(static_cast<std::size_t>(length > 0 ? length : 0), ' ');
   std::string rut;
   for (const FieldDefinition &def : definitions) {
-    const std::string type = UpperAscii(def.Tipo);
+    const std::string type = UpperAscii(def.type);
     std::string text;
-    if (const FieldValue *value = record.Find(def.Campo)) {
+    if (const FieldValue *value = record.Find(def.name)) {
       text = value->numeric ? NumberText(value->units, value->decimals, def)
-                            : Fit(value->text, def.Largo);
+                            : Fit(value->text, def.length);
     } else if (type == "N" || type == "D") {
       text = GenericNumber(def, section);
     } else if (type == "FE") {
-      text = Fit(default_date, def.Largo);
+      text = Fit(default_date, def.length);
     } else if (type == "RUT") {
       FieldDefinition digits = def;
-      digits.Tipo = "N";
+      digits.type = "N";
       text = NumberText(random.Between(10000000, 24999999), 0, digits);
     } else if (type == "DV") {
-      text = Fit(CheckDigit(rut), def.Largo);
+      text = Fit(CheckDigit(rut), def.length);
     } else if (type == "T") {
       text = GenericText(def, section);
     } else {
-      text = Fit("", def.Largo);
+      text = Fit("", def.length);
     }
     if (type == "RUT") {
       rut = text;
     }
-    const auto start = static_cast<std::size_t>(def.PosicionInicial - 1);
+    const auto start = static_cast<std::size_t>(def.start - 1);
     for (std::size_t i = 0; i < text.size() && start + i < line.size(); ++i) {
       line[start + i] = text[i];
     }

@@ -1,5 +1,5 @@
 // What the window relies on between runs, which one command-line run cannot show: the
-// logical verification reads the file again, and a refused run leaves both lists as they were.
+// logical verification reads the file again, and refuses it when it has changed meanwhile.
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/windows1252.h"
-#include "engine/session.h"
+#include "engine/validation.h"
 
 namespace verdalia {
 namespace {
@@ -25,7 +25,7 @@ void Write(const fs::path &file, const std::string &bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-TEST(Session, AFileChangedBeforeTheLogicalRunIsRefusedAndTheListsStay) {
+TEST(Validator, AFileChangedBeforeTheLogicalRunIsRefused) {
   const Change changes[] = {
       {"removed", [](const fs::path &file) { fs::remove(file); },
        "No se puede leer el archivo {path}: No such file or directory."},
@@ -56,32 +56,33 @@ TEST(Session, AFileChangedBeforeTheLogicalRunIsRefusedAndTheListsStay) {
        },
        "El archivo PRODUCCION VERDALIA {path} tiene más de 32767 filas; no se puede validar."},
   };
-  const fs::path folder = fs::temp_directory_path() / "verdalia-session-test";
+  const fs::path folder = fs::temp_directory_path() / "verdalia-validation-test";
   const fs::path file = folder / "P202403.txt";
   for (const Change &change : changes) {
     SCOPED_TRACE(change.name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(fs::path(VERDALIA_SOURCE_DIR) / "samples" / "P202403.txt", file);
-    Session session(LoadReferenceData(VERDALIA_REFERENCE_DB));
-    ASSERT_TRUE(session.RunPhysical(folder.string(), file.filename()).logical_enabled);
-    ASSERT_FALSE(session.RunLogical(folder.string(), file.filename()).refused);
-    const ResultList logical = session.LogicalList();
-    ASSERT_FALSE(logical.empty());
+    const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});
+    ASSERT_TRUE(validator.Physical(file).LogicalMayFollow());
+    const RunResult first = validator.Logical(file);
+    ASSERT_FALSE(first.Refused());
+    ASSERT_FALSE(first.rows.empty());
     // A second logical run gives the same list, not a doubled one.
-    session.RunLogical(folder.string(), file.filename());
-    EXPECT_EQ(session.LogicalList(), logical);
+    EXPECT_EQ(validator.Logical(file).rows, first.rows);
 
     change.apply(file);
-    const RunOutcome outcome = session.RunLogical(folder.string(), file.filename());
-    EXPECT_TRUE(outcome.refused);
+    const HeaderLabels labels{"R", "N", "P"};
+    const RunResult changed = validator.Logical(file, labels);
+    ASSERT_TRUE(changed.Refused());
+    EXPECT_EQ(changed.refusal->reason, Refusal::Reason::Unreadable);
     std::string expected = change.message;
     if (const auto at = expected.find("{path}"); at != std::string::npos) {
       expected.replace(at, 6, file.string());
     }
-    EXPECT_EQ(Windows1252ToUtf8(outcome.notice.text), expected);
-    EXPECT_TRUE(session.PhysicalList().empty());
-    EXPECT_EQ(session.LogicalList(), logical);
+    EXPECT_EQ(Windows1252ToUtf8(changed.refusal->message), expected);
+    EXPECT_TRUE(changed.rows.empty());
+    EXPECT_EQ(changed.labels, labels); // a refused run leaves the labels as they were
   }
   fs::remove_all(folder);
 }

@@ -1,0 +1,135 @@
+#include "engine/validation.h"
+
+#include "common/path.h"
+#include "common/record_layout.h"
+#include "common/text.h"
+#include "common/windows1252.h"
+#include "logical/rule_sets.h"
+#include "physical/physical_run.h"
+
+namespace verdalia {
+
+struct Validator::Prepared {
+  Prepared(ReferenceData data, NumberFormat format)
+      : reference(std::move(data)), definitions(reference), numbers(std::move(format)) {}
+
+  ReferenceData reference;
+  PreparedDefinitions definitions; // prepared from `reference`, declared before it
+  NumberFormat numbers;
+};
+
+namespace {
+
+Refusal WrongLetter() {
+  return {Refusal::Reason::WrongLetter, "Los archivos posibles comienzan con P, D o S"};
+}
+
+// The refusal of a file that could not be read whole.
+Refusal ReadRefusal(const ReadResult &read, const FileKind &kind, int line_length,
+                    const std::string &path) {
+  const std::string shown_path = Utf8ToWindows1252(path);
+  std::string text;
+  switch (read.status) {
+  case ReadStatus::WrongLength:
+    text = "El archivo " + kind.title + " en la fila " + std::to_string(read.line_number) +
+           " tiene un largo de fila incorrecto(" + std::to_string(read.line_length) +
+           "), debe ser " + std::to_string(line_length) + ".";
+    break;
+  case ReadStatus::TooManyLines:
+    text = Cp1252("El archivo ") + kind.title + " " + shown_path +
+           Cp1252(" tiene más de 32767 filas; no se puede validar.");
+    break;
+  case ReadStatus::NotRegularFile:
+  case ReadStatus::CannotOpen:
+  case ReadStatus::ReadError:
+  case ReadStatus::Ok:
+    text =
+        "No se puede leer el archivo " + shown_path + ": " + Utf8ToWindows1252(read.reason) + ".";
+    break;
+  }
+  return {Refusal::Reason::Unreadable, text};
+}
+
+// The steps both runs begin with: the kind from the name, then the whole file, every line of
+// the kind's length. Returns false, with the refusal set, when the file cannot be checked.
+bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResult &result) {
+  result.kind = KindOfFileName(Utf8ToWindows1252(FileNameOf(path)));
+  if (!result.kind) {
+    result.refusal = WrongLetter();
+    return false;
+  }
+  const int line_length = reference.line_lengths[static_cast<std::size_t>(result.kind->number)];
+  const ReadResult read = ReadDataFile(path, line_length, result.file);
+  if (read.status != ReadStatus::Ok) {
+    result.refusal = ReadRefusal(read, *result.kind, line_length, path);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+Validator::Validator(ReferenceData reference, NumberFormat numbers)
+    : m_prepared(std::make_unique<Prepared>(std::move(reference), std::move(numbers))) {}
+Validator::~Validator() = default;
+Validator::Validator(Validator &&) noexcept = default;
+Validator &Validator::operator=(Validator &&) noexcept = default;
+
+const ReferenceData &Validator::Reference() const {
+  return m_prepared->reference;
+}
+const NumberFormat &Validator::Numbers() const {
+  return m_prepared->numbers;
+}
+
+RunResult Validator::Physical(const std::string &path, const HeaderLabels &labels) const {
+  RunResult result;
+  result.labels = labels;
+  if (!ReadForRun(m_prepared->reference, path, result)) {
+    return result;
+  }
+  CheckFile(m_prepared->definitions, *result.kind, result.file, Utf8ToWindows1252(FileNameOf(path)),
+            result.rows, result.labels);
+  return result;
+}
+
+RunResult Validator::Logical(const std::string &path, const HeaderLabels &labels) const {
+  RunResult result;
+  result.labels = labels;
+  if (!ReadForRun(m_prepared->reference, path, result)) {
+    return result;
+  }
+  // A file emptied since the physical run has no header to take the labels from.
+  if (result.file.line_count == 0) {
+    result.refusal = {Refusal::Reason::Unreadable, Cp1252("El archivo ") + result.kind->title +
+                                                       " " + Utf8ToWindows1252(path) +
+                                                       Cp1252(" está vacío; no se puede validar.")};
+    result.file = DataFile{};
+    return result;
+  }
+
+  // The opening every rule set performs: the labels from the header's fixed positions and
+  // the file name.
+  const std::string_view header = result.file.lines[1];
+  result.labels.rut = std::string(Trim(Field(header, kHeader.insurer_rut))) + "-" +
+                      std::string(Field(header, kHeader.insurer_check_digit));
+  result.labels.name = Trim(Field(header, kHeader.insurer_name));
+  result.labels.period = Field(Utf8ToWindows1252(FileNameOf(path)), kHeader.period);
+
+  const LogicalInput input{result.file.lines, result.file.line_count,
+                           m_prepared->reference.commune_codes, m_prepared->reference.crop_codes,
+                           m_prepared->numbers};
+  CheckLogicalRules(result.kind->number, input, result.rows);
+  return result;
+}
+
+Validator LoadValidator(const std::string &db_path,
+                        const std::optional<std::string> &decimal_separator) {
+  NumberFormat numbers;
+  numbers.decimal_separator =
+      decimal_separator ? Utf8ToWindows1252(*decimal_separator) : LocaleDecimalSeparator();
+  return Validator(LoadReferenceData(db_path.empty() ? DefaultReferenceDatabasePath() : db_path),
+                   std::move(numbers));
+}
+
+} // namespace verdalia

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "common/data_file.h"
+#include "common/file_kind.h"
+#include "common/result.h"
+#include "physical/prepared_field.h"
+#include "refdata/reference_data.h"
+
+namespace verdalia {
+
+// The definitions of every kind and record type, prepared once when the reference data is
+// loaded (type upper-cased, special names and rule keywords resolved), not per record.
+class PreparedDefinitions {
+public:
+  explicit PreparedDefinitions(const ReferenceData &reference);
+  ~PreparedDefinitions();
+  PreparedDefinitions(PreparedDefinitions &&) noexcept;
+  PreparedDefinitions &operator=(PreparedDefinitions &&) noexcept;
+
+  // The fields of one kind and record type in ascending Sec; none for a type without any.
+  const std::vector<PreparedField> &Fields(int kind, std::string_view record_type) const;
+
+private:
+  struct Tables;
+  std::unique_ptr<Tables> m_tables;
+};
+
+// The physical verification of a file read whole: its record types and their order, the
+// period in its name against the header, then the header, every detail record and the
+// control record against the definitions of their types. The findings are appended to
+// `rows`; the name's period and what the header names go to `labels`.
+void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, const DataFile &file,
+               std::string_view file_name, ResultList &rows, HeaderLabels &labels);
+
+} // namespace verdalia
