@@ -216,6 +216,109 @@ bool AsksForHelp(const std::vector<std::string> &args) {
   return false;
 }
 
+// The three commands' options, as CLI11 fills them.
+class CommandLine {
+public:
+  CommandLine() {
+    m_app.set_help_flag();
+    m_app.require_subcommand(1);
+    m_check = m_app.add_subcommand("check");
+    m_check->add_option("--db", m_check_options.db)->check(NotEmpty("needs a path", "PATH"));
+    m_check->add_flag("--save", m_check_options.save);
+    m_check->add_option("--format", m_check_options.format)
+        ->check(CLI::Validator(
+            [](std::string &value) {
+              return value == "text" || value == "json" ? "" : "takes text or json";
+            },
+            "text|json"));
+    m_check->add_option("--decimal-separator", m_check_options.decimal_separator)
+        ->check(NotEmpty("needs a separator", "SEP"));
+    m_check->add_flag("--physical-only", m_check_options.physical_only);
+    m_check->add_option("FILE", m_check_options.files);
+    m_reference = m_app.add_subcommand("reference");
+    m_reference->add_option("--db", m_reference_db);
+    m_import = m_app.add_subcommand("import-mdb");
+    m_import->add_flag("--force", m_import_options.force);
+    m_import->add_option("PATHS", m_import_paths);
+    for (CLI::App *command : {m_check, m_reference, m_import}) {
+      command->set_help_flag();
+      command->allow_extras(); // an unknown option is told by Run, in this program's words
+    }
+  }
+
+  // Parses the arguments of a known command and runs it.
+  int Run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    // Everything after "--" is a file name, whatever it looks like.
+    const auto end_of_options = std::find(args.begin(), args.end(), "--");
+    std::vector<const char *> argv = {"verdalia-cli"};
+    for (auto arg = args.begin(); arg != end_of_options; ++arg) {
+      argv.push_back(arg->c_str());
+    }
+    std::vector<std::string> after(
+        end_of_options == args.end() ? end_of_options : end_of_options + 1, args.end());
+    try {
+      m_app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError &error) {
+      return m_import->parsed() ? ImportUsage(err, error.what()) : Usage(err, error.what());
+    }
+    if (m_check->parsed()) {
+      return RunCheck(std::move(after), out, err);
+    }
+    if (m_reference->parsed()) {
+      std::vector<std::string> extra = m_reference->remaining();
+      extra.insert(extra.end(), after.begin(), after.end());
+      return extra.empty() ? Reference(m_reference_db, out, err)
+                           : Usage(err, "unknown argument " + extra.front());
+    }
+    return RunImport(std::move(after), out, err);
+  }
+
+private:
+  static CLI::Validator NotEmpty(const char *problem, const char *name) {
+    return CLI::Validator([problem](std::string &value) { return value.empty() ? problem : ""; },
+                          name);
+  }
+
+  static int ImportUsage(std::ostream &err, const std::string &problem) {
+    err << "verdalia-cli: import-mdb: " << problem << "\n"
+        << "Try 'verdalia-cli import-mdb --help'.\n";
+    return kExitUsage;
+  }
+
+  int RunCheck(std::vector<std::string> after, std::ostream &out, std::ostream &err) {
+    if (!m_check->remaining().empty()) {
+      return Usage(err, "unknown option " + m_check->remaining().front());
+    }
+    m_check_options.files.insert(m_check_options.files.end(), after.begin(), after.end());
+    if (m_check_options.files.empty()) {
+      return Usage(err, "check needs at least one FILE");
+    }
+    return Check(m_check_options, out, err);
+  }
+
+  int RunImport(std::vector<std::string> after, std::ostream &out, std::ostream &err) {
+    m_import_paths.insert(m_import_paths.end(), after.begin(), after.end());
+    if (!m_import->remaining().empty()) {
+      return ImportUsage(err, "unknown option " + m_import->remaining().front());
+    }
+    if (m_import_paths.size() != 2) {
+      return ImportUsage(err, "needs the Access database IN and the SQLite database OUT");
+    }
+    m_import_options.in = m_import_paths[0];
+    m_import_options.out = m_import_paths[1];
+    return RunImportMdb(m_import_options, out, err);
+  }
+
+  CLI::App m_app{"verdalia-cli"};
+  CLI::App *m_check = nullptr;
+  CLI::App *m_reference = nullptr;
+  CLI::App *m_import = nullptr;
+  CheckOptions m_check_options;
+  std::string m_reference_db;
+  ImportOptions m_import_options;
+  std::vector<std::string> m_import_paths;
+};
+
 } // namespace
 
 int Main(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -230,94 +333,8 @@ int Main(const std::vector<std::string> &args, std::ostream &out, std::ostream &
   if (command != "check" && command != "reference" && command != "import-mdb") {
     return Usage(err, "unknown command " + command);
   }
-
-  CheckOptions check_options;
-  std::string reference_db;
-  ImportOptions import_options;
-  std::vector<std::string> import_paths;
-
-  CLI::App app("verdalia-cli");
-  app.set_help_flag();
-  app.require_subcommand(1);
-  CLI::App *check = app.add_subcommand("check");
-  check->add_option("--db", check_options.db)
-      ->check(CLI::Validator([](std::string &value) { return value.empty() ? "needs a path" : ""; },
-                             "PATH"));
-  check->add_flag("--save", check_options.save);
-  check->add_option("--format", check_options.format)
-      ->check(CLI::Validator(
-          [](std::string &value) {
-            return value == "text" || value == "json" ? "" : "takes text or json";
-          },
-          "text|json"));
-  check->add_option("--decimal-separator", check_options.decimal_separator)
-      ->check(CLI::Validator(
-          [](std::string &value) { return value.empty() ? "needs a separator" : ""; }, "SEP"));
-  check->add_flag("--physical-only", check_options.physical_only);
-  check->add_option("FILE", check_options.files);
-  CLI::App *reference = app.add_subcommand("reference");
-  reference->add_option("--db", reference_db);
-  CLI::App *import = app.add_subcommand("import-mdb");
-  import->add_flag("--force", import_options.force);
-  import->add_option("PATHS", import_paths);
-  for (CLI::App *sub : {check, reference, import}) {
-    sub->set_help_flag();
-    sub->allow_extras(); // an unknown option is told below, in this program's words
-  }
-
-  // Everything after "--" is a file name, whatever it looks like.
-  const auto end_of_options = std::find(args.begin(), args.end(), "--");
-  std::vector<const char *> argv = {"verdalia-cli"};
-  for (auto arg = args.begin(); arg != end_of_options; ++arg) {
-    argv.push_back(arg->c_str());
-  }
-  const std::vector<std::string> after_options(
-      end_of_options == args.end() ? end_of_options : end_of_options + 1, args.end());
-  try {
-    app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::ParseError &error) {
-    if (import->parsed()) {
-      err << "verdalia-cli: import-mdb: " << error.what() << "\n"
-          << "Try 'verdalia-cli import-mdb --help'.\n";
-      return kExitUsage;
-    }
-    return Usage(err, error.what());
-  }
-
-  if (check->parsed()) {
-    if (!check->remaining().empty()) {
-      return Usage(err, "unknown option " + check->remaining().front());
-    }
-    check_options.files.insert(check_options.files.end(), after_options.begin(),
-                               after_options.end());
-    if (check_options.files.empty()) {
-      return Usage(err, "check needs at least one FILE");
-    }
-    return Check(check_options, out, err);
-  }
-  if (reference->parsed()) {
-    std::vector<std::string> extra = reference->remaining();
-    extra.insert(extra.end(), after_options.begin(), after_options.end());
-    if (!extra.empty()) {
-      return Usage(err, "unknown argument " + extra.front());
-    }
-    return Reference(reference_db, out, err);
-  }
-  import_paths.insert(import_paths.end(), after_options.begin(), after_options.end());
-  std::string problem;
-  if (!import->remaining().empty()) {
-    problem = "unknown option " + import->remaining().front();
-  } else if (import_paths.size() != 2) {
-    problem = "needs the Access database IN and the SQLite database OUT";
-  }
-  if (!problem.empty()) {
-    err << "verdalia-cli: import-mdb: " << problem << "\n"
-        << "Try 'verdalia-cli import-mdb --help'.\n";
-    return kExitUsage;
-  }
-  import_options.in = import_paths[0];
-  import_options.out = import_paths[1];
-  return RunImportMdb(import_options, out, err);
+  CommandLine command_line;
+  return command_line.Run(args, out, err);
 }
 
 } // namespace verdalia::cli
