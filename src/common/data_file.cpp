@@ -17,18 +17,23 @@ namespace {
 
 class FileDescriptor {
 public:
-  explicit FileDescriptor(int fd) : m_fd(fd) {}
-  ~FileDescriptor() {
+  FileDescriptor() = default;
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(const FileDescriptor &) = delete;
+  FileDescriptor &operator=(const FileDescriptor &) = delete;
+  int get() const { return m_fd; }
+  void Reset(int fd) {
+    Close();
+    m_fd = fd;
+  }
+
+private:
+  void Close() {
     if (m_fd >= 0) {
       ::close(m_fd);
     }
   }
-  FileDescriptor(const FileDescriptor &) = delete;
-  FileDescriptor &operator=(const FileDescriptor &) = delete;
-  int get() const { return m_fd; }
-
-private:
-  int m_fd;
+  int m_fd = -1;
 };
 
 // Blocks of this size and more are laid out on huge-page boundaries and advised as such.
@@ -79,141 +84,210 @@ ByteBuffer &ByteBuffer::operator=(ByteBuffer &&other) noexcept {
   return *this;
 }
 
-ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &out) {
-  out = DataFile{};
-  ReadResult result;
+namespace {
 
+// Reads a data file into one block and splits it into lines as the bytes arrive. A step
+// that refuses the file says why in the result and returns false; a refused file hands
+// nothing over.
+class LineReader {
+public:
+  explicit LineReader(int expected_length)
+      : m_expected_length(expected_length),
+        m_expected(expected_length < 0 ? 0 : static_cast<std::size_t>(expected_length)) {}
+
+  bool Open(const std::string &path);
+  bool ReadLines();
+  void HandOver(DataFile &out);
+  const ReadResult &result() const { return m_result; }
+
+private:
+  bool Refuse(ReadStatus status, std::string reason) {
+    m_result.status = status;
+    m_result.reason = std::move(reason);
+    return false;
+  }
+  void Reserve();
+  void Grow();
+  bool ReadChunk(std::size_t &got);
+  bool SplitLines();
+  bool FinishLine();
+  void DropExcess();
+
+  int m_expected_length;
+  std::size_t m_expected;
+  ReadResult m_result;
+  FileDescriptor m_fd;
+  std::size_t m_file_size = 0; // as it was when opened
+  ByteBuffer m_bytes;
+  std::vector<std::string_view> m_lines;
+  std::size_t m_filled = 0;     // bytes held
+  std::size_t m_scan = 0;       // the first byte not yet looked at
+  std::size_t m_line_start = 0; // where the current line's bytes begin
+  std::size_t m_line_length = 0;
+  bool m_line_open = false;
+  bool m_after_cr = false;
+  int m_line_count = 0;
+};
+
+bool LineReader::Open(const std::string &path) {
   // O_NONBLOCK: a named pipe without a writer must not hold the run; it is refused below.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) {
-    result.status = ReadStatus::CannotOpen;
-    result.reason = std::strerror(errno);
-    return result;
+  m_fd.Reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (m_fd.get() < 0) {
+    return Refuse(ReadStatus::CannotOpen, std::strerror(errno));
   }
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) {
-    result.status = ReadStatus::ReadError;
-    result.reason = std::strerror(errno);
-    return result;
+  if (::fstat(m_fd.get(), &info) != 0) {
+    return Refuse(ReadStatus::ReadError, std::strerror(errno));
   }
   if (!S_ISREG(info.st_mode)) {
-    result.status = ReadStatus::NotRegularFile;
-    result.reason = S_ISDIR(info.st_mode) ? "es una carpeta" : "no es un archivo regular";
-    return result;
+    return Refuse(ReadStatus::NotRegularFile,
+                  S_ISDIR(info.st_mode) ? "es una carpeta" : "no es un archivo regular");
   }
-  const int flags = ::fcntl(fd.get(), F_GETFL);
+  const int flags = ::fcntl(m_fd.get(), F_GETFL);
   if (flags >= 0) {
-    ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK);
   }
+  m_file_size = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+  return true;
+}
 
-  // The file is read straight into the block the lines will point into. A valid file
-  // holds at most kMaxRecords lines of the expected length, each with its CR LF: room for
-  // the file as it was when opened, never more than that, and a little over to see its end
-  // without growing. A file that grows meanwhile makes the block grow.
-  const std::size_t expected = expected_length < 0 ? 0 : static_cast<std::size_t>(expected_length);
-  const std::size_t file_size = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
-  const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (expected + 2);
-  ByteBuffer bytes(std::min(file_size, limit) + (std::size_t{1} << 16));
-  std::vector<std::string_view> lineas;
-  lineas.reserve(std::min(file_size / (expected + 1), static_cast<std::size_t>(kMaxRecords)) + 2);
-  lineas.emplace_back();
+// The file is read straight into the block the lines will point into. A valid file holds
+// at most kMaxRecords lines of the expected length, each with its CR LF: room for the file
+// as it was when opened, never more than that, and a little over to see its end without
+// growing. A file that grows meanwhile makes the block grow.
+void LineReader::Reserve() {
+  const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (m_expected + 2);
+  m_bytes = ByteBuffer(std::min(m_file_size, limit) + (std::size_t{1} << 16));
+  m_lines.reserve(std::min(m_file_size / (m_expected + 1), static_cast<std::size_t>(kMaxRecords)) +
+                  2);
+  m_lines.emplace_back();
+}
 
-  std::size_t filled = 0;     // bytes held
-  std::size_t scan = 0;       // the first byte not yet looked at
-  std::size_t line_start = 0; // where the current line's bytes begin
-  std::size_t line_length = 0;
-  bool line_open = false;
-  bool after_cr = false;
-  int lines = 0;
-
-  // Closes the current line; false when reading must stop.
-  auto finish_line = [&]() -> bool {
-    ++lines;
-    line_open = false;
-    if (lines > kMaxRecords) {
-      result.status = ReadStatus::TooManyLines;
-      result.line_number = lines;
-      return false;
+// The file has grown since it was opened: the lines move with the bytes.
+void LineReader::Grow() {
+  ByteBuffer larger(m_filled + m_filled / 2);
+  std::memcpy(larger.data(), m_bytes.data(), m_filled);
+  for (std::string_view &line : m_lines) {
+    if (line.data() != nullptr) {
+      line = std::string_view(larger.data() + (line.data() - m_bytes.data()), line.size());
     }
-    // A negative line length in the reference data matches no line, not even an empty one.
-    if (expected_length < 0 || line_length != expected) {
-      result.status = ReadStatus::WrongLength;
-      result.line_number = lines;
-      result.line_length = line_length;
-      return false;
-    }
-    lineas.emplace_back(bytes.data() + line_start, line_length);
-    line_length = 0;
-    return true;
-  };
+  }
+  m_bytes = std::move(larger);
+}
 
+// Appends what the next read gives after the bytes held; `got` is 0 at the end of the file.
+bool LineReader::ReadChunk(std::size_t &got) {
+  const std::size_t room = std::min(m_bytes.capacity() - m_filled, kReadChunk);
   for (;;) {
-    if (filled == bytes.capacity()) {
-      // The file has grown since it was opened: the lines move with the bytes.
-      ByteBuffer larger(filled + filled / 2);
-      std::memcpy(larger.data(), bytes.data(), filled);
-      for (std::string_view &line : lineas) {
-        if (line.data() != nullptr) {
-          line = std::string_view(larger.data() + (line.data() - bytes.data()), line.size());
-        }
-      }
-      bytes = std::move(larger);
+    const ssize_t count = ::read(m_fd.get(), m_bytes.data() + m_filled, room);
+    if (count >= 0) {
+      got = static_cast<std::size_t>(count);
+      m_filled += got;
+      return true;
     }
-    const std::size_t room = std::min(bytes.capacity() - filled, kReadChunk);
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, room);
-    if (got < 0) {
-      if (errno == EINTR) {
+    if (errno != EINTR) {
+      return Refuse(ReadStatus::ReadError, std::strerror(errno));
+    }
+  }
+}
+
+// Ends the lines the bytes held so far close, and counts the bytes of the line they leave
+// open; false when reading must stop.
+bool LineReader::SplitLines() {
+  const char *data = m_bytes.data();
+  while (m_scan < m_filled) {
+    if (m_after_cr) {
+      m_after_cr = false;
+      if (data[m_scan] == '\n') {
+        m_line_start = ++m_scan;
         continue;
       }
-      result.status = ReadStatus::ReadError;
-      result.reason = std::strerror(errno);
-      return result;
+    }
+    const void *cr = std::memchr(data + m_scan, '\r', m_filled - m_scan);
+    const std::size_t end =
+        cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - data) : m_filled;
+    if (end > m_scan) {
+      m_line_open = true;
+      m_line_length += end - m_scan;
+    }
+    m_scan = end;
+    if (cr) {
+      if (!FinishLine()) {
+        return false;
+      }
+      m_line_start = ++m_scan;
+      m_after_cr = true;
+    }
+  }
+  return true;
+}
+
+// Closes the current line; false when reading must stop.
+bool LineReader::FinishLine() {
+  ++m_line_count;
+  m_line_open = false;
+  if (m_line_count > kMaxRecords) {
+    m_result.status = ReadStatus::TooManyLines;
+    m_result.line_number = m_line_count;
+    return false;
+  }
+  // A negative line length in the reference data matches no line, not even an empty one.
+  if (m_expected_length < 0 || m_line_length != m_expected) {
+    m_result.status = ReadStatus::WrongLength;
+    m_result.line_number = m_line_count;
+    m_result.line_length = m_line_length;
+    return false;
+  }
+  m_lines.emplace_back(m_bytes.data() + m_line_start, m_line_length);
+  m_line_length = 0;
+  return true;
+}
+
+// Holds no more of a line than one byte past the expected length: that is enough to know it
+// is wrong, and the rest of it is read over the same bytes, still counted.
+void LineReader::DropExcess() {
+  if (m_scan - m_line_start > m_expected + 1) {
+    m_filled = m_scan = m_line_start + m_expected + 1;
+  }
+}
+
+bool LineReader::ReadLines() {
+  Reserve();
+  for (;;) {
+    if (m_filled == m_bytes.capacity()) {
+      Grow();
+    }
+    std::size_t got = 0;
+    if (!ReadChunk(got)) {
+      return false;
     }
     if (got == 0) {
       break;
     }
-    filled += static_cast<std::size_t>(got);
-
-    const char *data = bytes.data();
-    while (scan < filled) {
-      if (after_cr) {
-        after_cr = false;
-        if (data[scan] == '\n') {
-          line_start = ++scan;
-          continue;
-        }
-      }
-      const void *cr = std::memchr(data + scan, '\r', filled - scan);
-      const std::size_t end =
-          cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - data) : filled;
-      if (end > scan) {
-        line_open = true;
-        line_length += end - scan;
-      }
-      scan = end;
-      if (cr) {
-        if (!finish_line()) {
-          return result;
-        }
-        line_start = ++scan;
-        after_cr = true;
-      }
+    if (!SplitLines()) {
+      return false;
     }
-    // Hold no more of a line than one byte past the expected length: that is enough to know
-    // it is wrong, and the rest of it is read over the same bytes, still counted.
-    if (scan - line_start > expected + 1) {
-      filled = scan = line_start + expected + 1;
-    }
+    DropExcess();
   }
-  if (line_open && !finish_line()) {
-    return result;
-  }
+  return !m_line_open || FinishLine();
+}
 
-  bytes.SetSize(filled);
-  out.content = std::move(bytes);
-  out.lines = std::move(lineas);
-  out.line_count = lines;
-  return result;
+void LineReader::HandOver(DataFile &out) {
+  m_bytes.SetSize(m_filled);
+  out.content = std::move(m_bytes);
+  out.lines = std::move(m_lines);
+  out.line_count = m_line_count;
+}
+
+} // namespace
+
+ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &out) {
+  out = DataFile{};
+  LineReader reader(expected_length);
+  if (reader.Open(path) && reader.ReadLines()) {
+    reader.HandOver(out);
+  }
+  return reader.result();
 }
 
 } // namespace verdalia

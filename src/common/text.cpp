@@ -49,6 +49,83 @@ bool FastDecimalValue(std::string_view text, double &value) {
   return true;
 }
 
+// Appends the digits and the one decimal point that follow `i`, blanks dropped; `i` stops
+// at the first character that cannot continue them. Whether any digit was read.
+bool AppendDigits(std::string_view text, std::size_t &i, std::string &number) {
+  bool seen_digit = false;
+  bool seen_point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ') {
+      continue;
+    }
+    if (IsDigit(c)) {
+      number.push_back(c);
+      seen_digit = true;
+    } else if (c == '.' && !seen_point) {
+      number.push_back(c);
+      seen_point = true;
+    } else {
+      break;
+    }
+  }
+  return seen_digit;
+}
+
+// Appends the exponent that begins at `i`, if any. It counts only when at least one digit
+// follows its letter and optional sign.
+void AppendExponent(std::string_view text, std::size_t i, std::string &number) {
+  if (i >= text.size() || (text[i] != 'E' && text[i] != 'e')) {
+    return;
+  }
+  std::size_t j = i + 1;
+  std::string exponent = "e";
+  while (j < text.size() && text[j] == ' ') {
+    ++j;
+  }
+  if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+    exponent.push_back(text[j]);
+    ++j;
+  }
+  bool exponent_digit = false;
+  bool significant = false;
+  for (; j < text.size(); ++j) {
+    const char c = text[j];
+    if (c == ' ') {
+      continue;
+    }
+    if (!IsDigit(c)) {
+      break;
+    }
+    exponent_digit = true;
+    // Leading zeros are dropped before the bound below, which would otherwise cut off the
+    // digits that count: "1E00000001" is 10.
+    significant |= c != '0';
+    // Keep the exponent bounded: beyond a few digits the value is 0 or infinite anyway.
+    if (significant && exponent.size() < 8) {
+      exponent.push_back(c);
+    }
+  }
+  if (exponent_digit) {
+    number += exponent;
+    if (!significant) {
+      number.push_back('0');
+    }
+  }
+}
+
+// The value of the collected characters, which hold at least one digit.
+double CollectedValue(const std::string &number) {
+  double value = 0.0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value untouched on overflow and underflow: tell them apart.
+    const bool tiny = number.find("e-") != std::string::npos;
+    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+  }
+  return value;
+}
+
 } // namespace
 
 double LeadingNumberValue(std::string_view text) {
@@ -59,79 +136,20 @@ double LeadingNumberValue(std::string_view text) {
   // Collect the characters that form the number, blanks dropped, then convert once.
   std::string number;
   number.reserve(text.size());
-  bool negative = false;
-  bool seen_sign = false;
-  bool seen_digit = false;
-  bool seen_point = false;
   std::size_t i = 0;
-  auto skip_blanks = [&] {
-    while (i < text.size() && text[i] == ' ') {
-      ++i;
-    }
-  };
-
-  skip_blanks();
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    seen_sign = true;
+  while (i < text.size() && text[i] == ' ') {
     ++i;
   }
-  (void)seen_sign;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == ' ') {
-      continue;
-    }
-    if (c >= '0' && c <= '9') {
-      number.push_back(c);
-      seen_digit = true;
-    } else if (c == '.' && !seen_point) {
-      number.push_back(c);
-      seen_point = true;
-    } else {
-      break;
-    }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
   }
-  if (!seen_digit) {
+  if (!AppendDigits(text, i, number)) {
     return 0.0;
   }
-  // An exponent counts only when at least one digit follows its letter and optional sign.
-  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-    std::size_t j = i + 1;
-    std::string exponent = "e";
-    while (j < text.size() && text[j] == ' ') {
-      ++j;
-    }
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-      exponent.push_back(text[j]);
-      ++j;
-    }
-    bool exponent_digit = false;
-    for (; j < text.size(); ++j) {
-      const char c = text[j];
-      if (c == ' ') {
-        continue;
-      }
-      if (c < '0' || c > '9') {
-        break;
-      }
-      // Keep the exponent bounded: beyond a few digits the value is 0 or infinite anyway.
-      if (exponent.size() < 8) {
-        exponent.push_back(c);
-      }
-      exponent_digit = true;
-    }
-    if (exponent_digit) {
-      number += exponent;
-    }
-  }
-  double value = 0.0;
-  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (result.ec == std::errc::result_out_of_range) {
-    // from_chars leaves the value untouched on overflow and underflow: tell them apart.
-    const bool tiny = number.find("e-") != std::string::npos;
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-  }
+  AppendExponent(text, i, number);
+  const double value = CollectedValue(number);
   return negative ? -value : value;
 }
 

@@ -39,72 +39,96 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
   }
 }
 
+// The list of a number is searched as plain text, even after a failed digit test.
+void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
+  if (!IsNumber(value)) {
+    Report(rows, record, field, Messages().numeric);
+  }
+  if (field.rule.present && !OccursIn(field.rule.text, value)) {
+    Report(rows, record, field, field.message);
+  }
+}
+
+void CheckDate(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
+  const HeaderMessages &msg = Messages();
+  if (field.rule.forbids && field.rule.operand_text == value) {
+    Report(rows, record, field, msg.date_format);
+  }
+  if (!IsNumber(value)) {
+    Report(rows, record, field, msg.date_character);
+  } else if (!IsDateText(value)) {
+    Report(rows, record, field, msg.date_format);
+  }
+}
+
+void CheckIdentityNumber(const PreparedField &field, std::string_view value, int record,
+                         ResultList &rows, ExpectedCheckDigit &expected) {
+  if (field.rule.forbids && LeadingNumberValue(value) == field.rule.operand_number) {
+    Report(rows, record, field, field.message);
+  }
+  if (!IsNumber(value)) {
+    Report(rows, record, field, Messages().numeric);
+  }
+  // Computed whatever the digit test found: the check digit is compared all the same.
+  expected.Set(CheckDigitOf(value));
+}
+
+void CheckCheckDigit(const PreparedField &field, std::string_view value, int record,
+                     ResultList &rows, const ExpectedCheckDigit &expected) {
+  if (field.rule.forbids_blank && IsBlank(value)) {
+    Report(rows, record, field, field.message);
+  }
+  if (!expected.Matches(value)) {
+    Report(rows, record, field, Messages().check_digit);
+  }
+}
+
+void CheckText(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
+  if (field.rule.forbids_blank && IsBlank(value)) {
+    Report(rows, record, field, field.message);
+  }
+  if (!HasValidCharacters(value)) {
+    Report(rows, record, field, Messages().text_character);
+  }
+}
+
+void CheckFiller(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
+  if (value.size() != field.length) {
+    // The one finding of this check without the "Error." prefix.
+    Report(rows, record, field, "Largo de campo debe ser " + std::to_string(field.length));
+  } else if (!IsFullFiller(value, field.length)) {
+    Report(rows, record, field, field.message);
+  }
+}
+
 } // namespace
 
-// The header has rules of its own: the list of a number is searched as plain text, even
-// after a failed digit test, and its check digit and date findings are worded apart.
+// The header has rules of its own, and its check digit and date findings are worded apart.
 void CheckHeaderRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
                        ResultList &rows, HeaderLabels &labels) {
-  const HeaderMessages &msg = Messages();
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
     const std::string_view value = FieldText(line, field);
-    const ValueRule &rule = field.rule;
     ApplyLabel(field, value, labels);
-
     switch (field.type) {
     case FieldType::N:
     case FieldType::D:
-      if (!IsNumber(value)) {
-        Report(rows, record, field, msg.numeric);
-      }
-      if (rule.present && !OccursIn(rule.text, value)) {
-        Report(rows, record, field, field.message);
-      }
+      CheckNumber(field, value, record, rows);
       break;
     case FieldType::FE:
-      if (rule.forbids && rule.operand_text == value) {
-        Report(rows, record, field, msg.date_format);
-      }
-      if (!IsNumber(value)) {
-        Report(rows, record, field, msg.date_character);
-      } else if (!IsDateText(value)) {
-        Report(rows, record, field, msg.date_format);
-      }
+      CheckDate(field, value, record, rows);
       break;
     case FieldType::RUT:
-      if (rule.forbids && LeadingNumberValue(value) == rule.operand_number) {
-        Report(rows, record, field, field.message);
-      }
-      if (!IsNumber(value)) {
-        Report(rows, record, field, msg.numeric);
-      }
-      // Computed whatever the digit test found: the check digit is compared all the same.
-      expected.Set(CheckDigitOf(value));
+      CheckIdentityNumber(field, value, record, rows, expected);
       break;
     case FieldType::DV:
-      if (rule.forbids_blank && IsBlank(value)) {
-        Report(rows, record, field, field.message);
-      }
-      if (!expected.Matches(value)) {
-        Report(rows, record, field, msg.check_digit);
-      }
+      CheckCheckDigit(field, value, record, rows, expected);
       break;
     case FieldType::T:
-      if (rule.forbids_blank && IsBlank(value)) {
-        Report(rows, record, field, field.message);
-      }
-      if (!HasValidCharacters(value)) {
-        Report(rows, record, field, msg.text_character);
-      }
+      CheckText(field, value, record, rows);
       break;
     case FieldType::FIL:
-      if (value.size() != field.length) {
-        // The one finding of this check without the "Error." prefix.
-        Report(rows, record, field, "Largo de campo debe ser " + std::to_string(field.length));
-      } else if (!IsFullFiller(value, field.length)) {
-        Report(rows, record, field, field.message);
-      }
+      CheckFiller(field, value, record, rows);
       break;
     case FieldType::Other:
       break;

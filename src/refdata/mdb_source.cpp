@@ -219,6 +219,96 @@ struct Cell {
   std::string bytes; // UTF-8 text or blob bytes
 };
 
+Cell IntegerCell(std::int64_t value) {
+  Cell cell;
+  cell.kind = Cell::Kind::Integer;
+  cell.integer = value;
+  return cell;
+}
+
+Cell RealCell(double value) {
+  Cell cell;
+  cell.kind = Cell::Kind::Real;
+  cell.real = value;
+  return cell;
+}
+
+Cell TextCell(std::string utf8) {
+  Cell cell;
+  cell.kind = Cell::Kind::Text;
+  cell.bytes = std::move(utf8);
+  return cell;
+}
+
+Cell BlobCell(std::string bytes) {
+  Cell cell;
+  cell.kind = Cell::Kind::Blob;
+  cell.bytes = std::move(bytes);
+  return cell;
+}
+
+// The bytes a value of a fixed-size column type takes; 0 for the types of any size.
+std::size_t FixedSize(int col_type) {
+  switch (col_type) {
+  case MDB_BYTE:
+    return 1;
+  case MDB_INT:
+    return 2;
+  case MDB_LONGINT:
+  case MDB_COMPLEX:
+  case MDB_FLOAT:
+    return 4;
+  case MDB_MONEY:
+  case MDB_DOUBLE:
+  case MDB_DATETIME:
+    return 8;
+  case MDB_REPID:
+    return 16;
+  case MDB_NUMERIC:
+    return 17;
+  default:
+    return 0;
+  }
+}
+
+std::uint64_t Le64(const unsigned char *p) {
+  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+}
+
+float FloatOf(const unsigned char *p) {
+  const std::uint32_t bits = Le32(p);
+  float f = 0;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
+
+double DoubleOf(const unsigned char *p) {
+  const std::uint64_t bits = Le64(p);
+  double d = 0;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+// A date and time is a double: days since 30 December 1899, the time of day as the fraction.
+std::string DateTimeText(const unsigned char *p) {
+  struct tm t = {};
+  mdb_date_to_tm(DoubleOf(p), &t);
+  char buffer[80];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  return buffer;
+}
+
+// A replication id as Access shows a GUID: its first three groups are stored little-endian.
+std::string ReplicationIdText(const unsigned char *p) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer,
+                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", p[3],
+                p[2], p[1], p[0], p[5], p[4], p[7], p[6], p[8], p[9], p[10], p[11], p[12], p[13],
+                p[14], p[15]);
+  return buffer;
+}
+
 class TableCopier {
 public:
   TableCopier(MdbHandle *mdb, const std::string &path, const std::string &name)
@@ -233,6 +323,9 @@ private:
   void CopyRow(int start, std::size_t size);
   void CopyMovedRow(int start, std::size_t size, std::uint32_t page);
   Cell ReadCell(const MdbColumn &column, const MdbField &field);
+  Cell NumericCell(const MdbColumn &column, const MdbField &field);
+  void CreateTable();
+  void CopyRows();
   std::string LongValue(const unsigned char *header, std::size_t size);
   std::string_view LongValueRow(std::uint32_t pg_row);
 
@@ -303,130 +396,64 @@ std::string TableCopier::LongValue(const unsigned char *header, std::size_t size
 }
 
 Cell TableCopier::ReadCell(const MdbColumn &column, const MdbField &field) {
-  Cell cell;
   if (column.col_type == MDB_BOOL) {
     // A yes/no column lives in the row's null mask: set is yes.
-    cell.kind = Cell::Kind::Integer;
-    cell.integer = field.is_null ? 0 : 1;
-    return cell;
+    return IntegerCell(field.is_null ? 0 : 1);
   }
   if (field.is_null) {
-    return cell;
+    return Cell{};
   }
   const auto *p = static_cast<const unsigned char *>(field.value);
   const auto size = static_cast<std::size_t>(std::max(field.siz, 0));
-  auto need = [&](std::size_t bytes) {
-    if (size < bytes) {
-      Unreadable("la columna " + std::string(column.name) + " es más corta que su tipo");
-    }
-  };
-  auto integer = [&](std::int64_t v) {
-    cell.kind = Cell::Kind::Integer;
-    cell.integer = v;
-  };
-  auto real = [&](double v) {
-    cell.kind = Cell::Kind::Real;
-    cell.real = v;
-  };
-  auto text = [&](std::string v) {
-    cell.kind = Cell::Kind::Text;
-    cell.bytes = std::move(v);
-  };
+  if (size < FixedSize(column.col_type)) {
+    Unreadable("la columna " + std::string(column.name) + " es más corta que su tipo");
+  }
   switch (column.col_type) {
   case MDB_BYTE:
-    need(1);
-    integer(p[0]);
-    break;
+    return IntegerCell(p[0]);
   case MDB_INT:
-    need(2);
-    integer(static_cast<std::int16_t>(p[0] | (p[1] << 8)));
-    break;
+    return IntegerCell(static_cast<std::int16_t>(p[0] | (p[1] << 8)));
   case MDB_LONGINT:
   case MDB_COMPLEX:
-    need(4);
-    integer(static_cast<std::int32_t>(Le32(p)));
-    break;
-  case MDB_MONEY: {
-    need(8);
-    const auto units = static_cast<std::int64_t>(static_cast<std::uint64_t>(Le32(p)) |
-                                                 (static_cast<std::uint64_t>(Le32(p + 4)) << 32));
-    real(static_cast<double>(units) / 10000.0); // currency counts ten-thousandths
-    break;
-  }
-  case MDB_FLOAT: {
-    need(4);
-    const std::uint32_t bits = Le32(p);
-    float f = 0;
-    std::memcpy(&f, &bits, 4);
-    real(f);
-    break;
-  }
-  case MDB_DOUBLE: {
-    need(8);
-    const std::uint64_t bits =
-        static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
-    double d = 0;
-    std::memcpy(&d, &bits, 8);
-    real(d);
-    break;
-  }
-  case MDB_DATETIME: {
-    need(8);
-    const std::uint64_t bits =
-        static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
-    double days = 0;
-    std::memcpy(&days, &bits, 8);
-    struct tm t = {};
-    mdb_date_to_tm(days, &t);
-    char buffer[80];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    text(buffer);
-    break;
-  }
-  case MDB_NUMERIC: {
-    need(17);
-    char *digits = mdb_numeric_to_string(m_mdb, field.start, column.col_scale, column.col_prec);
-    const std::string value = digits ? digits : "";
-    g_free(digits);
-    double d = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
-    if (ec == std::errc() && end == value.data() + value.size()) {
-      real(d);
-    } else {
-      text(value);
-    }
-    break;
-  }
-  case MDB_REPID: {
-    need(16);
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer,
-                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", p[3],
-                  p[2], p[1], p[0], p[5], p[4], p[7], p[6], p[8], p[9], p[10], p[11], p[12], p[13],
-                  p[14], p[15]);
-    text(buffer);
-    break;
-  }
+    return IntegerCell(static_cast<std::int32_t>(Le32(p)));
+  case MDB_MONEY:
+    // Currency counts ten-thousandths.
+    return RealCell(static_cast<double>(static_cast<std::int64_t>(Le64(p))) / 10000.0);
+  case MDB_FLOAT:
+    return RealCell(FloatOf(p));
+  case MDB_DOUBLE:
+    return RealCell(DoubleOf(p));
+  case MDB_DATETIME:
+    return TextCell(DateTimeText(p));
+  case MDB_NUMERIC:
+    return NumericCell(column, field);
+  case MDB_REPID:
+    return TextCell(ReplicationIdText(p));
   case MDB_TEXT:
-    text(JetTextToUtf8(p, size, m_jet3));
-    break;
+    return TextCell(JetTextToUtf8(p, size, m_jet3));
   case MDB_MEMO: {
     const std::string stored = LongValue(p, size);
-    text(JetTextToUtf8(reinterpret_cast<const unsigned char *>(stored.data()), stored.size(),
-                       m_jet3));
-    break;
+    return TextCell(JetTextToUtf8(reinterpret_cast<const unsigned char *>(stored.data()),
+                                  stored.size(), m_jet3));
   }
   case MDB_OLE:
-    cell.kind = Cell::Kind::Blob;
-    cell.bytes = LongValue(p, size);
-    break;
+    return BlobCell(LongValue(p, size));
   default:
-    cell.kind = Cell::Kind::Blob;
-    cell.bytes.assign(reinterpret_cast<const char *>(p), size);
-    break;
+    return BlobCell(std::string(reinterpret_cast<const char *>(p), size));
   }
-  return cell;
+}
+
+// A decimal column: a number where its digits make one, its digits as text where not.
+Cell TableCopier::NumericCell(const MdbColumn &column, const MdbField &field) {
+  char *digits = mdb_numeric_to_string(m_mdb, field.start, column.col_scale, column.col_prec);
+  const std::string value = digits ? digits : "";
+  g_free(digits);
+  double d = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
+  if (ec == std::errc() && end == value.data() + value.size()) {
+    return RealCell(d);
+  }
+  return TextCell(value);
 }
 
 void TableCopier::CopyRow(int start, std::size_t size) {
@@ -508,7 +535,12 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   if (!UsableUsageMap(*m_table)) {
     Unreadable("su mapa de páginas está dañado");
   }
+  CreateTable();
+  CopyRows();
+}
 
+// The table in SQLite, its columns in the same order, and the statement that adds a row.
+void TableCopier::CreateTable() {
   std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
   std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
@@ -519,20 +551,22 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   create += ")";
   insert += ")";
   char *error = nullptr;
-  if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+  if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string why = error ? error : "error de SQLite";
     sqlite3_free(error);
     FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
   }
   sqlite3_stmt *stmt = nullptr;
-  if (sqlite3_prepare_v2(db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(db));
+  if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
   }
   m_insert.reset(stmt);
   m_fields.assign(m_table->num_cols, MdbField{});
+}
 
-  // Every data page the table owns, in the order of its usage map, and every slot of each
-  // page in order: the order in which Access itself returns the records of a table.
+// Every data page the table owns, in the order of its usage map, and every slot of each
+// page in order: the order in which Access itself returns the records of a table.
+void TableCopier::CopyRows() {
   mdb_rewind_table(m_table);
   while (const int page = mdb_read_next_dpg(m_table)) {
     const int rows = mdb_get_int16(m_mdb->pg_buf, m_mdb->fmt->row_count_offset);

@@ -124,12 +124,22 @@ int ColumnIndex(sqlite3_stmt *stmt, std::string_view name) {
   return -1;
 }
 
+// Which of the columns a row is known by hold a value, named as FieldDefinition's members.
+// A Null kind or record type leaves the row out; a refusal names each that is Null.
+struct PresentColumns {
+  bool kind = false;
+  bool record_type = false;
+  bool name = false;
+  bool type = false;
+};
+
 // How a definition names itself in the refusal of a row that cannot be applied.
-std::string Describe(const FieldDefinition &def, bool has_kind, bool has_type, bool has_name) {
+std::string Describe(const FieldDefinition &def, const PresentColumns &present) {
   std::string text = "TipoArchivo ";
-  text += has_kind ? std::to_string(def.kind) : std::string("Null");
+  text += present.kind ? std::to_string(def.kind) : std::string("Null");
   text += ", TipoRegistro ";
-  text += has_type ? "'" + Windows1252ToUtf8(def.record_type) + "'" : std::string("Null");
+  text +=
+      present.record_type ? "'" + Windows1252ToUtf8(def.record_type) + "'" : std::string("Null");
   text += ", Sec ";
   if (def.sequence) {
     const double sec = *def.sequence;
@@ -139,7 +149,7 @@ std::string Describe(const FieldDefinition &def, bool has_kind, bool has_type, b
     text += "Null";
   }
   text += ", Campo ";
-  text += has_name ? "'" + Windows1252ToUtf8(def.name) + "'" : std::string("Null");
+  text += present.name ? "'" + Windows1252ToUtf8(def.name) + "'" : std::string("Null");
   return text;
 }
 
@@ -180,35 +190,40 @@ private:
   std::array<int, kCount> m_index{};
 };
 
-// One row of DefArchivo; a row that cannot be applied to a line is refused with its reason.
-// A row without kind or record type is no definition any filter selects: none is returned.
-std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const DefinitionColumns &col,
-                                              const std::string &source) {
+// The columns that name a definition and the texts of its rules, as the row holds them.
+FieldDefinition ReadNames(sqlite3_stmt *row, const DefinitionColumns &col,
+                          PresentColumns &present) {
   using C = DefinitionColumns;
   FieldDefinition def;
   const auto kind = WholeNumber(row, col[C::kKind]);
-  const bool has_kind =
+  present.kind =
       kind && *kind >= std::numeric_limits<int>::min() && *kind <= std::numeric_limits<int>::max();
-  def.kind = has_kind ? static_cast<int>(*kind) : -1;
-  const bool has_type = !IsNull(row, col[C::kType]);
-  def.record_type = has_type ? TextOf(row, col[C::kType]) : std::string();
+  def.kind = present.kind ? static_cast<int>(*kind) : -1;
+  present.record_type = !IsNull(row, col[C::kType]);
+  def.record_type = present.record_type ? TextOf(row, col[C::kType]) : std::string();
   if (!IsNull(row, col[C::kSec])) {
     def.sequence = sqlite3_column_type(row, col[C::kSec]) == SQLITE_TEXT
                        ? LeadingNumberValue(TextOf(row, col[C::kSec]))
                        : sqlite3_column_double(row, col[C::kSec]);
   }
-  const bool has_name = !IsNull(row, col[C::kName]);
-  def.name = has_name ? TextOf(row, col[C::kName]) : std::string();
-  const bool has_tipo = !IsNull(row, col[C::kTipo]);
-  def.type = has_tipo ? TextOf(row, col[C::kTipo]) : std::string();
+  present.name = !IsNull(row, col[C::kName]);
+  def.name = present.name ? TextOf(row, col[C::kName]) : std::string();
+  present.type = !IsNull(row, col[C::kTipo]);
+  def.type = present.type ? TextOf(row, col[C::kTipo]) : std::string();
   def.obligatory = OptionalText(row, col[C::kObligatory]);
   def.valid_values = OptionalText(row, col[C::kValidValues]);
   def.message = OptionalText(row, col[C::kMessage]);
+  return def;
+}
 
+// Where the field lies in the line and its decimals; a row whose field cannot be cut from a
+// line is refused with its reason.
+void ReadPlace(sqlite3_stmt *row, const DefinitionColumns &col, const PresentColumns &present,
+               const std::string &source, FieldDefinition &def) {
+  using C = DefinitionColumns;
   auto refuse = [&](const std::string &why) {
     throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                             "\": la definición de campo (" +
-                             Describe(def, has_kind, has_type, has_name) +
+                             "\": la definición de campo (" + Describe(def, present) +
                              ") no se puede aplicar: " + why);
   };
   constexpr long long kMaxInt = std::numeric_limits<int>::max();
@@ -226,10 +241,10 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
   if (*length < 0 || *length > kMaxInt) {
     refuse("Largo fuera de rango");
   }
-  if (!has_name) {
+  if (!present.name) {
     refuse("Campo es Null");
   }
-  if (!has_tipo) {
+  if (!present.type) {
     refuse("Tipo es Null");
   }
   def.start = static_cast<int>(*start);
@@ -241,7 +256,16 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
   if (UpperAscii(def.type) == "D" && !def.decimals) {
     refuse("DECIMALES no es un número entero");
   }
-  if (!has_kind || !has_type) {
+}
+
+// One row of DefArchivo; a row that cannot be applied to a line is refused with its reason.
+// A row without kind or record type is no definition any filter selects: none is returned.
+std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const DefinitionColumns &col,
+                                              const std::string &source) {
+  PresentColumns present;
+  FieldDefinition def = ReadNames(row, col, present);
+  ReadPlace(row, col, present, source, def);
+  if (!present.kind || !present.record_type) {
     return std::nullopt;
   }
   return def;

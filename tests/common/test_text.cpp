@@ -46,6 +46,10 @@ TEST(LeadingNumberValue, ReadsTheNumberATextBeginsWith) {
       {"12,5", 12},         // the comma is never a decimal point
       {"1E400", HUGE_VAL},
       {"1E-400", 0},
+      {"1E00000001", 10},   // leading zeros of the exponent do not count toward its bound
+      {"25E-00000003", 0.025},
+      {"1E+0000000400", HUGE_VAL},
+      {"7E000000000", 7},
   };
   for (const NumberCase &c : cases) {
     SCOPED_TRACE(std::string("text \"") + c.text + "\"");
