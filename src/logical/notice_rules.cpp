@@ -2,6 +2,7 @@
 // no finding ends the rule set.
 #include "logical/rule_sets.h"
 
+#include "common/record_layout.h"
 #include "common/text.h"
 #include "common/windows1252.h"
 #include "logical/claim_causes.h"
@@ -9,6 +10,7 @@
 #include "logical/text_order.h"
 
 #include <algorithm>
+#include <span>
 
 namespace verdalia {
 namespace {
@@ -16,17 +18,44 @@ namespace {
 // Claim number and policy number, compared one by one. The policy number's 19 characters
 // reach into the declaration date's year.
 FieldsKey NoticeKey(std::string_view line) {
-  return FieldsKey(Mid(line, 2, 15), Mid(line, 32, 19));
+  return FieldsKey(Field(line, kNotice.claim_number), Field(line, kNotice.policy_number));
+}
+
+// 1. A later claim notice with the same claim and policy number.
+void CheckRepeatedNotice(int i, std::span<const int> notices_of_key, ResultList &rows) {
+  static const std::string kRepeated = Cp1252("Error. Número de siniestro repetido en el archivo.");
+  if (AnyAfter(notices_of_key, i)) {
+    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kRepeated});
+  }
+}
+
+// 2. Occurrence after declaration, compared as text.
+void CheckOccurrenceDate(int i, std::string_view line, ResultList &rows) {
+  static const std::string kOccurrence =
+      Cp1252("Error. Fecha de Ocurrencia mayor a fecha de Declaración del siniestro.");
+  if (SortsAfter(Field(line, kNotice.occurrence_date), Field(line, kNotice.declaration_date))) {
+    rows.push_back({i, "FECHA_OCURRENCIA", kOccurrence});
+  }
+}
+
+// 3. Claim causes.
+void CheckClaimCauses(int i, std::string_view line, ResultList &rows) {
+  if (const std::string *message = ClaimCauseMessage(Field(line, kNotice.causes))) {
+    rows.push_back({i, "CAUSA_SINIESTRO", *message});
+  }
+}
+
+// 4. Provision: zeros, blanks or a text that is not a number count as none.
+void CheckProvision(int i, std::string_view line, ResultList &rows) {
+  static const std::string kNoProvision = Cp1252("Advertencia. No informa provisión.");
+  if (LeadingNumberValue(Field(line, kNotice.provision)) == 0) {
+    rows.push_back({i, "PROVISION", kNoProvision});
+  }
 }
 
 } // namespace
 
 void CheckNoticeRules(const LogicalInput &input, ResultList &rows) {
-  static const std::string kRepeated = Cp1252("Error. Número de siniestro repetido en el archivo.");
-  static const std::string kOccurrence =
-      Cp1252("Error. Fecha de Ocurrencia mayor a fecha de Declaración del siniestro.");
-  static const std::string kNoProvision = Cp1252("Advertencia. No informa provisión.");
-
   const int last = input.line_count - 1;
   auto line_of = [&](int record) { return input.lines[static_cast<std::size_t>(record)]; };
 
@@ -47,22 +76,10 @@ void CheckNoticeRules(const LogicalInput &input, ResultList &rows) {
     if (!line.starts_with('2')) {
       continue;
     }
-    // 1. A later claim notice with the same claim and policy number.
-    if (AnyAfter(notices.Records(key_of[static_cast<std::size_t>(i)]), i)) {
-      rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kRepeated});
-    }
-    // 2. Occurrence after declaration, compared as text.
-    if (SortsAfter(Mid(line, 55, 8), Mid(line, 47, 8))) {
-      rows.push_back({i, "FECHA_OCURRENCIA", kOccurrence});
-    }
-    // 3. Claim causes.
-    if (const std::string *message = ClaimCauseMessage(Mid(line, 63, 6))) {
-      rows.push_back({i, "CAUSA_SINIESTRO", *message});
-    }
-    // 4. Provision: zeros, blanks or a text that is not a number count as none.
-    if (LeadingNumberValue(Mid(line, 69, 14)) == 0) {
-      rows.push_back({i, "PROVISION", kNoProvision});
-    }
+    CheckRepeatedNotice(i, notices.Records(key_of[static_cast<std::size_t>(i)]), rows);
+    CheckOccurrenceDate(i, line, rows);
+    CheckClaimCauses(i, line, rows);
+    CheckProvision(i, line, rows);
   }
 }
 

@@ -1,9 +1,11 @@
 // The rule set of production files: policy records ("2") and their item records ("3").
 #include "logical/rule_sets.h"
 
+#include "common/record_layout.h"
 #include "common/text.h"
 #include "common/windows1252.h"
 #include "logical/forward_sums.h"
+#include "logical/partner_index.h"
 #include "logical/record_index.h"
 #include "logical/text_order.h"
 
@@ -15,54 +17,28 @@
 namespace verdalia {
 namespace {
 
-// Fields of a policy record.
-std::string_view TipoInformacion(std::string_view line) {
-  return Mid(line, 17, 1);
-}
-std::string_view PolicyNumber(std::string_view line) {
-  return Mid(line, 18, 15);
-}
-std::string_view PolicyEndorsement(std::string_view line) {
-  return Mid(line, 36, 11);
-}
-double AmountFactor(std::string_view line) {
-  return FixedPointValue(Mid(line, 349, 7), 3, 4);
-}
-
-// Fields of an item record.
-std::string_view ItemPolicyNumber(std::string_view line) {
-  return Mid(line, 2, 15);
-}
-std::string_view ItemNumber(std::string_view line) {
-  return Mid(line, 17, 4);
-}
-std::string_view ItemEndorsement(std::string_view line) {
-  return Mid(line, 181, 11);
-}
-std::string_view ItemEndorsementType(std::string_view line) {
-  return Mid(line, 192, 2);
-}
-
 // An item record belongs to a policy record with the same policy and endorsement numbers.
 FieldsKey PolicyKey(std::string_view line) {
-  return FieldsKey(PolicyNumber(line), PolicyEndorsement(line));
+  return FieldsKey(Field(line, kPolicy.policy_number), Field(line, kPolicy.endorsement_number));
 }
 FieldsKey ItemPolicyKey(std::string_view line) {
-  return FieldsKey(ItemPolicyNumber(line), ItemEndorsement(line));
+  return FieldsKey(Field(line, kItem.policy_number), Field(line, kItem.endorsement_number));
+}
+
+std::string_view ItemNumber(std::string_view line) {
+  return Field(line, kItem.item_number);
 }
 
 // Quantity A times quantity B of an item record, the term of the insured-amount sum.
 double QuantityProduct(std::string_view line) {
-  const double quantity_a = FixedPointValue(Mid(line, 173, 8), 6, 2);
-  const double quantity_b = FixedPointValue(Mid(line, 166, 7), 5, 2);
-  return quantity_a * quantity_b;
+  return AmountOf(line, kItem.quantity_a) * AmountOf(line, kItem.quantity_b);
 }
 
 // Whether two item records have the same item key: item number followed by endorsement
 // type, compared as one text.
 bool SameItemKey(std::string_view a, std::string_view b) {
-  const std::string_view a1 = ItemNumber(a), a2 = ItemEndorsementType(a);
-  const std::string_view b1 = ItemNumber(b), b2 = ItemEndorsementType(b);
+  const std::string_view a1 = ItemNumber(a), a2 = Field(a, kItem.endorsement_type);
+  const std::string_view b1 = ItemNumber(b), b2 = Field(b, kItem.endorsement_type);
   const std::size_t size = a1.size() + a2.size();
   if (size != b1.size() + b2.size()) {
     return false;
@@ -120,40 +96,32 @@ std::string_view WholeLine(std::string_view line) {
   return line;
 }
 
+// A policy or endorsement record with what its rules share.
+struct Policy {
+  int record;
+  std::string_view line;
+  int key;                    // the number of its policy key
+  std::span<const int> items; // the item records of its policy key, in file order
+  std::size_t start;          // the position in `items` of the first later one
+  std::string_view type;      // "P" a new policy, "E" an endorsement
+  // The endorsement type of its last later item record, the one the insured-amount rule
+  // remembers; empty when there is no later item.
+  std::string_view last_item_type;
+};
+
 class ProductionRules {
 public:
   ProductionRules(const LogicalInput &input, ResultList &rows)
       : m_lines(input.lines), m_last(input.line_count - 1), m_rows(rows), m_numbers(input.numbers),
-        m_communes(input.commune_codes), m_crops(input.crop_codes),
-        m_repeatedItems(m_items, m_lines, ItemNumber),
-        m_repeatedLines(m_items, m_lines, WholeLine) {
-    // Each index is sized for the records of its type.
-    std::size_t policies = 0;
-    std::size_t items = 0;
-    for (int k = 2; k <= m_last; ++k) {
-      policies += Line(k).starts_with('2') ? 1 : 0;
-      items += Line(k).starts_with('3') ? 1 : 0;
-    }
-    m_policyKeys = FieldsNumbers(std::max(policies, items));
-    m_policies = RecordLists(policies);
-    m_items = RecordLists(items);
-    m_keyOf.assign(static_cast<std::size_t>(std::max(m_last + 1, 0)), FieldsNumbers::kNone);
+        m_communes(input.commune_codes), m_crops(input.crop_codes), m_index(m_lines, m_last),
+        m_repeatedItems(m_index.Members(), m_lines, ItemNumber),
+        m_repeatedLines(m_index.Members(), m_lines, WholeLine) {
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
-      const auto at = static_cast<std::size_t>(k);
-      if (line.starts_with('2')) {
-        m_keyOf[at] = m_policyKeys.Number(PolicyKey(line));
-        m_policies.Add(m_keyOf[at], k);
-      } else if (line.starts_with('3')) {
-        m_keyOf[at] = m_policyKeys.Number(ItemPolicyKey(line));
-        m_items.Add(m_keyOf[at], k);
-        if (ItemEndorsementType(line) == "C ") {
-          m_cancellations.Add(ItemPolicyNumber(line), k);
-        }
+      if (line.starts_with('3') && Field(line, kItem.endorsement_type) == "C ") {
+        m_cancellations.Add(Field(line, kItem.policy_number), k);
       }
     }
-    m_policies.Seal(m_policyKeys.Count());
-    m_items.Seal(m_policyKeys.Count());
     m_cancellations.Seal();
   }
 
@@ -181,13 +149,36 @@ private:
 
   // Rules 1 to 15; false when the rule set ends.
   bool PolicyRecord(int i, std::string_view line);
+  Policy ReadPolicy(int i, std::string_view line) const;
+  bool CheckItemsPresent(const Policy &policy);
+  void CheckRepeatedItems(const Policy &policy);
+  void CheckCoverageLevel(const Policy &policy);
+  void CheckCommune(const Policy &policy);
+  void CheckCrop(const Policy &policy);
+  void CheckOneIdentityOneName(const Policy &policy);
+  void CheckEndorsementNumberOfNewPolicy(const Policy &policy);
+  void CheckEndorsementNumberGiven(const Policy &policy);
+  void CheckFixedPremiumOfNewPolicy(const Policy &policy);
+  void CheckFixedPremiumOfCancellation(const Policy &policy);
+  void CheckFixedPremiumOfEndorsementType(const Policy &policy);
+  void CheckInsuredAmount(const Policy &policy);
+  void CheckMinimumPremium(const Policy &policy);
+  void CheckNetPremiumOfEndorsement(const Policy &policy);
+  void CheckValidityDates(const Policy &policy);
+
   // Rules 16 to 18; false when the rule set ends.
   bool ItemRecord(int i);
+  bool CheckPolicyPresent(int i, std::span<const int> policies);
+  bool CheckRepeatedNewItem(int i, std::string_view type);
+  bool CheckRepeatedEndorsementItem(int i, std::string_view type);
 
   // The later record of the first pair of consecutive item records with equal item keys,
   // among the item records of policy key `key` from position `start` on, the first of them
   // compared with the empty text; 0 when there is none.
   int RepeatedItem(int key, std::size_t start);
+  // The sum of the policy's later items' quantity products times its amount factor,
+  // rounded to cents.
+  double ComputedInsuredAmount(const Policy &policy);
   // What is worked out for a long group of item records.
   ItemGroup &Group(int key) { return m_groups[key]; }
   // The running sums of the quantities of the item records of policy key `key`, with the
@@ -201,12 +192,8 @@ private:
   CodeLookup m_communes;
   CodeLookup m_crops;
 
-  // Policy keys (policy and endorsement number) of policy and item records alike, with the
-  // records of each type by key number, and each record's key number.
-  FieldsNumbers m_policyKeys;
-  RecordLists m_policies;
-  RecordLists m_items;
-  std::vector<int> m_keyOf;
+  // Policy keys (policy and endorsement number) of policy and item records alike.
+  PartnerIndex<PolicyKey, ItemPolicyKey> m_index;
   TextIndex m_cancellations;                   // item records of type "C " by policy number
   std::unordered_map<int, ItemGroup> m_groups; // long groups, by policy key number
   // A new item is repeated by a later item record with the same policy, item and
@@ -219,184 +206,274 @@ private:
 };
 
 bool ProductionRules::PolicyRecord(int i, std::string_view line) {
-  static const std::string kNoItems = "Error. Registro tipo 2 no tiene asociado un registro tipo 3";
-  static const std::string kRepeated = "Error. Registro repetido";
-  static const std::string kCoverage = "Error. Nivel de Cobertura fuera de rango";
-  static const std::string kComuna =
-      Cp1252("Error. Código de Comuna informado no es válido de acuerdo a NS vigente.");
-  static const std::string kCultivo = Cp1252("Error. Código de cultivo informado no es válido.");
-  static const std::string kSameRut =
-      Cp1252("Error. Informa igual RUT para Asegurado y Contratante, pero con diferente nombre "
-             "o razón social");
-  static const std::string kEndorsementOfNew =
-      Cp1252("Error. Informa Número de Endoso para nueva Póliza.");
-  static const std::string kNoEndorsement = Cp1252("Error. No informa Número de Endoso.");
-  static const std::string kNoFixedPremium =
-      Cp1252("Error. No informa prima fija para nueva Póliza.");
-  static const std::string kCancellation =
-      Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
-             "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
-  static const std::string kFixedPremiumOfType = "Error. Informa prima fija para Endoso de tipo ";
-  static const std::string kInexact =
-      Cp1252("Advertencia. Cálculo no es exacto. Monto Asegurado debe ser ");
-  static const std::string kInsuredAmount =
-      Cp1252("Error. En el cálculo del Monto Asegurado. Monto Asegurado debe ser ");
-  static const std::string kMinimumPremium =
-      Cp1252("Error. Prima Neta informada menor a prima mínima establecida en Normas de "
-             "Suscripción.");
-  static const std::string kNetPremium =
-      Cp1252("Error. Error en el cálculo de la Prima Neta, informa ");
-  static const std::string kDates = "Error. Fecha vigencia inicial mayor a fecha vigencia final";
-
-  // 1. Item records present among the later records.
-  const int key = m_keyOf[static_cast<std::size_t>(i)];
-  const std::span<const int> items = m_items.Records(key);
-  const auto later = std::upper_bound(items.begin(), items.end(), i);
-  if (later == items.end()) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO", kNoItems);
+  const Policy policy = ReadPolicy(i, line);
+  if (!CheckItemsPresent(policy)) {
     return false;
   }
-  const auto start = static_cast<std::size_t>(later - items.begin());
+  CheckRepeatedItems(policy);
+  CheckCoverageLevel(policy);
+  CheckCommune(policy);
+  CheckCrop(policy);
+  CheckOneIdentityOneName(policy);
+  CheckEndorsementNumberOfNewPolicy(policy);
+  CheckEndorsementNumberGiven(policy);
+  CheckFixedPremiumOfNewPolicy(policy);
+  CheckFixedPremiumOfCancellation(policy);
+  CheckFixedPremiumOfEndorsementType(policy);
+  CheckInsuredAmount(policy);
+  CheckMinimumPremium(policy);
+  CheckNetPremiumOfEndorsement(policy);
+  CheckValidityDates(policy);
+  return true;
+}
 
-  // 2. Repeated item: consecutive later item records of the policy record.
-  if (const int repeated = RepeatedItem(key, start)) {
-    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kRepeated);
-  }
+Policy ProductionRules::ReadPolicy(int i, std::string_view line) const {
+  const int key = m_index.KeyOf(i);
+  const std::span<const int> items = m_index.Members().Records(key);
+  const auto start =
+      static_cast<std::size_t>(std::upper_bound(items.begin(), items.end(), i) - items.begin());
+  const std::string_view last_item_type =
+      start < items.size() ? Field(Line(items.back()), kItem.endorsement_type) : std::string_view();
+  return Policy{i, line, key, items, start, Field(line, kPolicy.information_type), last_item_type};
+}
 
-  const std::string_view tipo = TipoInformacion(line);
-
-  // 3. Coverage level in (0, 1].
-  const double coverage = FixedPointValue(Mid(line, 33, 3), 1, 2);
-  if (coverage <= 0 || coverage > 1) {
-    Report(i, "NIVEL_COBERTURA", kCoverage);
-  }
-
-  // 4, 5. Commune and crop codes.
-  if (!m_communes.Contains(Mid(line, 331, 5))) {
-    Report(i, "COD_COMUNA", kComuna);
-  }
-  if (!m_crops.Contains(Mid(line, 336, 6))) {
-    Report(i, "COD_CULTIVO", kCultivo);
-  }
-
-  // 6. Same identity block for both parties, different name spans.
-  if (Mid(line, 71, 10) == Mid(line, 201, 10) && Mid(line, 81, 120) != Mid(line, 211, 120)) {
-    Report(i, "RUT_ASEGURADO + VER_ASEGURADO y RUT_CONTRATANTE + VER CONTRATANTE", kSameRut);
-  }
-
-  // 7 to 11. Endorsement number and fixed premium by kind of information; the whole fields'
-  // leading-number values.
-  const double endorsement = LeadingNumberValue(PolicyEndorsement(line));
-  const double fixed_premium_given = LeadingNumberValue(Mid(line, 360, 6));
-  if (tipo == "P" && endorsement != 0) {
-    Report(i, "NUMERO_ENDOSO", kEndorsementOfNew);
-  }
-  if (tipo == "E" && endorsement == 0) {
-    Report(i, "NUMERO_ENDOSO", kNoEndorsement);
-  }
-  if (tipo == "P" && fixed_premium_given == 0) {
-    Report(i, "PRIMA_FIJA", kNoFixedPremium);
-  }
-  // A later cancellation item of the same policy number, whatever its endorsement number.
-  if (tipo == "E" && fixed_premium_given == 0 &&
-      AnyAfter(m_cancellations.Records(PolicyNumber(line)), i)) {
-    Report(i, "PRIMA_FIJA", kCancellation);
-  }
-  // The endorsement type is that of the last later item record of the policy record, the
-  // one the insured-amount rule remembers; rule 1 made sure there is one.
-  const std::string_view last_type = ItemEndorsementType(Line(items.back()));
-  if (tipo == "E" && IsEndorsementWithFixedPremium(last_type) && fixed_premium_given != 0) {
-    Report(i, "PRIMA_FIJA", kFixedPremiumOfType + std::string(last_type) + ".");
-  }
-
-  const double insured = FixedPointValue(Mid(line, 366, 7), 5, 2);
-
-  // 12. Insured amount against the later items' quantities times the amount factor.
-  if (tipo == "P") {
-    const double factor = AmountFactor(line);
-    double computed = 0;
-    if (items.size() - start <= kShortSum) {
-      double sum = 0;
-      for (std::size_t k = start; k < items.size(); ++k) {
-        sum = sum + QuantityProduct(Line(items[k]));
-      }
-      computed = RoundToCents(sum * factor);
-    } else {
-      computed = Sums(key).CentsOfProduct(start, factor);
-    }
-    const double difference = std::fabs(insured - computed);
-    // A cancellation-type last item, or an exact amount, is not judged; a difference of
-    // at most 0.1 within the 5 % band is not reported.
-    if (last_type != "CA" && difference > 0.0000001) {
-      const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
-                                  PlainNumberText(insured, m_numbers) + ".";
-      if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
-        Report(i, "MONTO_ASEGURADO", kInexact + amounts);
-      } else if (insured < computed * 0.95 || insured > computed * 1.05) {
-        Report(i, "MONTO_ASEGURADO", kInsuredAmount + amounts);
-      }
-    }
-  }
-
-  // 13. Minimum net premium of a new policy.
-  const double net_premium = FixedPointValue(Mid(line, 373, 6), 4, 2);
-  if (tipo == "P" && net_premium < 3.5) {
-    Report(i, "PRIMA_NETA", kMinimumPremium);
-  }
-
-  // 14. Net premium of an endorsement: fixed premium plus the rate on the insured amount.
-  if (tipo == "E" && net_premium > 4.5) {
-    const double fixed_premium = FixedPointValue(Mid(line, 360, 6), 4, 2);
-    const double rate = FixedPointValue(Mid(line, 356, 4), 2, 2);
-    const double premium = fixed_premium + insured * rate / 100;
-    const double computed = RoundToCents(premium);
-    if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
-      Report(i, "PRIMA_NETA",
-             kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
-                 TwoDecimalText(computed, m_numbers));
-    }
-  }
-
-  // 15. Validity dates in order, compared as text; equal dates are out of order.
-  if (!SortsAfter(Mid(line, 55, 8), Mid(line, 47, 8))) {
-    Report(i, "FECHA_VIGENCIA_INICIAL", kDates);
+// 1. Item records present among the later records.
+bool ProductionRules::CheckItemsPresent(const Policy &policy) {
+  static const std::string kNoItems = "Error. Registro tipo 2 no tiene asociado un registro tipo 3";
+  if (policy.start == policy.items.size()) {
+    Report(policy.record, "NUMERO_POLIZA + NUMERO_ENDOSO", kNoItems);
+    return false;
   }
   return true;
 }
 
+// 2. Repeated item: consecutive later item records of the policy record.
+void ProductionRules::CheckRepeatedItems(const Policy &policy) {
+  static const std::string kRepeated = "Error. Registro repetido";
+  if (const int repeated = RepeatedItem(policy.key, policy.start)) {
+    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kRepeated);
+  }
+}
+
+// 3. Coverage level in (0, 1].
+void ProductionRules::CheckCoverageLevel(const Policy &policy) {
+  static const std::string kCoverage = "Error. Nivel de Cobertura fuera de rango";
+  const double coverage = AmountOf(policy.line, kPolicy.coverage_level);
+  if (coverage <= 0 || coverage > 1) {
+    Report(policy.record, "NIVEL_COBERTURA", kCoverage);
+  }
+}
+
+// 4. Commune code.
+void ProductionRules::CheckCommune(const Policy &policy) {
+  static const std::string kComuna =
+      Cp1252("Error. Código de Comuna informado no es válido de acuerdo a NS vigente.");
+  if (!m_communes.Contains(Field(policy.line, kPolicy.commune))) {
+    Report(policy.record, "COD_COMUNA", kComuna);
+  }
+}
+
+// 5. Crop code.
+void ProductionRules::CheckCrop(const Policy &policy) {
+  static const std::string kCultivo = Cp1252("Error. Código de cultivo informado no es válido.");
+  if (!m_crops.Contains(Field(policy.line, kPolicy.crop))) {
+    Report(policy.record, "COD_CULTIVO", kCultivo);
+  }
+}
+
+// 6. Same identity block for both parties, different name spans.
+void ProductionRules::CheckOneIdentityOneName(const Policy &policy) {
+  static const std::string kSameRut =
+      Cp1252("Error. Informa igual RUT para Asegurado y Contratante, pero con diferente nombre "
+             "o razón social");
+  const std::string_view line = policy.line;
+  if (Field(line, kPolicy.insured_identity) == Field(line, kPolicy.contractor_identity) &&
+      Field(line, kPolicy.insured_name) != Field(line, kPolicy.contractor_name)) {
+    Report(policy.record, "RUT_ASEGURADO + VER_ASEGURADO y RUT_CONTRATANTE + VER CONTRATANTE",
+           kSameRut);
+  }
+}
+
+// Rules 7 to 11 read the endorsement number and the fixed premium as the whole fields'
+// leading-number values.
+double EndorsementNumber(const Policy &policy) {
+  return LeadingNumberValue(Field(policy.line, kPolicy.endorsement_number));
+}
+double FixedPremiumGiven(const Policy &policy) {
+  return LeadingNumberValue(Field(policy.line, kPolicy.fixed_premium.span));
+}
+
+// 7. No endorsement number on a new policy.
+void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
+  static const std::string kEndorsementOfNew =
+      Cp1252("Error. Informa Número de Endoso para nueva Póliza.");
+  if (policy.type == "P" && EndorsementNumber(policy) != 0) {
+    Report(policy.record, "NUMERO_ENDOSO", kEndorsementOfNew);
+  }
+}
+
+// 8. An endorsement number on an endorsement.
+void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
+  static const std::string kNoEndorsement = Cp1252("Error. No informa Número de Endoso.");
+  if (policy.type == "E" && EndorsementNumber(policy) == 0) {
+    Report(policy.record, "NUMERO_ENDOSO", kNoEndorsement);
+  }
+}
+
+// 9. A fixed premium on a new policy.
+void ProductionRules::CheckFixedPremiumOfNewPolicy(const Policy &policy) {
+  static const std::string kNoFixedPremium =
+      Cp1252("Error. No informa prima fija para nueva Póliza.");
+  if (policy.type == "P" && FixedPremiumGiven(policy) == 0) {
+    Report(policy.record, "PRIMA_FIJA", kNoFixedPremium);
+  }
+}
+
+// 10. A fixed premium on an endorsement with a later cancellation item of the same policy
+// number, whatever its endorsement number.
+void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
+  static const std::string kCancellation =
+      Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
+             "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
+  if (policy.type == "E" && FixedPremiumGiven(policy) == 0 &&
+      AnyAfter(m_cancellations.Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
+    Report(policy.record, "PRIMA_FIJA", kCancellation);
+  }
+}
+
+// 11. No fixed premium on an endorsement whose last later item is of a type without one.
+void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
+  static const std::string kFixedPremiumOfType = "Error. Informa prima fija para Endoso de tipo ";
+  if (policy.type == "E" && IsEndorsementWithFixedPremium(policy.last_item_type) &&
+      FixedPremiumGiven(policy) != 0) {
+    Report(policy.record, "PRIMA_FIJA",
+           kFixedPremiumOfType + std::string(policy.last_item_type) + ".");
+  }
+}
+
+// 12. Insured amount of a new policy against the later items' quantities times the amount
+// factor.
+void ProductionRules::CheckInsuredAmount(const Policy &policy) {
+  static const std::string kInexact =
+      Cp1252("Advertencia. Cálculo no es exacto. Monto Asegurado debe ser ");
+  static const std::string kInsuredAmount =
+      Cp1252("Error. En el cálculo del Monto Asegurado. Monto Asegurado debe ser ");
+  if (policy.type != "P") {
+    return;
+  }
+  const double insured = AmountOf(policy.line, kPolicy.insured_amount);
+  const double computed = ComputedInsuredAmount(policy);
+  const double difference = std::fabs(insured - computed);
+  // A cancellation-type last item, or an exact amount, is not judged; a difference of at
+  // most 0.1 within the 5 % band is not reported.
+  if (policy.last_item_type != "CA" && difference > 0.0000001) {
+    const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
+                                PlainNumberText(insured, m_numbers) + ".";
+    if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
+      Report(policy.record, "MONTO_ASEGURADO", kInexact + amounts);
+    } else if (insured < computed * 0.95 || insured > computed * 1.05) {
+      Report(policy.record, "MONTO_ASEGURADO", kInsuredAmount + amounts);
+    }
+  }
+}
+
+double ProductionRules::ComputedInsuredAmount(const Policy &policy) {
+  const double factor = AmountOf(policy.line, kPolicy.amount_factor);
+  if (policy.items.size() - policy.start > kShortSum) {
+    return Sums(policy.key).CentsOfProduct(policy.start, factor);
+  }
+  double sum = 0;
+  for (std::size_t k = policy.start; k < policy.items.size(); ++k) {
+    sum = sum + QuantityProduct(Line(policy.items[k]));
+  }
+  return RoundToCents(sum * factor);
+}
+
+// 13. Minimum net premium of a new policy.
+void ProductionRules::CheckMinimumPremium(const Policy &policy) {
+  static const std::string kMinimumPremium =
+      Cp1252("Error. Prima Neta informada menor a prima mínima establecida en Normas de "
+             "Suscripción.");
+  if (policy.type == "P" && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
+    Report(policy.record, "PRIMA_NETA", kMinimumPremium);
+  }
+}
+
+// 14. Net premium of an endorsement: fixed premium plus the rate on the insured amount.
+void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
+  static const std::string kNetPremium =
+      Cp1252("Error. Error en el cálculo de la Prima Neta, informa ");
+  const std::string_view line = policy.line;
+  const double net_premium = AmountOf(line, kPolicy.net_premium);
+  if (policy.type == "E" && net_premium > 4.5) {
+    const double rate = AmountOf(line, kPolicy.premium_rate);
+    const double premium =
+        AmountOf(line, kPolicy.fixed_premium) + AmountOf(line, kPolicy.insured_amount) * rate / 100;
+    const double computed = RoundToCents(premium);
+    if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
+      Report(policy.record, "PRIMA_NETA",
+             kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
+                 TwoDecimalText(computed, m_numbers));
+    }
+  }
+}
+
+// 15. Validity dates in order, compared as text; equal dates are out of order.
+void ProductionRules::CheckValidityDates(const Policy &policy) {
+  static const std::string kDates = "Error. Fecha vigencia inicial mayor a fecha vigencia final";
+  if (!SortsAfter(Field(policy.line, kPolicy.validity_end),
+                  Field(policy.line, kPolicy.validity_start))) {
+    Report(policy.record, "FECHA_VIGENCIA_INICIAL", kDates);
+  }
+}
+
 bool ProductionRules::ItemRecord(int i) {
+  const std::span<const int> policies = m_index.Owners().Records(m_index.KeyOf(i));
+  if (!CheckPolicyPresent(i, policies)) {
+    return false;
+  }
+  // The kind of information of the first such policy record decides which repeat is looked
+  // for among the later item records.
+  const std::string_view type = Field(Line(policies.front()), kPolicy.information_type);
+  return CheckRepeatedNewItem(i, type) && CheckRepeatedEndorsementItem(i, type);
+}
+
+// 16. A policy record anywhere among the detail records.
+bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
   static const std::string kNoPolicy =
       "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
-  static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
-  static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
-
-  // 16. A policy record anywhere among the detail records.
-  const std::span<const int> policies = m_policies.Records(m_keyOf[static_cast<std::size_t>(i)]);
   if (policies.empty()) {
     Report(i, "NUMERO_POLIZA", kNoPolicy);
     return false;
   }
-  // 17, 18. The kind of information of the first such policy record decides which repeat
-  // is looked for among the later item records.
-  const std::string_view tipo = TipoInformacion(Line(policies.front()));
-  if (tipo == "P") {
-    if (m_repeatedItems.After(m_keyOf[static_cast<std::size_t>(i)], i)) {
-      Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
-      return false;
-    }
-  } else if (tipo == "E") {
-    if (m_repeatedLines.After(m_keyOf[static_cast<std::size_t>(i)], i)) {
-      Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
-      return false;
-    }
+  return true;
+}
+
+// 17. An item of a new policy not repeated later.
+bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
+  static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
+  if (type == "P" && m_repeatedItems.After(m_index.KeyOf(i), i)) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
+    return false;
+  }
+  return true;
+}
+
+// 18. An item of an endorsement not repeated later.
+bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
+  static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
+  if (type == "E" && m_repeatedLines.After(m_index.KeyOf(i), i)) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
+    return false;
   }
   return true;
 }
 
 int ProductionRules::RepeatedItem(int key, std::size_t start) {
-  const std::span<const int> items = m_items.Records(key);
+  const std::span<const int> items = m_index.Members().Records(key);
   // The first record is compared with the empty text.
-  if (ItemNumber(Line(items[start])).empty() && ItemEndorsementType(Line(items[start])).empty()) {
+  const std::string_view first = Line(items[start]);
+  if (ItemNumber(first).empty() && Field(first, kItem.endorsement_type).empty()) {
     return items[start];
   }
   if (items.size() - start <= kShortScan) {
@@ -421,7 +498,7 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
 ForwardSums &ProductionRules::Sums(int key) {
   std::unique_ptr<ForwardSums> &sums = Group(key).sums;
   if (!sums) {
-    const std::span<const int> items = m_items.Records(key);
+    const std::span<const int> items = m_index.Members().Records(key);
     std::vector<double> terms;
     terms.reserve(items.size());
     for (const int item : items) {
@@ -432,12 +509,12 @@ ForwardSums &ProductionRules::Sums(int key) {
     // Many new policies sharing one long group, each summing from its own start, would
     // add the terms again and again; where the shortcut cannot decide, add them together.
     std::vector<std::size_t> starts;
-    for (const int policy : m_policies.Records(key)) {
+    for (const int policy : m_index.Owners().Records(key)) {
       const std::string_view line = Line(policy);
       const auto later = std::upper_bound(items.begin(), items.end(), policy);
       const auto start = static_cast<std::size_t>(later - items.begin());
-      if (TipoInformacion(line) == "P" && later != items.end() &&
-          sums->NeedsSum(start, AmountFactor(line))) {
+      if (Field(line, kPolicy.information_type) == "P" && later != items.end() &&
+          sums->NeedsSum(start, AmountOf(line, kPolicy.amount_factor))) {
         starts.push_back(start);
       }
     }

@@ -123,8 +123,7 @@ void Resolve(Context &context, Claim &claim, const char *state) {
   }
 }
 
-void Inject(Context &context, Claim &claim) {
-  Random &random = context.random;
+std::vector<Fault> FaultsFor(const Claim &claim) {
   std::vector<Fault> faults = {Fault::OccurredAfterDeclared,
                                Fault::NoReportDate,
                                Fault::ReportBeforeDeclared,
@@ -140,8 +139,13 @@ void Inject(Context &context, Claim &claim) {
   if (claim.details.size() >= 2) {
     faults.push_back(Fault::RepeatedItem);
   }
+  return faults;
+}
+
+void Inject(Context &context, Claim &claim) {
+  Random &random = context.random;
   Detail &first = claim.details.front();
-  switch (random.Pick(faults)) {
+  switch (random.Pick(FaultsFor(claim))) {
   case Fault::OccurredAfterDeclared:
     claim.occurred = DateText(AddDays(claim.declared, random.Between(1, 10)));
     break;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/record_layout.h"
 #include "gen/builders.h"
 #include "gen/domain.h"
 
@@ -125,10 +126,10 @@ std::string FlaggedCauses(Random &random) {
 std::string PeriodOfFileName(const std::string &file_name) {
   const std::size_t slash = file_name.find_last_of("/\\");
   const std::string name = slash == std::string::npos ? file_name : file_name.substr(slash + 1);
-  if (name.size() < 7) {
+  const std::string period(Field(name, kHeader.period));
+  if (period.size() != kHeader.period.length) {
     return "";
   }
-  const std::string period = name.substr(1, 6);
   for (const char c : period) {
     if (c < '0' || c > '9') {
       return "";
@@ -143,7 +144,10 @@ std::string PeriodOfFileName(const std::string &file_name) {
   return period;
 }
 
-std::vector<std::string> Generate(const ReferenceData &reference, const Options &options) {
+namespace {
+
+// The kind number of a request the generator can meet; throws GeneratorError otherwise.
+int CheckRequest(const ReferenceData &reference, const Options &options) {
   const int kind = KindNumber(options.kind);
   if (kind == 0) {
     throw GeneratorError("the kind must be P, D or S");
@@ -176,10 +180,14 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
                            std::string(1, type) + " of kind " + std::to_string(kind));
     }
   }
+  return kind;
+}
 
-  Random random(options.seed);
-  const int year = std::stoi(period.substr(0, 4));
-  const int month = std::stoi(period.substr(4, 2));
+// The codes and the closing date every builder draws on.
+Context MakeContext(const ReferenceData &reference, const Options &options, Random &random,
+                    int kind) {
+  const int year = std::stoi(options.period.substr(0, 4));
+  const int month = std::stoi(options.period.substr(4, 2));
   Context context{reference,
                   options,
                   random,
@@ -204,13 +212,13 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
   if (context.farm_communes.empty()) {
     context.farm_communes = context.communes;
   }
+  return context;
+}
 
-  std::vector<std::string> lines = kind == 1   ? BuildProduction(context)
-                                   : kind == 2 ? BuildNotices(context)
-                                               : BuildClaims(context);
-
-  const std::vector<bool> faulty =
-      ChooseFaulty(static_cast<int>(lines.size()), options.physical_faults, random);
+// Gives the share `rate` of the lines one physical fault each.
+void InjectPhysicalFaults(std::vector<std::string> &lines, const ReferenceData &reference, int kind,
+                          double rate, Random &random) {
+  const std::vector<bool> faulty = ChooseFaulty(static_cast<int>(lines.size()), rate, random);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!faulty[i]) {
       continue;
@@ -222,6 +230,18 @@ std::vector<std::string> Generate(const ReferenceData &reference, const Options 
     InjectPhysicalFault(lines[i], reference.Definitions(kind, type), section,
                         static_cast<int>(lines.size()), random);
   }
+}
+
+} // namespace
+
+std::vector<std::string> Generate(const ReferenceData &reference, const Options &options) {
+  const int kind = CheckRequest(reference, options);
+  Random random(options.seed);
+  Context context = MakeContext(reference, options, random, kind);
+  std::vector<std::string> lines = kind == 1   ? BuildProduction(context)
+                                   : kind == 2 ? BuildNotices(context)
+                                               : BuildClaims(context);
+  InjectPhysicalFaults(lines, reference, kind, options.physical_faults, random);
   return lines;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -96,15 +97,52 @@ bool WriteFile(const std::string &path, const std::string &bytes, std::string &p
   return true;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-  using verdalia::gen::Layout;
+// What the command line asks for.
+struct Request {
   verdalia::gen::Options options;
   std::string output;
   std::string db;
   std::string kind;
-  const std::vector<std::string> args(argv + 1, argv + argc);
+};
+
+// Applies one option and its value; the exit status when the value is refused.
+std::optional<int> ApplyOption(const std::string &arg, const std::string &value, Request &request) {
+  using verdalia::gen::Layout;
+  verdalia::gen::Options &options = request.options;
+  if (arg == "-o" || arg == "--output") {
+    request.output = value;
+  } else if (arg == "--kind") {
+    request.kind = value;
+  } else if (arg == "--records") {
+    if (!ParseNumber(value, options.records)) {
+      return Usage("--records needs a whole number, not '" + value + "'");
+    }
+  } else if (arg == "--seed") {
+    if (!ParseNumber(value, options.seed)) {
+      return Usage("--seed needs a whole number from 0 on, not '" + value + "'");
+    }
+  } else if (arg == "--db") {
+    request.db = value;
+  } else if (arg == "--physical-faults") {
+    if (!ParseRate(value, options.physical_faults)) {
+      return Usage("--physical-faults needs a share from 0 to 1, not '" + value + "'");
+    }
+  } else if (arg == "--logical-faults") {
+    if (!ParseRate(value, options.logical_faults)) {
+      return Usage("--logical-faults needs a share from 0 to 1, not '" + value + "'");
+    }
+  } else if (value == "valid" || value == "distinct" || value == "shared") { // --layout
+    options.layout = value == "valid"      ? Layout::Valid
+                     : value == "distinct" ? Layout::Distinct
+                                           : Layout::Shared;
+  } else {
+    return Usage("--layout is valid, distinct or shared, not '" + value + "'");
+  }
+  return std::nullopt;
+}
+
+// Reads the options; the exit status when the program ends here (help, usage error).
+std::optional<int> ParseArguments(const std::vector<std::string> &args, Request &request) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (arg == "-h" || arg == "--help") {
@@ -121,47 +159,27 @@ int main(int argc, char **argv) {
     if (i + 1 >= args.size()) {
       return Usage("option '" + arg + "' needs a value");
     }
-    const std::string &value = args[++i];
-    if (arg == "-o" || arg == "--output") {
-      output = value;
-    } else if (arg == "--kind") {
-      kind = value;
-    } else if (arg == "--records") {
-      if (!ParseNumber(value, options.records)) {
-        return Usage("--records needs a whole number, not '" + value + "'");
-      }
-    } else if (arg == "--seed") {
-      if (!ParseNumber(value, options.seed)) {
-        return Usage("--seed needs a whole number from 0 on, not '" + value + "'");
-      }
-    } else if (arg == "--db") {
-      db = value;
-    } else if (arg == "--physical-faults") {
-      if (!ParseRate(value, options.physical_faults)) {
-        return Usage("--physical-faults needs a share from 0 to 1, not '" + value + "'");
-      }
-    } else if (arg == "--logical-faults") {
-      if (!ParseRate(value, options.logical_faults)) {
-        return Usage("--logical-faults needs a share from 0 to 1, not '" + value + "'");
-      }
-    } else if (value == "valid" || value == "distinct" || value == "shared") { // --layout
-      options.layout = value == "valid"      ? Layout::Valid
-                       : value == "distinct" ? Layout::Distinct
-                                             : Layout::Shared;
-    } else {
-      return Usage("--layout is valid, distinct or shared, not '" + value + "'");
+    if (const std::optional<int> status = ApplyOption(arg, args[++i], request)) {
+      return status;
     }
   }
-  if (output.empty()) {
+  return std::nullopt;
+}
+
+// The period, and the kind when no option gave it, from the output file's name; the exit
+// status when the name does not fit.
+std::optional<int> ReadFileName(Request &request) {
+  if (request.output.empty()) {
     return Usage("no output file: give -o FILE");
   }
-  const std::string name = std::filesystem::path(output).filename().string();
-  options.period = verdalia::gen::PeriodOfFileName(name);
-  if (options.period.empty()) {
+  const std::string name = std::filesystem::path(request.output).filename().string();
+  request.options.period = verdalia::gen::PeriodOfFileName(name);
+  if (request.options.period.empty()) {
     return Usage("the name '" + name +
                  "' carries no period: characters 2 to 7 must be YYYYMM (as in P202401.txt)");
   }
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+  std::string &kind = request.kind;
   if (kind.empty()) {
     kind = std::string(1, letter);
   }
@@ -171,24 +189,38 @@ int main(int argc, char **argv) {
   if (kind[0] != letter) {
     return Usage("a " + kind + " file's name begins with " + kind + ", not '" + name + "'");
   }
-  options.kind = kind[0];
+  request.options.kind = kind[0];
+  return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  Request request;
+  if (const std::optional<int> status =
+          ParseArguments(std::vector<std::string>(argv + 1, argv + argc), request)) {
+    return *status;
+  }
+  if (const std::optional<int> status = ReadFileName(request)) {
+    return *status;
+  }
 
   verdalia::ReferenceData reference;
   try {
-    reference =
-        verdalia::LoadReferenceData(db.empty() ? verdalia::DefaultReferenceDatabasePath() : db);
+    reference = verdalia::LoadReferenceData(
+        request.db.empty() ? verdalia::DefaultReferenceDatabasePath() : request.db);
   } catch (const verdalia::ReferenceDataError &error) {
     std::cerr << "verdalia-gen: " << error.what() << "\n";
     return kExitReference;
   }
   std::vector<std::string> lines;
   try {
-    lines = verdalia::gen::Generate(reference, options);
+    lines = verdalia::gen::Generate(reference, request.options);
   } catch (const verdalia::gen::GeneratorError &error) {
     return Usage(error.what());
   }
   std::string problem;
-  if (!WriteFile(output, verdalia::gen::JoinLines(lines), problem)) {
+  if (!WriteFile(request.output, verdalia::gen::JoinLines(lines), problem)) {
     std::cerr << "verdalia-gen: " << problem << "\n";
     return kExitCannotWrite;
   }

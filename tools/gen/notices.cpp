@@ -1,6 +1,7 @@
 // Claim-notification files: one record "2" per claim notice.
 #include <cstdio>
 
+#include "common/record_layout.h"
 #include "gen/builders.h"
 #include "gen/domain.h"
 
@@ -44,6 +45,11 @@ Notice MakeNotice(Context &context, long long sequence) {
   return notice;
 }
 
+// How many characters of the declaration date the notice's key reads as the end of the
+// policy number.
+constexpr std::size_t kKeyInDeclaration =
+    kNotice.policy_number.start + kNotice.policy_number.length - kNotice.declaration_date.start;
+
 enum class Fault { Repeated, OccurredAfterDeclared, FlaggedCauses, NoProvision };
 
 void Inject(Context &context, std::vector<Notice> &notices, std::size_t i) {
@@ -61,7 +67,7 @@ void Inject(Context &context, std::vector<Notice> &notices, std::size_t i) {
     const Notice &earlier = notices[i - 1];
     notice.claim = earlier.claim;
     notice.policy = earlier.policy;
-    notice.declared.replace(0, 4, earlier.declared.substr(0, 4));
+    notice.declared.replace(0, kKeyInDeclaration, earlier.declared.substr(0, kKeyInDeclaration));
     break;
   }
   case Fault::OccurredAfterDeclared: {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/record_layout.h"
 #include "gen/builders.h"
 #include "gen/domain.h"
 
@@ -45,8 +46,18 @@ struct Policy {
   std::vector<Item> items;
 };
 
-constexpr long long kMostInsuredAmount = 9999999; // the field holds 5 integer digits
-constexpr long long kLeastNetPremium = 350;       // the minimum premium of new policies
+// The largest value an amount field holds, in units of its last decimal: all its digits 9.
+constexpr long long MostUnits(const Amount &amount) {
+  long long most = 0;
+  for (std::size_t digit = 0; digit < amount.span.length; ++digit) {
+    most = most * 10 + 9;
+  }
+  return most;
+}
+
+constexpr long long kMostInsuredAmount = MostUnits(kPolicy.insured_amount);
+constexpr long long kMostNetPremium = MostUnits(kPolicy.net_premium);
+constexpr long long kLeastNetPremium = 350; // the minimum premium of new policies
 
 std::string PolicyNumber(int year, long long sequence) {
   char text[32];
@@ -90,6 +101,43 @@ void PriceNetPremium(Policy &policy) {
   }
 }
 
+// The insured and the contractor: often one party; two parties never share an identity
+// number.
+void ChooseParties(Random &random, Policy &policy) {
+  policy.insured = random.Chance(0.85) ? RandomPerson(random) : RandomCompany(random);
+  if (random.Chance(0.4)) {
+    policy.holder = policy.insured;
+  } else {
+    policy.holder = random.Chance(0.5) ? RandomCompany(random) : RandomPerson(random);
+    if (policy.holder.rut == policy.insured.rut) {
+      ++policy.holder.rut; // one identity number, one name
+    }
+  }
+}
+
+// The policy's items, sown before its validity starts, in the policy's commune.
+void AddItems(Random &random, Policy &policy, int item_count, const Date &start) {
+  // Keep the insured amount within its field: each item may add at most its share of
+  // 90,000 UF.
+  const double share = 90000.0 / item_count;
+  for (int k = 0; k < item_count; ++k) {
+    Item item;
+    item.number = k + 1;
+    item.farm = RandomFarmName(random);
+    item.rol = RandomRol(random);
+    item.commune = policy.commune;
+    item.irrigation = random.Chance(0.6) ? "R" : "S";
+    item.sown = DateText(AddDays(start, -random.Between(5, 120)));
+    item.yield = random.Between(1500, 11000);
+    const double per_hectare =
+        static_cast<double>(item.yield) / 100.0 * static_cast<double>(policy.price) / 10000.0;
+    const long long most_area =
+        std::max(1LL, std::min(6000LL, static_cast<long long>(share / per_hectare * 100.0)));
+    item.area = random.Between(std::min(50LL, most_area), most_area);
+    policy.items.push_back(item);
+  }
+}
+
 Policy MakePolicy(Context &context, long long sequence, int item_count, bool endorsement) {
   Random &random = context.random;
   static const std::vector<std::string> kEndorsementTypes = {"C ", "CA", "D ", "A ", "RE"};
@@ -118,40 +166,13 @@ Policy MakePolicy(Context &context, long long sequence, int item_count, bool end
   policy.number = PolicyNumber(issued.year, sequence);
   policy.broker = random.Chance(0.3) ? 0 : random.Between(1000, 99999);
   policy.coverage = random.Pick(kCoverages);
-  policy.insured = random.Chance(0.85) ? RandomPerson(random) : RandomCompany(random);
-  if (random.Chance(0.4)) {
-    policy.holder = policy.insured;
-  } else {
-    policy.holder = random.Chance(0.5) ? RandomCompany(random) : RandomPerson(random);
-    if (policy.holder.rut == policy.insured.rut) {
-      ++policy.holder.rut; // one identity number, one name
-    }
-  }
+  ChooseParties(random, policy);
   policy.commune = random.Pick(context.farm_communes);
   policy.crop = random.Pick(context.crops);
   policy.season = SeasonOf(start);
   policy.price = random.Between(1500, 12000);
   policy.rate = random.Between(150, 800);
-
-  // Keep the insured amount within its field: each item may add at most its share of
-  // 90,000 UF.
-  const double share = 90000.0 / item_count;
-  for (int k = 0; k < item_count; ++k) {
-    Item item;
-    item.number = k + 1;
-    item.farm = RandomFarmName(random);
-    item.rol = RandomRol(random);
-    item.commune = policy.commune;
-    item.irrigation = random.Chance(0.6) ? "R" : "S";
-    item.sown = DateText(AddDays(start, -random.Between(5, 120)));
-    item.yield = random.Between(1500, 11000);
-    const double per_hectare =
-        static_cast<double>(item.yield) / 100.0 * static_cast<double>(policy.price) / 10000.0;
-    const long long most_area =
-        std::max(1LL, std::min(6000LL, static_cast<long long>(share / per_hectare * 100.0)));
-    item.area = random.Between(std::min(50LL, most_area), most_area);
-    policy.items.push_back(item);
-  }
+  AddItems(random, policy, item_count, start);
   policy.insured_amount = ComputedInsuredAmount(policy);
   const bool pays_fixed = !endorsement || policy.endorsement_type == "C ";
   policy.fixed_premium = pays_fixed ? random.Between(50, 500) : 0;
@@ -221,15 +242,52 @@ std::string UnknownCommune(Context &context) {
 
 std::string UnknownCrop(Context &context, const std::string &crop) {
   const CodeList &valid = context.reference.crop_codes;
+  // The code as the rules read it, its last two characters a number the list lacks.
+  const std::size_t width = kPolicy.crop.length;
   std::string code = crop;
-  code.resize(6, ' ');
+  code.resize(width, ' ');
   for (int n = 99; n >= 10; --n) {
-    code.replace(4, 2, std::to_string(n));
+    code.replace(width - 2, 2, std::to_string(n));
     if (!valid.Contains(code)) {
       return code;
     }
   }
   return "ZZZZZZ";
+}
+
+// The contractor takes the insured's identity number under another name.
+void GiveHolderOtherName(Random &random, Policy &policy) {
+  const long long rut = policy.insured.rut;
+  do {
+    policy.holder = random.Chance(0.5) ? RandomCompany(random) : RandomPerson(random);
+  } while (policy.holder.FullName() == policy.insured.FullName());
+  policy.holder.rut = rut;
+}
+
+// The insured amount `up` above the computed one, or `down` below it where that would not
+// fit the field.
+void MoveInsuredAmount(Policy &policy, long long up, long long down) {
+  const long long computed = policy.insured_amount;
+  const long long off = computed + up;
+  policy.insured_amount = off <= kMostInsuredAmount ? off : computed - down;
+}
+
+// A net premium above 4.50, so that it is recomputed, and more than 5 % away from the
+// computed one.
+long long NetPremiumOff(const Policy &policy) {
+  const long long computed = ComputedNetPremium(policy);
+  const long long off = std::max(computed + std::max(computed * 3 / 10, 100LL), 500LL);
+  return off <= kMostNetPremium ? off : computed * 7 / 10;
+}
+
+// Two neighbouring items with one number; the lines still differ, so only the
+// repeated-item row follows and the rule set goes on.
+void RepeatFirstItemNumber(Policy &policy) {
+  Item &second = policy.items[1];
+  second.number = policy.items[0].number;
+  if (second.area == policy.items[0].area) {
+    second.area = second.area > 1 ? second.area - 1 : second.area + 1;
+  }
 }
 
 void Inject(Context &context, Policy &policy) {
@@ -244,14 +302,9 @@ void Inject(Context &context, Policy &policy) {
   case Fault::Crop:
     policy.crop = UnknownCrop(context, policy.crop);
     break;
-  case Fault::SameIdentityOtherName: {
-    const long long rut = policy.insured.rut;
-    do {
-      policy.holder = random.Chance(0.5) ? RandomCompany(random) : RandomPerson(random);
-    } while (policy.holder.FullName() == policy.insured.FullName());
-    policy.holder.rut = rut;
+  case Fault::SameIdentityOtherName:
+    GiveHolderOtherName(random, policy);
     break;
-  }
   case Fault::EndorsementNumberOnNewPolicy:
     policy.endorsement_number = random.Between(1, 9);
     break;
@@ -269,29 +322,20 @@ void Inject(Context &context, Policy &policy) {
     policy.fixed_premium = random.Between(100, 500);
     PriceNetPremium(policy);
     break;
-  case Fault::InsuredAmountOff: {
-    const long long computed = policy.insured_amount;
-    const long long off = computed + std::max(computed / 4, 100LL);
-    policy.insured_amount = off <= kMostInsuredAmount ? off : computed - computed / 4;
+  case Fault::InsuredAmountOff:
+    MoveInsuredAmount(policy, std::max(policy.insured_amount / 4, 100LL),
+                      policy.insured_amount / 4);
     break;
-  }
-  case Fault::InsuredAmountSlightlyOff: {
+  case Fault::InsuredAmountSlightlyOff:
     // Within 5 % of the computed amount and more than 0.10 away: a warning.
-    const long long computed = policy.insured_amount;
-    const long long off = computed + computed * 3 / 100;
-    policy.insured_amount = off <= kMostInsuredAmount ? off : computed - computed * 3 / 100;
+    MoveInsuredAmount(policy, policy.insured_amount * 3 / 100, policy.insured_amount * 3 / 100);
     break;
-  }
   case Fault::NetPremiumBelowMinimum:
     policy.net_premium = random.Between(1, kLeastNetPremium - 1);
     break;
-  case Fault::NetPremiumOff: {
-    // Above 4.50, so that it is recomputed, and more than 5 % away from the computed one.
-    const long long computed = ComputedNetPremium(policy);
-    const long long off = std::max(computed + std::max(computed * 3 / 10, 100LL), 500LL);
-    policy.net_premium = off <= 999999 ? off : computed * 7 / 10;
+  case Fault::NetPremiumOff:
+    policy.net_premium = NetPremiumOff(policy);
     break;
-  }
   case Fault::DatesReversed:
     if (random.Chance(0.5)) {
       std::swap(policy.start, policy.end);
@@ -299,16 +343,9 @@ void Inject(Context &context, Policy &policy) {
       policy.end = policy.start;
     }
     break;
-  case Fault::RepeatedItem: {
-    // Two neighbouring items with one number; the lines still differ, so only the
-    // repeated-item row follows and the rule set goes on.
-    Item &second = policy.items[1];
-    second.number = policy.items[0].number;
-    if (second.area == policy.items[0].area) {
-      second.area = second.area > 1 ? second.area - 1 : second.area + 1;
-    }
+  case Fault::RepeatedItem:
+    RepeatFirstItemNumber(policy);
     break;
-  }
   }
 }
 

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "logical/record_index.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+namespace verdalia {
+
+// The records of a file whose "2" records (policies, claims) and "3" records (their items,
+// claim details) belong together when their keys are equal; `OwnerKey` and `MemberKey` read
+// the key of each. Every record of either type gets its key's number, and each type lists
+// its records by key number: a record finds its partners, and the records of its own type
+// with its key, without looking its key up again. Records 2 to `last` are indexed; records
+// of other types get kNone and belong to no list.
+template <auto OwnerKey, auto MemberKey, typename Hash = FieldTupleHash> class PartnerIndex {
+  using Key = decltype(OwnerKey(std::string_view()));
+  using Numbers = KeyNumbers<Key, Hash>;
+
+public:
+  static constexpr int kNone = Numbers::kNone;
+
+  PartnerIndex(const std::vector<std::string_view> &lines, int last) {
+    auto line = [&lines](int record) { return lines[static_cast<std::size_t>(record)]; };
+    // Each list is sized for the records of its type, the key numbers for the larger.
+    std::size_t owners = 0;
+    std::size_t members = 0;
+    for (int k = 2; k <= last; ++k) {
+      owners += line(k).starts_with('2') ? 1 : 0;
+      members += line(k).starts_with('3') ? 1 : 0;
+    }
+    m_numbers = Numbers(std::max(owners, members));
+    m_owners = RecordLists(owners);
+    m_members = RecordLists(members);
+    m_keyOf.assign(static_cast<std::size_t>(std::max(last + 1, 0)), kNone);
+    for (int k = 2; k <= last; ++k) {
+      const std::string_view text = line(k);
+      int &number = m_keyOf[static_cast<std::size_t>(k)];
+      if (text.starts_with('2')) {
+        number = m_numbers.Number(OwnerKey(text));
+        m_owners.Add(number, k);
+      } else if (text.starts_with('3')) {
+        number = m_numbers.Number(MemberKey(text));
+        m_members.Add(number, k);
+      }
+    }
+    m_owners.Seal(m_numbers.Count());
+    m_members.Seal(m_numbers.Count());
+  }
+
+  // The key number of a record, kNone for one of another type.
+  int KeyOf(int record) const { return m_keyOf[static_cast<std::size_t>(record)]; }
+  // The "2" records and the "3" records by key number, each list in file order.
+  const RecordLists &Owners() const { return m_owners; }
+  const RecordLists &Members() const { return m_members; }
+
+private:
+  Numbers m_numbers;
+  RecordLists m_owners;
+  RecordLists m_members;
+  std::vector<int> m_keyOf; // by record number
+};
+
+} // namespace verdalia
