@@ -38,6 +38,8 @@ options of check:
   --decimal-separator SEP    decimal separator of amounts in logical messages
                              (default: the user's locale, LC_NUMERIC)
   --physical-only            run only the physical verification
+  --summary                  tell each list as its rows grouped by field and message
+                             (count and first record) instead of row by row
 
 reference: loads the reference database as start-up does and prints what it holds
 (definitions per kind and record type, line lengths, code counts); exit status 3 when
@@ -64,6 +66,7 @@ struct CheckOptions {
   std::string format = "text";
   std::optional<std::string> decimal_separator;
   bool physical_only = false;
+  bool summary = false;
   std::vector<std::string> files;
 };
 
@@ -151,7 +154,8 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     err << "verdalia-cli: " << error.what() << "\n";
     return kExitReference;
   }
-  const auto writer = options.format == "json" ? MakeJsonWriter(out) : MakeTextWriter(out);
+  const auto writer = options.format == "json" ? MakeJsonWriter(out, options.summary)
+                                               : MakeTextWriter(out, options.summary);
   FileCheck check(*validator, options, err);
   HeaderLabels labels; // the labels carry from one file to the next, as in the window
   bool any_refused = false;
@@ -234,6 +238,7 @@ public:
     m_check->add_option("--decimal-separator", m_check_options.decimal_separator)
         ->check(NotEmpty("needs a separator", "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
+    m_check->add_flag("--summary", m_check_options.summary);
     m_check->add_option("FILE", m_check_options.files);
     m_reference = m_app.add_subcommand("reference");
     m_reference->add_option("--db", m_reference_db);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/windows1252.h"
+#include "reports/summary.h"
 
 namespace verdalia::cli {
 namespace {
@@ -15,7 +16,7 @@ std::string Utf8(const std::string &text) {
 
 class TextWriter : public ReportWriter {
 public:
-  explicit TextWriter(std::ostream &out) : m_out(out) {}
+  TextWriter(std::ostream &out, bool summary) : m_out(out), m_summary(summary) {}
 
   void Write(const FileReport &report) override {
     m_out << "== " << report.path;
@@ -52,6 +53,10 @@ private:
     m_out << "-- " << name << ": " << counts.errors << (counts.errors == 1 ? " error" : " errores")
           << ", " << counts.warnings << (counts.warnings == 1 ? " advertencia" : " advertencias")
           << "\n";
+    if (m_summary) {
+      WriteGroups(*rows);
+      return;
+    }
     // A list can run to tens of thousands of rows that repeat a few fields and messages: a
     // text is converted only when it differs from the row before's, and the lines are
     // gathered and written in large pieces.
@@ -81,9 +86,19 @@ private:
     m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
   }
 
+  // "   3412 filas\tFECHA_SIEMBRA\tError.No es fecha válida\tprimera en el registro 7"
+  void WriteGroups(const ResultList &rows) {
+    for (const FindingGroup &group : Summarize(rows).groups) {
+      m_out << "   " << group.rows << (group.rows == 1 ? " fila\t" : " filas\t")
+            << Utf8(group.field) << "\t" << Utf8(group.message) << "\tprimera en el registro "
+            << group.first_record << "\n";
+    }
+  }
+
   static constexpr std::size_t kWriteSize = std::size_t{1} << 16;
 
   std::ostream &m_out;
+  bool m_summary;
 };
 
 // Fields in the order they are inserted: the listing reads as the files are reported.
@@ -102,15 +117,30 @@ Json List(const ResultList *rows) {
   return list;
 }
 
+Json Groups(const ResultList *rows) {
+  if (!rows) {
+    return nullptr;
+  }
+  const ListSummary summary = Summarize(*rows);
+  Json groups = Json::array();
+  for (const FindingGroup &group : summary.groups) {
+    groups.push_back({{"field", Windows1252ToUtf8(group.field)},
+                      {"message", Windows1252ToUtf8(group.message)},
+                      {"rows", group.rows},
+                      {"first_record", group.first_record}});
+  }
+  return {{"errors", summary.errors}, {"warnings", summary.warnings}, {"groups", groups}};
+}
+
 // One object per file, one file per line, each written as soon as its runs end.
 class JsonWriter : public ReportWriter {
 public:
-  explicit JsonWriter(std::ostream &out) : m_out(out) {}
+  JsonWriter(std::ostream &out, bool summary) : m_out(out), m_summary(summary) {}
 
   void Write(const FileReport &report) override {
     const Counts physical = CountRows(report.physical);
     const Counts logical = CountRows(report.logical);
-    const Json file = {
+    Json file = {
         {"file", report.path},
         {"kind", report.kind},
         {"title", Utf8(report.title)},
@@ -126,6 +156,10 @@ public:
         {"warnings", physical.warnings + logical.warnings},
         {"saved", report.saved},
     };
+    if (m_summary) {
+      file["summary"] = {{"physical", Groups(report.physical)},
+                         {"logical", Groups(report.logical)}};
+    }
     // A path given on the command line need not be UTF-8: what is not is replaced.
     m_out << (m_first ? "{\"files\":[\n" : ",\n")
           << file.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -139,16 +173,17 @@ public:
 
 private:
   std::ostream &m_out;
+  bool m_summary;
   bool m_first = true;
 };
 
 } // namespace
 
-std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out) {
-  return std::make_unique<TextWriter>(out);
+std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary) {
+  return std::make_unique<TextWriter>(out, summary);
 }
-std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out) {
-  return std::make_unique<JsonWriter>(out);
+std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary) {
+  return std::make_unique<JsonWriter>(out, summary);
 }
 
 Counts CountRows(const ResultList *rows) {

@@ -31,8 +31,10 @@ public:
   virtual void Finish() = 0;
 };
 
-std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out);
-std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out);
+// With `summary`, each list is told as its groups of rows of one field and message (the text
+// listing in place of the rows, JSON beside them).
+std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary = false);
+std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary = false);
 
 struct Counts {
   int errors = 0;
