@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 
 namespace verdalia::app {
 
@@ -21,6 +22,12 @@ bool QtDialogs::question(QWidget *parent, const QString &title, const QString &t
 QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                                 const QString &filter) {
   return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
+bool QtDialogs::printDialog(QWidget *parent, QPrinter &printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace verdalia::app

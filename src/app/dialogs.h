@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QPrinter;
 class QWidget;
 
 namespace verdalia::app {
@@ -21,6 +22,8 @@ public:
   // A file name to write to, or an empty text when the operator cancels.
   virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                                const QString &filter) = 0;
+  // The printer's own dialog (printer, copies, page range); false when the operator cancels.
+  virtual bool printDialog(QWidget *parent, QPrinter &printer) = 0;
 };
 
 // The platform's message boxes and file chooser.
@@ -31,6 +34,7 @@ public:
   bool question(QWidget *parent, const QString &title, const QString &text) override;
   QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                        const QString &filter) override;
+  bool printDialog(QWidget *parent, QPrinter &printer) override;
 };
 
 } // namespace verdalia::app

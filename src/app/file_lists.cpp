@@ -16,10 +16,10 @@ namespace {
 constexpr int kRootRole = Qt::UserRole;
 constexpr int kPathRole = Qt::UserRole;
 
-QString DriveText(const QStorageInfo &volume) {
-  QString text = QDir::toNativeSeparators(volume.rootPath());
-  if (!volume.name().isEmpty()) {
-    text += QStringLiteral(" [") + volume.name() + QLatin1Char(']');
+QString DriveText(const Volume &volume) {
+  QString text = QDir::toNativeSeparators(volume.root);
+  if (!volume.label.isEmpty()) {
+    text += QStringLiteral(" [") + volume.label + QLatin1Char(']');
   }
   return text;
 }
@@ -42,7 +42,19 @@ bool IsDataFileName(const QString &name) {
   return pattern.match(name).hasMatch();
 }
 
-DriveList::DriveList(QWidget *parent) : QComboBox(parent) {
+std::vector<Volume> MountedVolumes() {
+  std::vector<Volume> volumes;
+  for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+    // Containers mount single files (resolv.conf, hosts); only folders are drives.
+    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
+      volumes.push_back({volume.rootPath(), volume.name()});
+    }
+  }
+  return volumes;
+}
+
+DriveList::DriveList(QWidget *parent, VolumeSource volumes)
+    : QComboBox(parent), m_volumes(std::move(volumes)) {
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   setMinimumContentsLength(12);
   Refresh();
@@ -50,24 +62,19 @@ DriveList::DriveList(QWidget *parent) : QComboBox(parent) {
 
 void DriveList::Refresh() {
   const QString current = RootPath();
-  QList<QStorageInfo> volumes;
-  for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-    // Containers mount single files (resolv.conf, hosts); only folders are drives.
-    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
-      volumes.append(volume);
-    }
+  std::vector<Volume> volumes = m_volumes();
+  // Every folder lies on "/", listed or not: a chroot's mount table may not have it.
+  if (std::none_of(volumes.begin(), volumes.end(),
+                   [](const Volume &volume) { return volume.root == QStringLiteral("/"); })) {
+    volumes.push_back({QStringLiteral("/"), QString()});
   }
-  if (volumes.isEmpty()) {
-    volumes.append(QStorageInfo::root());
-  }
-  std::sort(volumes.begin(), volumes.end(), [](const QStorageInfo &a, const QStorageInfo &b) {
-    return a.rootPath() < b.rootPath();
-  });
+  std::sort(volumes.begin(), volumes.end(),
+            [](const Volume &a, const Volume &b) { return a.root < b.root; });
   const QSignalBlocker blocker(this);
   clear();
   const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
-  for (const QStorageInfo &volume : volumes) {
-    addItem(icon, DriveText(volume), volume.rootPath());
+  for (const Volume &volume : volumes) {
+    addItem(icon, DriveText(volume), volume.root);
   }
   const int index = findData(current, kRootRole);
   setCurrentIndex(index >= 0 ? index : 0);

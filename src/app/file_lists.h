@@ -5,18 +5,31 @@
 #include <QString>
 #include <QTreeWidget>
 
+#include <functional>
+#include <vector>
+
 namespace verdalia::app {
 
 // The data files' name pattern: seven characters and ".txt".
 inline constexpr const char *kDataFilePattern = "???????.txt";
 bool IsDataFileName(const QString &name);
 
+// A mounted volume: its root folder and its label (empty when it has none).
+struct Volume {
+  QString root;
+  QString label;
+};
+// The volumes mounted now, as the system's mount table lists them.
+std::vector<Volume> MountedVolumes();
+
 // Drive1: the mounted volumes, each shown as its root folder and, when it has one, its label
-// in brackets ("/media/usb [DATOS]").
+// in brackets ("/media/usb [DATOS]"). "/" is always there, even where the mount table does
+// not list it (a chroot, some containers).
 class DriveList : public QComboBox {
   Q_OBJECT
 public:
-  explicit DriveList(QWidget *parent = nullptr);
+  using VolumeSource = std::function<std::vector<Volume>()>;
+  explicit DriveList(QWidget *parent = nullptr, VolumeSource volumes = MountedVolumes);
 
   // Reads the mounted volumes again, keeping the current drive when it is still there.
   void Refresh();
@@ -30,6 +43,9 @@ public:
 protected:
   // A volume mounted since the last look shows up when the list opens.
   void showPopup() override;
+
+private:
+  VolumeSource m_volumes;
 };
 
 // Dir1: the folder's ancestors from the root down, expanded, and its subfolders below it. A

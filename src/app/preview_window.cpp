@@ -1,5 +1,6 @@
 #include "app/preview_window.h"
 
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
@@ -80,7 +82,7 @@ std::string TodayText() {
 PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFactory printers,
                              QWidget *parent)
     : QDialog(parent), m_dialogs(dialogs), m_printers(std::move(printers)),
-      m_painter(PrintHeaderText(Dated(std::move(inputs.header))), std::move(inputs.rows)),
+      m_painter(PrintHeaderLines(Dated(std::move(inputs.header))), std::move(inputs.rows)),
       m_pdf_suggestion(std::move(inputs.pdf_suggestion)),
       m_preview_printer(QPrinter::HighResolution),
       m_preview(new QPrintPreviewWidget(&m_preview_printer, this)) {
@@ -102,8 +104,24 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
       ZoomButton(QStringLiteral("Ajustar al ancho"), QStringLiteral("cmdAjustarAncho"), this);
   auto *whole_page =
       ZoomButton(QStringLiteral("Página completa"), QStringLiteral("cmdPaginaCompleta"), this);
+  auto *first = ZoomButton(QStringLiteral("|<"), QStringLiteral("cmdPrimera"), this);
+  auto *previous = ZoomButton(QStringLiteral("<"), QStringLiteral("cmdAnterior"), this);
+  auto *next = ZoomButton(QStringLiteral(">"), QStringLiteral("cmdSiguiente"), this);
+  auto *last = ZoomButton(QStringLiteral(">|"), QStringLiteral("cmdUltima"), this);
+  first->setToolTip(QStringLiteral("Primera página (Inicio)"));
+  previous->setToolTip(QStringLiteral("Página anterior (RePág)"));
+  next->setToolTip(QStringLiteral("Página siguiente (AvPág)"));
+  last->setToolTip(QStringLiteral("Última página (Fin)"));
+  m_page = new QSpinBox(this);
+  m_page->setObjectName(QStringLiteral("txtPagina"));
+  m_page->setMinimum(1);
+  m_page->setToolTip(QStringLiteral("Ir a la página"));
   auto *pages = new QLabel(this);
   pages->setObjectName(QStringLiteral("lblPaginas"));
+  m_summary = new QCheckBox(QStringLiteral("Imprimir &resumen"), this);
+  m_summary->setObjectName(QStringLiteral("chkResumen"));
+  m_summary->setToolTip(
+      QStringLiteral("Antes del listado, sus filas agrupadas por campo y mensaje"));
   auto *export_pdf =
       ZoomButton(QStringLiteral("Exportar PDF"), QStringLiteral("cmdExportarPDF"), this);
   auto *print = ZoomButton(QStringLiteral("&Imprimir"), QStringLiteral("cmdImprimir"), this);
@@ -116,28 +134,59 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
           [this] { m_preview->zoomIn(); });
   connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, m_preview,
           [this] { m_preview->zoomOut(); });
+  const auto go = [this](QPushButton *button, QKeySequence key, auto page) {
+    connect(button, &QPushButton::clicked, this, [this, page] { GoToPage(page()); });
+    connect(new QShortcut(key, this), &QShortcut::activated, this,
+            [this, page] { GoToPage(page()); });
+  };
+  go(first, QKeySequence(Qt::Key_Home), [] { return 1; });
+  go(previous, QKeySequence(Qt::Key_PageUp), [this] { return CurrentPage() - 1; });
+  go(next, QKeySequence(Qt::Key_PageDown), [this] { return CurrentPage() + 1; });
+  go(last, QKeySequence(Qt::Key_End), [this] { return PageCount(); });
+  connect(m_page, &QSpinBox::editingFinished, this, [this] { GoToPage(m_page->value()); });
+  connect(m_summary, &QCheckBox::toggled, this, [this](bool on) {
+    m_painter.SetSummary(on);
+    m_preview->updatePreview();
+  });
   connect(export_pdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
   connect(print, &QPushButton::clicked, this, [this] { Print(); });
   connect(m_preview, &QPrintPreviewWidget::previewChanged, pages, [this, pages] {
-    pages->setText(QStringLiteral("Página %1 de %2")
-                       .arg(m_preview->currentPage())
-                       .arg(m_preview->pageCount()));
+    m_page->setMaximum(std::max(1, PageCount()));
+    m_page->setValue(CurrentPage());
+    pages->setText(QStringLiteral("de %1").arg(PageCount()));
   });
 
   auto *bar = new QHBoxLayout;
-  bar->addWidget(zoom_in);
-  bar->addWidget(zoom_out);
-  bar->addWidget(fit_width);
-  bar->addWidget(whole_page);
+  for (QWidget *widget :
+       std::initializer_list<QWidget *>{zoom_in, zoom_out, fit_width, whole_page}) {
+    bar->addWidget(widget);
+  }
   bar->addSpacing(12);
-  bar->addWidget(pages);
+  for (QWidget *widget :
+       std::initializer_list<QWidget *>{first, previous, m_page, pages, next, last}) {
+    bar->addWidget(widget);
+  }
   bar->addStretch(1);
+  bar->addWidget(m_summary);
   bar->addWidget(export_pdf);
   bar->addWidget(print);
   auto *layout = new QVBoxLayout(this);
   layout->addLayout(bar);
   layout->addWidget(m_preview, 1);
   m_preview->fitToWidth();
+}
+
+int PreviewWindow::CurrentPage() const {
+  return m_preview->currentPage();
+}
+
+int PreviewWindow::PageCount() const {
+  return m_preview->pageCount();
+}
+
+void PreviewWindow::GoToPage(int page) {
+  m_preview->setCurrentPage(std::clamp(page, 1, std::max(1, PageCount())));
+  m_page->setValue(CurrentPage());
 }
 
 PreviewWindow::~PreviewWindow() = default;
@@ -156,6 +205,10 @@ bool PreviewWindow::Print() {
   }
   printer->setDocName(QString::fromUtf8(kPrintJobName));
   KeepPrintableMargins(*printer);
+  if (!m_dialogs.printDialog(this, *printer)) {
+    return false;
+  }
+  const bool range = printer->printRange() == QPrinter::PageRange;
 
   QProgressDialog progress(QStringLiteral("Imprimiendo el listado..."), QStringLiteral("Abortar"),
                            0, 1, this);
@@ -163,12 +216,15 @@ bool PreviewWindow::Print() {
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
   bool cancelled = false;
-  const bool printed = m_painter.Paint(*printer, [&](int page, int pages) {
-    progress.setMaximum(pages);
-    progress.setValue(page);
-    cancelled = progress.wasCanceled();
-    return !cancelled;
-  });
+  const bool printed = m_painter.Paint(
+      *printer,
+      [&](int page, int pages) {
+        progress.setMaximum(pages);
+        progress.setValue(page);
+        cancelled = progress.wasCanceled();
+        return !cancelled;
+      },
+      range ? printer->fromPage() : 1, range ? printer->toPage() : 0);
   progress.reset();
   if (!printed && !cancelled) {
     m_dialogs.critical(this, QStringLiteral("Atención"),

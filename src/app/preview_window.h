@@ -10,8 +10,10 @@
 #include "common/result.h"
 #include "reports/print_header.h"
 
+class QCheckBox;
 class QPrintPreviewWidget;
 class QPushButton;
+class QSpinBox;
 
 namespace verdalia::app {
 
@@ -40,7 +42,9 @@ struct PreviewInputs {
 };
 
 // frmPreview, "Vista Preliminar": the pages of one result list as they will print, zoomable,
-// with "&Imprimir" (after a confirmation) and "Exportar PDF".
+// with buttons to the first, previous, next and last page and a page number to go to, the
+// choice to print the list's summary first, "&Imprimir" (after a confirmation, through the
+// printer's own dialog) and "Exportar PDF".
 class PreviewWindow : public QDialog {
   Q_OBJECT
 public:
@@ -48,10 +52,14 @@ public:
                 QWidget *parent = nullptr);
   ~PreviewWindow() override;
 
-  const std::string &HeaderCodes() const { return m_painter.HeaderCodes(); }
   QPrintPreviewWidget *Preview() const { return m_preview; }
+  // The page shown, from 1, and how many there are.
+  int CurrentPage() const;
+  int PageCount() const;
+  void GoToPage(int page);
 
-  // "&Imprimir": asks, then prints the whole list. True when a job was printed.
+  // "&Imprimir": asks, then prints the pages the printer's dialog chooses. True when a job
+  // was printed.
   bool Print();
   // "Exportar PDF": asks where, then writes the pages there.
   bool ExportPdf();
@@ -65,6 +73,8 @@ private:
   QString m_pdf_suggestion;
   QPrinter m_preview_printer;
   QPrintPreviewWidget *m_preview;
+  QSpinBox *m_page = nullptr;
+  QCheckBox *m_summary = nullptr;
 };
 
 } // namespace verdalia::app

@@ -71,8 +71,41 @@ void RecordViewer::SetRecords(std::vector<std::string> lines, int kind) {
   m_kind = kind;
 }
 
+namespace {
+
+// The names a row's field column holds: one, or several joined by "+" or " y ". A name the
+// rule writes with a blank ("VER CONTRATANTE") is the definition's with an underscore.
+std::vector<std::string> NamedFields(std::string_view field) {
+  std::vector<std::string> names;
+  std::string name;
+  auto flush = [&] {
+    const auto first = name.find_first_not_of(' ');
+    const auto last = name.find_last_not_of(' ');
+    if (first != std::string::npos) {
+      std::string trimmed = name.substr(first, last - first + 1);
+      std::replace(trimmed.begin(), trimmed.end(), ' ', '_');
+      names.push_back(std::move(trimmed));
+    }
+    name.clear();
+  };
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '+') {
+      flush();
+    } else if (field.substr(i).starts_with(" y ")) {
+      flush();
+      i += 2;
+    } else {
+      name += field[i];
+    }
+  }
+  flush();
+  return names;
+}
+
+} // namespace
+
 void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row) {
-  m_highlight.reset();
+  m_highlights.clear();
   m_text->setExtraSelections({});
   if (row == nullptr || row->record < 1 ||
       static_cast<std::size_t>(row->record) >= m_lines.size()) {
@@ -87,42 +120,48 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row)
   m_text->setPlainText(Ruler(static_cast<int>(shown.size())) + QLatin1Char('\n') + shown);
 
   QString caption = QStringLiteral("Registro %1").arg(row->record);
-  const std::optional<Span> span =
-      reference && !line.empty()
-          ? reference->SpanOfField(m_kind, std::string_view(line).substr(0, 1), row->field)
-          : std::nullopt;
-  if (span) {
+  QList<QTextEdit::ExtraSelection> selections;
+  const QTextBlock block = m_text->document()->findBlockByNumber(1);
+  for (const std::string &name : NamedFields(row->field)) {
+    const std::optional<Span> span =
+        reference && !line.empty()
+            ? reference->SpanOfField(m_kind, std::string_view(line).substr(0, 1), name)
+            : std::nullopt;
+    if (!span) {
+      caption += QStringLiteral(" · ") + FromCp1252(name);
+      continue;
+    }
     caption += QStringLiteral(" · %1: posición %2, largo %3")
-                   .arg(FromCp1252(row->field))
+                   .arg(FromCp1252(name))
                    .arg(span->start)
                    .arg(span->length);
     const auto size = static_cast<std::size_t>(shown.size());
     const int first = static_cast<int>(std::min(span->start - 1, size));
     const int last = static_cast<int>(std::min(span->start - 1 + span->length, size));
-    if (last > first) {
-      m_highlight = std::make_pair(first, last);
-      const QTextBlock block = m_text->document()->findBlockByNumber(1);
-      QTextEdit::ExtraSelection selection;
-      selection.cursor = QTextCursor(block);
-      selection.cursor.setPosition(block.position() + first);
-      selection.cursor.setPosition(block.position() + last, QTextCursor::KeepAnchor);
-      selection.format.setBackground(QColor(255, 214, 102));
-      selection.format.setForeground(QColor(110, 0, 0));
-      selection.format.setFontWeight(QFont::Bold);
-      m_text->setExtraSelections({selection});
-      // Bring the field into view.
-      QTextCursor cursor(block);
-      cursor.setPosition(block.position() + last);
-      m_text->setTextCursor(cursor);
-      m_text->ensureCursorVisible();
-      cursor.setPosition(block.position() + first);
-      m_text->setTextCursor(cursor);
-      m_text->ensureCursorVisible();
-    } else {
+    if (last <= first) {
       caption += QStringLiteral(" (el registro termina antes del campo)");
+      continue;
     }
-  } else if (!row->field.empty()) {
-    caption += QStringLiteral(" · ") + FromCp1252(row->field);
+    m_highlights.emplace_back(first, last);
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = QTextCursor(block);
+    selection.cursor.setPosition(block.position() + first);
+    selection.cursor.setPosition(block.position() + last, QTextCursor::KeepAnchor);
+    selection.format.setBackground(QColor(255, 214, 102));
+    selection.format.setForeground(QColor(110, 0, 0));
+    selection.format.setFontWeight(QFont::Bold);
+    selections.append(selection);
+  }
+  m_text->setExtraSelections(selections);
+  if (!m_highlights.empty()) {
+    // Bring the first field into view.
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + m_highlights.front().second);
+    m_text->setTextCursor(cursor);
+    m_text->ensureCursorVisible();
+    cursor.setPosition(block.position() + m_highlights.front().first);
+    m_text->setTextCursor(cursor);
+    m_text->ensureCursorVisible();
   }
   m_caption->setText(caption);
 }
@@ -133,10 +172,6 @@ QString RecordViewer::Caption() const {
 
 QString RecordViewer::RecordText() const {
   return m_text->document()->findBlockByNumber(1).text();
-}
-
-std::optional<std::pair<int, int>> RecordViewer::Highlight() const {
-  return m_highlight;
 }
 
 } // namespace verdalia::app

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,9 @@ class QPlainTextEdit;
 
 namespace verdalia::app {
 
-// Under the physical list: the record of the selected row, with a column ruler above it and
-// the reported field's span highlighted, so the operator sees the offending value.
+// Under a result list: the record of the selected row, with a column ruler above it and the
+// spans of the fields the row names highlighted, so the operator sees the offending values.
+// A logical row may name several fields ("NUMERO_POLIZA + NUMERO_ENDOSO"): each is lit.
 class RecordViewer : public QWidget {
   Q_OBJECT
 public:
@@ -29,16 +29,16 @@ public:
   // What is shown, for the operator's eyes and for tests.
   QString Caption() const;
   QString RecordText() const;
-  // The highlighted characters of the record line, 0-based [first, last); none when no
-  // span is highlighted.
-  std::optional<std::pair<int, int>> Highlight() const;
+  // The highlighted characters of the record line, 0-based [first, last), in the order the
+  // row names the fields.
+  const std::vector<std::pair<int, int>> &Highlights() const { return m_highlights; }
 
 private:
   std::vector<std::string> m_lines;
   int m_kind = 0;
   QLabel *m_caption;
   QPlainTextEdit *m_text;
-  std::optional<std::pair<int, int>> m_highlight;
+  std::vector<std::pair<int, int>> m_highlights;
 };
 
 } // namespace verdalia::app

@@ -74,20 +74,32 @@ Qt::ItemFlags ResultListModel::flags(const QModelIndex &index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-QString ResultListModel::TabSeparatedText(const std::vector<int> &rows) const {
-  QString text;
-  for (const int row : rows) {
-    if (row < 0 || row >= rowCount()) {
-      continue;
-    }
-    const auto &cells = m_rows[static_cast<std::size_t>(row)];
-    text += cells[0] + '\t' + cells[1] + '\t' + cells[2] + '\n';
-  }
-  return text;
+void ResultFilter::SetGroup(std::optional<std::pair<QString, QString>> group) {
+  m_group = std::move(group);
+  invalidateFilter();
 }
 
-ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this) {
-  setModel(&m_model);
+void ResultFilter::SetText(const QString &text) {
+  m_text = text;
+  invalidateFilter();
+}
+
+bool ResultFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {
+  const auto &cells = static_cast<const ResultListModel *>(sourceModel())->Cells(source_row);
+  if (m_group && (cells[1] != m_group->first || cells[2] != m_group->second)) {
+    return false;
+  }
+  if (m_text.isEmpty()) {
+    return true;
+  }
+  return std::any_of(cells.begin(), cells.end(), [this](const QString &cell) {
+    return cell.contains(m_text, Qt::CaseInsensitive);
+  });
+}
+
+ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this), m_filter(this) {
+  m_filter.setSourceModel(&m_model);
+  setModel(&m_filter);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -112,10 +124,16 @@ ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this) {
 
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) {
-            emit currentRowChanged(current.isValid() ? current.row() : -1);
+            emit currentRowChanged(current.isValid() ? m_filter.mapToSource(current).row() : -1);
           });
   connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { emit currentRowChanged(-1); });
-  ApplyColumnProportions();
+  // The usual gesture on a column's edge: back to the grid's own proportions.
+  connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this,
+          &ResultGrid::ApplyColumnProportions);
+  // The last column stretches to the grid's width by itself; the operator sets the others.
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+    m_user_widths = m_user_widths || (!m_proportioning && column < 2);
+  });
 }
 
 void ResultGrid::SetRows(const ResultList &rows) {
@@ -125,18 +143,21 @@ void ResultGrid::SetRows(const ResultList &rows) {
 std::vector<int> ResultGrid::SelectedRows() const {
   std::vector<int> rows;
   for (const QModelIndex &index : selectionModel()->selectedRows()) {
-    rows.push_back(index.row());
+    rows.push_back(m_filter.mapToSource(index).row());
   }
   std::sort(rows.begin(), rows.end());
   return rows;
 }
 
 void ResultGrid::CopySelection() const {
-  const std::vector<int> rows = SelectedRows();
-  if (rows.empty()) {
-    return;
+  QString text;
+  for (const int row : SelectedRows()) {
+    const auto &cells = m_model.Cells(row);
+    text += cells[0] + '\t' + cells[1] + '\t' + cells[2] + '\n';
   }
-  QApplication::clipboard()->setText(m_model.TabSeparatedText(rows));
+  if (!text.isEmpty()) {
+    QApplication::clipboard()->setText(text);
+  }
 }
 
 void ResultGrid::keyPressEvent(QKeyEvent *event) {
@@ -150,13 +171,18 @@ void ResultGrid::keyPressEvent(QKeyEvent *event) {
 
 void ResultGrid::resizeEvent(QResizeEvent *event) {
   QTableView::resizeEvent(event);
-  ApplyColumnProportions();
+  if (!m_user_widths) {
+    ApplyColumnProportions();
+  }
 }
 
 void ResultGrid::ApplyColumnProportions() {
+  m_user_widths = false;
+  m_proportioning = true;
   const double total = kColumnUnits[0] + kColumnUnits[1] + kColumnUnits[2];
   const int width = viewport()->width();
   if (width <= 0) {
+    m_proportioning = false;
     return;
   }
   // The first heading stays readable however narrow the window.
@@ -174,6 +200,7 @@ void ResultGrid::ApplyColumnProportions() {
     used += size;
   }
   horizontalHeader()->resizeSection(2, std::max(0, width - used));
+  m_proportioning = false;
 }
 
 } // namespace verdalia::app

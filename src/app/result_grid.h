@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "common/result.h"
@@ -26,16 +28,37 @@ public:
                       int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-  // The cells of the given rows, a tab between cells and a line end after each row.
-  QString TabSeparatedText(const std::vector<int> &rows) const;
+  const std::array<QString, 3> &Cells(int row) const {
+    return m_rows[static_cast<std::size_t>(row)];
+  }
 
 private:
   std::vector<std::array<QString, 3>> m_rows;
 };
 
-// The grid of a result list. Its three columns keep the widths 6 : 20.5 : 50.5 of the
-// available width; the full message of a row shows as its tooltip; Ctrl+C copies the
-// selected rows as tab-separated text.
+// The rows the grid shows: those of one group (a field and a message) when one is chosen,
+// and of those the rows holding the filter text in any cell, case aside.
+class ResultFilter : public QSortFilterProxyModel {
+  Q_OBJECT
+public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  // The group's field and message (decoded), or none for every row.
+  void SetGroup(std::optional<std::pair<QString, QString>> group);
+  void SetText(const QString &text);
+
+protected:
+  bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;
+
+private:
+  std::optional<std::pair<QString, QString>> m_group;
+  QString m_text;
+};
+
+// The grid of a result list. Its three columns keep the widths 6 : 20.5 : 50.5 of the grid
+// until the operator sets a width of their own, which then stays when the window is resized;
+// a double click on a column's edge brings the proportions back. The full message of a row shows as
+// its tooltip; Ctrl+C copies the selected rows as tab-separated text.
 class ResultGrid : public QTableView {
   Q_OBJECT
 public:
@@ -43,12 +66,14 @@ public:
 
   void SetRows(const ResultList &rows);
   ResultListModel &Model() { return m_model; }
-  // The selected rows in list order.
+  ResultFilter &Filter() { return m_filter; }
+  // The list's rows that are selected, in list order.
   std::vector<int> SelectedRows() const;
   void CopySelection() const;
+  void ApplyColumnProportions();
 
 signals:
-  // The row under the cursor changed; -1 when there is none.
+  // The list's row under the cursor changed; -1 when there is none.
   void currentRowChanged(int row);
 
 protected:
@@ -56,9 +81,10 @@ protected:
   void resizeEvent(QResizeEvent *event) override;
 
 private:
-  void ApplyColumnProportions();
-
   ResultListModel m_model;
+  ResultFilter m_filter;
+  bool m_user_widths = false;   // the operator has set a column's width
+  bool m_proportioning = false; // the grid is setting the widths itself
 };
 
 } // namespace verdalia::app

@@ -4,6 +4,7 @@
 //   verdalia-screenshots OUTDIR SAMPLES_FOLDER [--db PATH]
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QImage>
 #include <QSettings>
@@ -38,6 +39,7 @@ public:
   QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override {
     return {};
   }
+  bool printDialog(QWidget *, QPrinter &) override { return false; }
 
 private:
   static void Say(const QString &title, const QString &text) {
@@ -68,6 +70,79 @@ int RowWithField(const verdalia::ResultList &rows) {
   return rows.empty() ? -1 : 0;
 }
 
+// Which sample shows findings on the physical tab, and which reaches the logical one (the
+// one with the most logical findings).
+struct Chosen {
+  QString with_findings;
+  QString passing;
+};
+
+Chosen ChooseSamples(verdalia::app::ValidatorWindow &window, const QDir &samples,
+                     const QStringList &names) {
+  Chosen chosen;
+  std::size_t logical_rows = 0;
+  for (const QString &name : names) {
+    window.SelectFile(samples.absoluteFilePath(name));
+    window.RunPhysical();
+    if (chosen.with_findings.isEmpty() && !window.Rows(0).empty()) {
+      chosen.with_findings = name;
+    }
+    if (verdalia::OnlyWarnings(window.Rows(0))) {
+      window.RunLogical();
+      if (chosen.passing.isEmpty() || window.Rows(1).size() > logical_rows) {
+        chosen.passing = name;
+        logical_rows = window.Rows(1).size();
+      }
+    }
+  }
+  if (chosen.with_findings.isEmpty()) {
+    chosen.with_findings = names.first();
+  }
+  return chosen;
+}
+
+// The logical tab with its groups; the files tab; the physical tab with a row's record lit.
+bool TakeTabs(verdalia::app::ValidatorWindow &window, const QDir &samples, const QDir &out,
+              const Chosen &chosen) {
+  auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+  bool ok = true;
+  if (!chosen.passing.isEmpty()) {
+    window.SelectFile(samples.absoluteFilePath(chosen.passing));
+    window.RunPhysical();
+    window.RunLogical();
+    tabs->setCurrentIndex(2);
+    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
+  }
+  window.SelectFile(samples.absoluteFilePath(chosen.with_findings));
+  ok &= Save(&window, out.filePath(QStringLiteral("tab-archivos.png")));
+  window.RunPhysical();
+  const int row = RowWithField(window.Rows(0));
+  if (row >= 0) {
+    window.findChild<verdalia::app::ResultGrid *>(QStringLiteral("grdResultadoFisico"))
+        ->selectRow(row);
+  }
+  tabs->setCurrentIndex(1);
+  ok &= Save(&window, out.filePath(QStringLiteral("tab-fisica.png")));
+  if (chosen.passing.isEmpty()) {
+    tabs->setCurrentIndex(2);
+    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
+  }
+  return ok;
+}
+
+// The preview of the physical list with its summary first, and the pages as PDF.
+bool TakePreview(verdalia::app::ValidatorWindow &window, const QDir &out) {
+  const auto preview = window.MakePreview(0);
+  preview->findChild<QCheckBox *>(QStringLiteral("chkResumen"))->setChecked(true);
+  preview->resize(980, 680);
+  preview->show();
+  QCoreApplication::processEvents();
+  bool ok = Save(preview.get(), out.filePath(QStringLiteral("preview.png")));
+  ok &= preview->ExportPdfTo(out.filePath(QStringLiteral("print.pdf")));
+  preview->close();
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -94,13 +169,9 @@ int main(int argc, char *argv[]) {
   if (!window.Start(database) || !window.OpenFolder(samples.absolutePath())) {
     return 1;
   }
-  window.resize(1000, 620);
+  window.resize(1080, 720);
   window.show();
-
-  auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
   auto *files = window.findChild<verdalia::app::FileList *>(QStringLiteral("File1"));
-  auto *physical_grid =
-      window.findChild<verdalia::app::ResultGrid *>(QStringLiteral("grdResultadoFisico"));
   QStringList names;
   for (int i = 0; i < files->count(); ++i) {
     names << files->item(i)->text();
@@ -109,60 +180,8 @@ int main(int argc, char *argv[]) {
     std::fprintf(stderr, "no data files in %s\n", qUtf8Printable(samples.path()));
     return 1;
   }
-
-  // Which sample shows findings on the physical tab, and which reaches the logical one
-  // (one with logical findings when there is such a sample).
-  QString with_findings;
-  QString passing;
-  std::size_t logical_rows = 0;
-  for (const QString &name : names) {
-    window.SelectFile(samples.absoluteFilePath(name));
-    window.RunPhysical();
-    if (with_findings.isEmpty() && !window.Rows(0).empty()) {
-      with_findings = name;
-    }
-    if (verdalia::OnlyWarnings(window.Rows(0))) {
-      window.RunLogical();
-      if (passing.isEmpty() || window.Rows(1).size() > logical_rows) {
-        passing = name;
-        logical_rows = window.Rows(1).size();
-      }
-    }
-  }
-  if (with_findings.isEmpty()) {
-    with_findings = names.first();
-  }
-
-  bool ok = true;
-  if (!passing.isEmpty()) {
-    window.SelectFile(samples.absoluteFilePath(passing));
-    window.RunPhysical();
-    window.RunLogical();
-    tabs->setCurrentIndex(2);
-    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
-  }
-
-  window.SelectFile(samples.absoluteFilePath(with_findings));
-  ok &= Save(&window, out.filePath(QStringLiteral("tab-archivos.png")));
-  window.RunPhysical();
-  const int row = RowWithField(window.Rows(0));
-  if (row >= 0) {
-    physical_grid->selectRow(row);
-  }
-  tabs->setCurrentIndex(1);
-  ok &= Save(&window, out.filePath(QStringLiteral("tab-fisica.png")));
-  if (passing.isEmpty()) {
-    tabs->setCurrentIndex(2);
-    ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
-  }
-
-  const auto preview = window.MakePreview(0);
-  preview->resize(900, 640);
-  preview->show();
-  QCoreApplication::processEvents();
-  ok &= Save(preview.get(), out.filePath(QStringLiteral("preview.png")));
-  ok &= preview->ExportPdfTo(out.filePath(QStringLiteral("print.pdf")));
-  preview->close();
+  const bool ok = TakeTabs(window, samples, out, ChooseSamples(window, samples, names)) &&
+                  TakePreview(window, out);
   window.hide();
   return ok ? 0 : 1;
 }

@@ -13,14 +13,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
 #include "app/file_lists.h"
 #include "app/qt_text.h"
-#include "app/record_viewer.h"
-#include "app/result_grid.h"
+#include "app/result_panel.h"
 #include "common/file_kind.h"
 #include "common/path.h"
 #include "refdata/reference_data.h"
@@ -29,9 +29,10 @@
 namespace verdalia::app {
 namespace {
 
-const QString kSettingsGroup = QStringLiteral("Directorio");
-const QString kDriveKey = QStringLiteral("DRIVE");
-const QString kDirKey = QStringLiteral("DIR");
+const QString kDriveKey = QStringLiteral("Directorio/DRIVE");
+const QString kDirKey = QStringLiteral("Directorio/DIR");
+const QString kFileKey = QStringLiteral("Directorio/ARCHIVO");
+const QString kGeometryKey = QStringLiteral("Ventana/GEOMETRIA");
 
 // The hourglass from the start of a run to its end, shown at once: the run holds the thread.
 class WaitCursor {
@@ -103,12 +104,13 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   BuildFileTab(files_tab);
   BuildResultTab(physical_tab, 0);
   BuildResultTab(logical_tab, 1);
+  BuildShortcuts();
   setCentralWidget(m_tabs);
-  resize(980, 640);
+  resize(980, 680);
 
   m_title = KindOfNumber(1).title; // until a run names the kind
   ShowLabels();
-  m_logica->setEnabled(false);
+  m_logical_button->setEnabled(false);
 
   // Before start-up the lists show the current drive and folder.
   m_folders->SetPath(QDir::currentPath());
@@ -126,6 +128,7 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
   m_folders->setObjectName(QStringLiteral("Dir1"));
   m_files = new FileList(frame);
   m_files->setObjectName(QStringLiteral("File1"));
+  m_files->setToolTip(QStringLiteral("Intro o doble clic: verificación física del archivo"));
   auto *file_caption = Caption(QStringLiteral("lblFondo(0)"), QStringLiteral("&Archivo"), frame);
   auto *dir_caption = Caption(QStringLiteral("lblFondo(1)"), QStringLiteral("&Directorio"), frame);
   file_caption->setBuddy(m_files);
@@ -141,13 +144,17 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
   grid->setColumnStretch(1, 3);
   grid->setRowStretch(1, 1);
 
-  m_procesar =
+  m_physical_button =
       Button(QStringLiteral("cmdProcesar"), QStringLiteral("&Realizar Verificación Física"), tab);
-  m_logica = Button(QStringLiteral("cmdValidacionLogica"),
-                    QStringLiteral("&Realizar Verificación Lógica"), tab);
+  m_logical_button = Button(QStringLiteral("cmdValidacionLogica"),
+                            QStringLiteral("&Realizar Verificación Lógica"), tab);
+  // Both captions give Alt+R; each run has a key of its own too.
+  m_physical_button->setToolTip(
+      QStringLiteral("Verificación física del archivo elegido (F5, o Intro en la lista)"));
+  m_logical_button->setToolTip(QStringLiteral("Verificación lógica del archivo elegido (F6)"));
   auto *buttons = new QVBoxLayout;
-  buttons->addWidget(m_procesar);
-  buttons->addWidget(m_logica);
+  buttons->addWidget(m_physical_button);
+  buttons->addWidget(m_logical_button);
   buttons->addStretch(1);
 
   auto *layout = new QHBoxLayout(tab);
@@ -168,8 +175,10 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
       OnFileChosen();
     }
   });
-  connect(m_procesar, &QPushButton::clicked, this, &ValidatorWindow::RunPhysical);
-  connect(m_logica, &QPushButton::clicked, this, &ValidatorWindow::RunLogical);
+  // Enter or a double click on a file runs its physical verification.
+  connect(m_files, &QListWidget::itemActivated, this, &ValidatorWindow::RunPhysical);
+  connect(m_physical_button, &QPushButton::clicked, this, &ValidatorWindow::RunPhysical);
+  connect(m_logical_button, &QPushButton::clicked, this, &ValidatorWindow::RunLogical);
 }
 
 void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
@@ -178,7 +187,7 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
                                         : QStringLiteral("lblValidacionLogica(%1)");
   const int first_caption = index == 0 ? 2 : 5;
 
-  auto &labels = m_labels_shown[list];
+  auto &labels = m_captions[list];
   labels[0] = Caption(label_name.arg(0), QString(), tab);
   QFont bold = labels[0]->font();
   bold.setBold(true);
@@ -220,37 +229,29 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
   top->setColumnStretch(0, 1);
   top->setHorizontalSpacing(24);
 
-  auto *grid = new ResultGrid(tab);
-  grid->setObjectName(index == 0 ? QStringLiteral("grdResultadoFisico")
-                                 : QStringLiteral("grdResultadoLogico"));
-  m_grids[list] = grid;
-
+  m_panels[list] = new ResultPanel(index, tab);
   auto *layout = new QVBoxLayout(tab);
   layout->addLayout(top);
-  layout->addWidget(grid, 1);
-  if (index == 0) {
-    m_viewer = new RecordViewer(tab);
-    m_viewer->setObjectName(QStringLiteral("visorRegistro"));
-    layout->addWidget(m_viewer);
-    connect(grid, &ResultGrid::currentRowChanged, this, &ValidatorWindow::ShowRecordOf);
-  }
+  layout->addWidget(m_panels[list], 1);
+}
+
+void ValidatorWindow::BuildShortcuts() {
+  const auto shortcut = [this](QKeySequence key, void (ValidatorWindow::*action)(),
+                               QPushButton *button) {
+    auto *made = new QShortcut(key, this);
+    connect(made, &QShortcut::activated, this, [this, action, button] {
+      if (button == nullptr || button->isEnabled()) {
+        (this->*action)();
+      }
+    });
+  };
+  shortcut(QKeySequence(Qt::Key_F5), &ValidatorWindow::RunPhysical, m_physical_button);
+  shortcut(QKeySequence(Qt::Key_F6), &ValidatorWindow::RunLogical, m_logical_button);
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), &ValidatorWindow::Reread, nullptr);
 }
 
 bool ValidatorWindow::Start(const QString &database_path) {
-  // Restoring the drive and folder never stops start-up: what is gone is ignored.
-  m_restoring = true;
-  m_settings.beginGroup(kSettingsGroup);
-  const QString drive = m_settings.value(kDriveKey).toString();
-  const QString dir = m_settings.value(kDirKey).toString();
-  m_settings.endGroup();
-  if (!drive.isEmpty()) {
-    m_drives->SelectDrive(drive);
-  }
-  if (!dir.isEmpty()) {
-    OpenFolder(QDir::fromNativeSeparators(dir));
-  }
-  m_restoring = false;
-
+  RestoreSettings();
   try {
     m_validator.emplace(LoadValidator(ToFileSystemName(database_path)));
   } catch (const std::exception &error) {
@@ -258,6 +259,25 @@ bool ValidatorWindow::Start(const QString &database_path) {
     return false;
   }
   return true;
+}
+
+void ValidatorWindow::RestoreSettings() {
+  // Restoring never stops start-up: a drive, folder or file that is gone is ignored.
+  m_restoring = true;
+  const QString drive = m_settings.value(kDriveKey).toString();
+  const QString dir = m_settings.value(kDirKey).toString();
+  if (!drive.isEmpty()) {
+    m_drives->SelectDrive(drive);
+  }
+  if (!dir.isEmpty()) {
+    OpenFolder(QDir::fromNativeSeparators(dir));
+  }
+  const QString file = m_settings.value(kFileKey).toString();
+  if (!file.isEmpty()) {
+    m_files->SelectName(file);
+  }
+  restoreGeometry(m_settings.value(kGeometryKey).toByteArray());
+  m_restoring = false;
 }
 
 bool ValidatorWindow::OpenFolder(const QString &folder) {
@@ -282,6 +302,15 @@ bool ValidatorWindow::SelectFile(const QString &path) {
   return true;
 }
 
+void ValidatorWindow::Reread() {
+  const QString selected = m_files->SelectedName();
+  m_drives->Refresh();
+  if (!OpenFolder(m_folders->Path())) {
+    return;
+  }
+  m_files->SelectName(selected); // still chosen when it is still there
+}
+
 void ValidatorWindow::OnDriveChanged() {
   const QString root = m_drives->RootPath();
   if (m_folders->SetPath(root)) {
@@ -303,7 +332,7 @@ void ValidatorWindow::OnFolderChanged(const QString &path) {
 
 void ValidatorWindow::OnFileChosen() {
   // A newly chosen file must pass the physical verification before its logical one.
-  m_logica->setEnabled(false);
+  m_logical_button->setEnabled(false);
 }
 
 std::string ValidatorWindow::SelectedPath() const {
@@ -326,27 +355,34 @@ bool ValidatorWindow::ShowRefusal(const RunResult &result) {
   return true;
 }
 
+void ValidatorWindow::ShowList(int index, ShownList list) {
+  auto &shown = m_lists[static_cast<std::size_t>(index)];
+  shown = std::move(list);
+  m_panels[static_cast<std::size_t>(index)]->ShowList(
+      shown.rows, shown.lines, shown.kind, FromFileSystemName(shown.path),
+      m_validator ? &m_validator->Reference() : nullptr);
+}
+
 void ValidatorWindow::RunPhysical() {
-  m_logica->setEnabled(false);
+  m_logical_button->setEnabled(false);
   if (!m_validator) {
     return;
   }
+  const std::string path = SelectedPath();
   RunResult result;
   {
     const WaitCursor wait;
-    result = m_validator->Physical(SelectedPath(), m_labels);
+    result = m_validator->Physical(path, m_labels);
     if (!result.Refused()) {
       // Both lists start again; the header named the file for both.
       m_title = result.kind->title;
       m_labels = result.labels;
-      m_rows[0] = result.rows;
-      m_rows[1].clear();
       ShowLabels();
-      m_grids[0]->SetRows(m_rows[0]);
-      m_grids[1]->SetRows(m_rows[1]);
-      m_viewer->SetRecords(
-          std::vector<std::string>(result.file.lines.begin(), result.file.lines.end()),
-          result.kind->number);
+      ShowList(0, {path,
+                   result.rows,
+                   {result.file.lines.begin(), result.file.lines.end()},
+                   result.kind->number});
+      ShowList(1, {});
     }
   }
   if (ShowRefusal(result)) {
@@ -355,23 +391,26 @@ void ValidatorWindow::RunPhysical() {
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Física finalizada"));
   m_tabs->setCurrentIndex(1);
-  m_logica->setEnabled(result.LogicalMayFollow());
+  m_logical_button->setEnabled(result.LogicalMayFollow());
 }
 
 void ValidatorWindow::RunLogical() {
   if (!m_validator) {
     return;
   }
+  const std::string path = SelectedPath();
   RunResult result;
   {
     const WaitCursor wait;
-    result = m_validator->Logical(SelectedPath(), m_labels);
+    result = m_validator->Logical(path, m_labels);
     if (!result.Refused()) {
       m_title = result.kind->title;
       m_labels = result.labels;
-      m_rows[1] = result.rows;
       ShowLabels();
-      m_grids[1]->SetRows(m_rows[1]);
+      ShowList(1, {path,
+                   result.rows,
+                   {result.file.lines.begin(), result.file.lines.end()},
+                   result.kind->number});
     }
   }
   if (ShowRefusal(result)) {
@@ -383,9 +422,16 @@ void ValidatorWindow::RunLogical() {
 }
 
 void ValidatorWindow::SaveList(int index) {
+  const ShownList &list = List(index);
+  if (list.path.empty()) {
+    // A list is saved under the name of the file it came from; none has come yet.
+    m_dialogs.information(this, QStringLiteral("Atención"),
+                          QStringLiteral("No hay un listado de errores que guardar."));
+    return;
+  }
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
-  const std::string path = ErrorListPath(SelectedPath(), kind);
-  const SaveResult saved = SaveErrorList(path, Rows(index));
+  const std::string path = ErrorListPath(list.path, kind);
+  const SaveResult saved = SaveErrorList(path, list.rows);
   if (!saved.ok) {
     m_dialogs.critical(
         this, QStringLiteral("Atención"),
@@ -398,13 +444,16 @@ void ValidatorWindow::SaveList(int index) {
 }
 
 std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
+  const ShownList &list = List(index);
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   PreviewInputs inputs;
   inputs.header = {VerificationName(kind), m_title,         m_labels.rut,
                    m_labels.name,          m_labels.period, {}};
-  inputs.rows = Rows(index);
+  inputs.rows = list.rows;
   inputs.pdf_suggestion =
-      FromFileSystemName(ErrorListPath(SelectedPath(), kind)) + QStringLiteral(".pdf");
+      list.path.empty()
+          ? QDir(m_files->Path()).filePath(QStringLiteral("listado.pdf"))
+          : FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");
   return std::make_unique<PreviewWindow>(m_dialogs, std::move(inputs), m_printers, this);
 }
 
@@ -414,7 +463,7 @@ void ValidatorWindow::PrintList(int index) {
 }
 
 void ValidatorWindow::ShowLabels() {
-  for (auto &labels : m_labels_shown) {
+  for (auto &labels : m_captions) {
     labels[0]->setText(FromCp1252(m_title));
     labels[1]->setText(FromCp1252(m_labels.rut));
     labels[2]->setText(FromCp1252(m_labels.name));
@@ -422,19 +471,11 @@ void ValidatorWindow::ShowLabels() {
   }
 }
 
-void ValidatorWindow::ShowRecordOf(int row) {
-  if (!m_validator || row < 0 || static_cast<std::size_t>(row) >= m_rows[0].size()) {
-    m_viewer->ShowRow(nullptr, nullptr);
-    return;
-  }
-  m_viewer->ShowRow(&m_validator->Reference(), &m_rows[0][static_cast<std::size_t>(row)]);
-}
-
 void ValidatorWindow::StoreSettings() {
-  m_settings.beginGroup(kSettingsGroup);
   m_settings.setValue(kDriveKey, m_drives->currentText());
   m_settings.setValue(kDirKey, QDir::toNativeSeparators(m_folders->Path()));
-  m_settings.endGroup();
+  m_settings.setValue(kFileKey, m_files->SelectedName());
+  m_settings.setValue(kGeometryKey, saveGeometry());
   m_settings.sync();
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/preview_window.h"
 #include "engine/validation.h"
@@ -20,8 +22,7 @@ class Dialogs;
 class DriveList;
 class FileList;
 class FolderList;
-class RecordViewer;
-class ResultGrid;
+class ResultPanel;
 
 // frmValidador, "Validación Verdalia": choosing a data file, the two verifications and their
 // result lists. All work happens on this thread, one event at a time: a run holds the window
@@ -29,13 +30,13 @@ class ResultGrid;
 class ValidatorWindow : public QMainWindow {
   Q_OBJECT
 public:
-  // `settings` is the per-user store of the remembered drive and folder.
+  // `settings` is the per-user store of the remembered drive, folder, file and window place.
   ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent = nullptr);
   ~ValidatorWindow() override;
 
-  // Start-up: restores the remembered drive and folder (a stored one that is gone is
-  // ignored), then loads the reference database. False after the error's message box: the
-  // program ends, and the settings are not stored.
+  // Start-up: restores the remembered drive, folder and file (what is gone is ignored) and
+  // the window's place, then loads the reference database. False after the error's message
+  // box: the program ends, and the settings are not stored.
   bool Start(const QString &database_path);
   bool Started() const { return m_validator.has_value(); }
 
@@ -48,15 +49,16 @@ public:
   std::unique_ptr<PreviewWindow> MakePreview(int index);
   void SetPrinterFactory(PrinterFactory printers) { m_printers = std::move(printers); }
 
-  // The rows of list `index` (0 physical, 1 logical) as shown.
-  const ResultList &Rows(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+  // The rows of list `index` (0 physical, 1 logical) as they were made.
+  const ResultList &Rows(int index) const { return List(index).rows; }
 
-  // The buttons' work: "&Realizar Verificación Física", "&Realizar Verificación Lógica",
-  // and "&Guardar" and "&Imprimir" under list `index`.
+  // The buttons' work: "&Realizar Verificación Física" (F5), "&Realizar Verificación Lógica"
+  // (F6), and "&Guardar" and "&Imprimir" under list `index`; reading the folder again (Ctrl+R).
   void RunPhysical();
   void RunLogical();
   void SaveList(int index);
   void PrintList(int index);
+  void Reread();
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -64,39 +66,48 @@ protected:
   void dropEvent(QDropEvent *event) override;
 
 private:
+  // One result list and the file it was made from.
+  struct ShownList {
+    std::string path; // as the file system names it; empty while no run has made the list
+    ResultList rows;
+    std::vector<std::string> lines; // the file's lines, for the record under the list
+    int kind = 0;
+  };
+
   void BuildFileTab(QWidget *tab);
   void BuildResultTab(QWidget *tab, int index);
+  void BuildShortcuts();
   void OnDriveChanged();
   void OnFolderChanged(const QString &path);
   void OnFileChosen();
+  void RestoreSettings();
+  void StoreSettings();
   // The selected file's full path, as the file system names it.
   std::string SelectedPath() const;
   // A refused run's message box; false when the run was not refused.
   bool ShowRefusal(const RunResult &result);
   // The captions of both lists: every run that gets past the kind letter sets them all.
   void ShowLabels();
-  void ShowRecordOf(int row);
-  void StoreSettings();
+  void ShowList(int index, ShownList list);
+  const ShownList &List(int index) const { return m_lists[static_cast<std::size_t>(index)]; }
 
   Dialogs &m_dialogs;
   QSettings &m_settings;
   std::optional<Validator> m_validator;
-  std::string m_title;              // the kind's title above both lists
-  HeaderLabels m_labels;            // beside both lists
-  std::array<ResultList, 2> m_rows; // [list]
   PrinterFactory m_printers = DefaultPrinter;
   bool m_restoring = false;
+  std::string m_title;   // the kind's title above both lists
+  HeaderLabels m_labels; // beside both lists
+  std::array<ShownList, 2> m_lists;
 
   QTabWidget *m_tabs = nullptr;
   DriveList *m_drives = nullptr;
   FolderList *m_folders = nullptr;
   FileList *m_files = nullptr;
-  QPushButton *m_procesar = nullptr;
-  QPushButton *m_logica = nullptr;
-  std::array<std::array<QLabel *, 4>, 2>
-      m_labels_shown{}; // [list][0 title, 1 RUT, 2 name, 3 period]
-  std::array<ResultGrid *, 2> m_grids{};
-  RecordViewer *m_viewer = nullptr;
+  QPushButton *m_physical_button = nullptr;
+  QPushButton *m_logical_button = nullptr;
+  std::array<std::array<QLabel *, 4>, 2> m_captions{}; // [list][0 title, 1 RUT, 2 name, 3 period]
+  std::array<ResultPanel *, 2> m_panels{};
 };
 
 } // namespace verdalia::app

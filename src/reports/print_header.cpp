@@ -19,28 +19,16 @@ std::string FourDigits(int value) {
   return buffer;
 }
 
-// Appends text to a part, joining it to the part's last run when the weight is the same.
-void AppendText(std::vector<HeaderRun> &part, std::string_view text, bool bold) {
-  if (text.empty()) {
-    return;
-  }
-  if (!part.empty() && !part.back().page_number && part.back().bold == bold) {
-    part.back().text += text;
-    return;
-  }
-  part.push_back(HeaderRun{std::string(text), bold, false});
-}
-
-bool IsEmpty(const HeaderLine &line) {
-  return line.left.empty() && line.centre.empty() && line.right.empty();
+HeaderRun Text(std::string text, bool bold = false) {
+  return HeaderRun{std::move(text), bold, false};
 }
 
 } // namespace
 
 const std::string &VerificationName(ListKind kind) {
-  static const std::string fisica = Cp1252("Física");
-  static const std::string logica = Cp1252("Lógica");
-  return kind == ListKind::Logical ? logica : fisica;
+  static const std::string physical = Cp1252("Física");
+  static const std::string logical = Cp1252("Lógica");
+  return kind == ListKind::Logical ? logical : physical;
 }
 
 std::string PrintDateText(int year, int month, int day, std::string_view separator) {
@@ -52,57 +40,19 @@ std::string PrintDateText(int year, int month, int day, std::string_view separat
   return text;
 }
 
-std::string PrintHeaderText(const PrintHeaderInputs &inputs) {
-  static const std::string resultado = Cp1252("/cResultado validación ");
-  static const std::string pagina = Cp1252("/rPágina:/p/n");
-  static const std::string razon = Cp1252("/lRazón Social: ");
-  static const std::string periodo = Cp1252("/lPeríodo: ");
-  return resultado + inputs.verification + "/n" + "/c/fb1" + inputs.title + "/fb0/n" +
-         "/lRUT: " + inputs.rut + pagina + razon + inputs.name + "/rFecha:" + inputs.date + "/n" +
-         periodo + inputs.period + "/n/n";
-}
-
-std::vector<HeaderLine> ParseHeaderCodes(std::string_view codes) {
-  std::vector<HeaderLine> lines;
-  HeaderLine line;
-  std::vector<HeaderRun> *part = &line.left;
-  bool bold = false;
-  std::size_t i = 0;
-  while (i < codes.size()) {
-    const std::string_view rest = codes.substr(i);
-    if (rest.starts_with("/fb1") || rest.starts_with("/fb0")) {
-      bold = rest[3] == '1';
-      i += 4;
-    } else if (rest.starts_with("/l")) {
-      part = &line.left;
-      i += 2;
-    } else if (rest.starts_with("/c")) {
-      part = &line.centre;
-      i += 2;
-    } else if (rest.starts_with("/r")) {
-      part = &line.right;
-      i += 2;
-    } else if (rest.starts_with("/n")) {
-      lines.push_back(std::move(line));
-      line = HeaderLine{};
-      part = &line.left;
-      i += 2;
-    } else if (rest.starts_with("/p")) {
-      part->push_back(HeaderRun{"", bold, true});
-      i += 2;
-    } else {
-      // Plain text up to the next slash that may start a code.
-      std::size_t end = codes.find('/', i + 1);
-      if (end == std::string_view::npos) {
-        end = codes.size();
-      }
-      AppendText(*part, codes.substr(i, end - i), bold);
-      i = end;
-    }
-  }
-  if (!IsEmpty(line)) {
-    lines.push_back(std::move(line));
-  }
+std::vector<HeaderLine> PrintHeaderLines(const PrintHeaderInputs &inputs) {
+  static const std::string result = Cp1252("Resultado validación ");
+  static const std::string page = Cp1252("Página:");
+  static const std::string name = Cp1252("Razón Social: ");
+  static const std::string period = Cp1252("Período: ");
+  std::vector<HeaderLine> lines(6);
+  lines[0].centre = {Text(result + inputs.verification)};
+  lines[1].centre = {Text(inputs.title, true)};
+  lines[2].left = {Text("RUT: " + inputs.rut)};
+  lines[2].right = {Text(page), HeaderRun{"", false, true}};
+  lines[3].left = {Text(name + inputs.name)};
+  lines[3].right = {Text("Fecha:" + inputs.date)};
+  lines[4].left = {Text(period + inputs.period)};
   return lines;
 }
 

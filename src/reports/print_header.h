@@ -9,7 +9,7 @@
 namespace verdalia {
 
 // What the page header of a printed result list names; texts in Windows-1252, as the
-// summary labels hold them.
+// labels hold them.
 struct PrintHeaderInputs {
   std::string verification; // "Física" or "Lógica"
   std::string title;        // the file kind's title
@@ -24,11 +24,6 @@ const std::string &VerificationName(ListKind kind);
 
 // Day, month and year as "dd", "mm" and "yyyy" joined by the platform's date separator.
 std::string PrintDateText(int year, int month, int day, std::string_view separator);
-
-// The page header in the header-code language of the printed list (Windows-1252):
-// "/l", "/c", "/r" start a left, centred or right part of the line, "/n" ends the line,
-// "/p" is the page number, "/fb1" and "/fb0" turn bold on and off.
-std::string PrintHeaderText(const PrintHeaderInputs &inputs);
 
 // One piece of a header line: text in one weight, or the page number's place.
 struct HeaderRun {
@@ -47,9 +42,14 @@ struct HeaderLine {
   bool operator==(const HeaderLine &) const = default;
 };
 
-// Reads header-code text into its lines. A line is ended by "/n"; text after the last "/n"
-// makes one more line. Bold carries over from line to line until "/fb0". A slash that starts
-// no known code is printed as it is, so a name such as "AGRICOLA S/A" survives.
-std::vector<HeaderLine> ParseHeaderCodes(std::string_view codes);
+// The six lines printed at the top of every page:
+//   centred:  "Resultado validación " and the verification
+//   centred:  the title, in bold
+//   left:     "RUT: " and the RUT;           right: "Página:" and the page number
+//   left:     "Razón Social: " and the name; right: "Fecha:" and the date
+//   left:     "Período: " and the period
+//   (empty)
+// The values are text as they stand: a name with slashes in it prints its slashes.
+std::vector<HeaderLine> PrintHeaderLines(const PrintHeaderInputs &inputs);
 
 } // namespace verdalia

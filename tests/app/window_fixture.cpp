@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,12 +14,17 @@
 namespace verdalia::app::testing {
 namespace {
 
-// Definitions of type "X" check nothing; FECHA_CIERRE gives the record viewer a span.
+// Definitions of type "X" check nothing; they give the record viewer spans to light.
 const char *const kRowsSql = R"(
-INSERT INTO TipoArchivo VALUES (1, 'PRODUCCION', 40), (2, 'DENUNCIAS', 40), (3, 'SINIESTROS', 40);
+INSERT INTO TipoArchivo VALUES (1, 'PRODUCCION', 40), (2, 'DENUNCIAS', 100), (3, 'SINIESTROS', 40);
 INSERT INTO DefArchivo VALUES
  (1,'1',1,'TIPO_REGISTRO',1,1,'X',NULL,'S',NULL,NULL),
- (1,'1',2,'FECHA_CIERRE',2,8,'X',NULL,'S',NULL,NULL);
+ (1,'1',2,'FECHA_CIERRE',2,8,'X',NULL,'S',NULL,NULL),
+ (1,'1',3,'RUT_ASEGURADORA',10,9,'X',NULL,'S',NULL,NULL),
+ (1,'1',4,'VER_ASEGURADORA',19,1,'X',NULL,'S',NULL,NULL),
+ (1,'1',5,'ASEGURADORA',20,21,'X',NULL,'S',NULL,NULL),
+ (2,'2',1,'NUMERO_SINIESTRO',2,15,'X',NULL,'S',NULL,NULL),
+ (2,'2',2,'NUMERO_POLIZA',32,15,'X',NULL,'S',NULL,NULL);
 )";
 
 ShownDialog Shown(const QString &kind, const QString &title, const QString &text) {
@@ -47,14 +53,22 @@ QString RecordingDialogs::saveFileName(QWidget *, const QString &title, const QS
   return save_answer;
 }
 
-std::string Line(const std::string &start) {
+bool RecordingDialogs::printDialog(QWidget *, QPrinter &printer) {
+  shown.push_back(Shown(QStringLiteral("print"), QString(), QString()));
+  if (choose) {
+    choose(printer);
+  }
+  return print_answer;
+}
+
+std::string Line(const std::string &start, int length) {
   std::string line = start;
-  line.resize(kLineLength, ' ');
+  line.resize(static_cast<std::size_t>(length), ' ');
   return line;
 }
 
-std::string Header(const std::string &closing_date) {
-  return Line("1" + closing_date + "076543210K" + "AGRICOLA S/A");
+std::string Header(const std::string &closing_date, int length) {
+  return Line("1" + closing_date + "076543210K" + "AGRICOLA S/A", length);
 }
 
 std::string File(const std::vector<std::string> &lines) {
@@ -130,6 +144,11 @@ QStringList WindowFixture::GridRows(const QString &grid) const {
     rows << cells.join(QLatin1Char('|'));
   }
   return rows;
+}
+
+QByteArray WindowFixture::Saved(const QString &name) const {
+  QFile file(QDir(DataFolder()).filePath(name));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
 }
 
 void WindowFixture::ClickFile(const QString &name) {

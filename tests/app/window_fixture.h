@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,20 +37,26 @@ public:
   bool question(QWidget *, const QString &title, const QString &text) override;
   QString saveFileName(QWidget *, const QString &title, const QString &suggested,
                        const QString &filter) override;
+  // The printer's dialog: answered with `print_answer`, after `choose` has set the printer.
+  bool printDialog(QWidget *, QPrinter &printer) override;
 
   std::vector<ShownDialog> shown;
   bool answer = true;
   QString save_answer;
   QString last_suggestion;
+  bool print_answer = true;
+  std::function<void(QPrinter &)> choose;
 };
 
-// Line length of every kind in the test database.
+// Line length of the production and claims files of the test database; claim notices have
+// kNoticeLength, room for the fields of a notice's key.
 inline constexpr int kLineLength = 40;
+inline constexpr int kNoticeLength = 100;
 
-// A line of the test files: `start` padded with blanks to the kind's length.
-std::string Line(const std::string &start);
+// A line of the test files: `start` padded with blanks to `length`.
+std::string Line(const std::string &start, int length = kLineLength);
 // A header record: type, closing date, RUT and check digit, insurer's name.
-std::string Header(const std::string &closing_date);
+std::string Header(const std::string &closing_date, int length = kLineLength);
 // Lines joined with CR LF.
 std::string File(const std::vector<std::string> &lines);
 
@@ -78,8 +85,10 @@ public:
   QLabel *Label(const QString &name) const;
   QTabWidget *Tabs() const;
   QListWidget *Files() const;
-  // The cells of a result grid, one "record|field|message" text per row.
+  // The cells of a result grid as shown, one "record|field|message" text per row.
   QStringList GridRows(const QString &grid) const;
+  // The text of a saved file, or "(none)" when there is none.
+  QByteArray Saved(const QString &name) const;
 
   // Chooses a file in the file list as the operator's click does.
   void ClickFile(const QString &name);
