@@ -133,6 +133,9 @@ private slots:
     WindowFixture f;
     WriteSamples(f);
     ValidatorWindow &window = f.Started();
+    // The window's keys answer only while it is the active window, as on a real desktop.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     QPushButton *logical = f.Button("cmdValidacionLogica");
     QVERIFY(f.Button("cmdProcesar")->toolTip().contains("F5"));
     QVERIFY(logical->toolTip().contains("F6"));
