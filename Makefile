@@ -53,10 +53,11 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZERS)
 	./tests/fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZERS)
 
-# Whole-file timings of generated files beside `wc -l`, then the micro-benchmarks of the hot
-# paths. Results: bench/results/latest.csv and the printed tables.
+# Whole-file timings of generated files beside `wc -l`, the window from click to filled grid,
+# then the micro-benchmarks of the hot paths. Results: bench/results/latest.csv and the printed tables.
 bench: build
 	./bench/run-bench.sh $(BUILD_DIR)
+	./bench/window-bench.sh $(BUILD_DIR)
 	$(BUILD_DIR)/verdalia-microbench --benchmark_min_time=0.2
 
 clean:

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Times the window from the click to the filled grid on 32,767-line files with tens of
+# thousands of findings (target: under 300 ms), drawn offscreen.
+#   bench/window-bench.sh BUILD_DIR
+set -euo pipefail
+build_dir=$(cd "${1:-build}" && pwd)
+bench="$build_dir/verdalia-window-bench"
+if [ ! -x "$bench" ]; then
+  echo "window benchmark skipped: the window is not built" >&2
+  exit 0
+fi
+gen="$build_dir/verdalia-gen"
+db="$build_dir/Base/verdalia7.db"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+# One physical fault in every record; one logical fault in every policy, notice or claim.
+for kind in P D S; do
+  mkdir -p "$work/physical-$kind" "$work/logical-$kind"
+  "$gen" --db "$db" --kind "$kind" --records 32767 --seed 11 --physical-faults 1 \
+    -o "$work/physical-$kind/${kind}202401.txt"
+  "$gen" --db "$db" --kind "$kind" --records 32767 --seed 11 --logical-faults 1 \
+    -o "$work/logical-$kind/${kind}202401.txt"
+  "$bench" --db "$db" "$work/physical-$kind/${kind}202401.txt" 2>/dev/null
+  "$bench" --db "$db" "$work/logical-$kind/${kind}202401.txt" 2>/dev/null | grep logical
+done
+echo "window target: click to painted grid under 300 ms"
