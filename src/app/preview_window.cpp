@@ -98,12 +98,41 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   connect(m_preview, &QPrintPreviewWidget::paintRequested, this,
           [this](QPrinter *printer) { m_painter.Paint(*printer); });
 
+  auto *bar = new QHBoxLayout;
+  AddZoomButtons(*bar);
+  bar->addSpacing(12);
+  AddPageButtons(*bar);
+  bar->addStretch(1);
+  AddOutputButtons(*bar);
+  auto *layout = new QVBoxLayout(this);
+  layout->addLayout(bar);
+  layout->addWidget(m_preview, 1);
+  m_preview->fitToWidth();
+}
+
+void PreviewWindow::AddZoomButtons(QHBoxLayout &bar) {
   auto *zoom_in = ZoomButton(QStringLiteral("Acercar"), QStringLiteral("cmdAcercar"), this);
   auto *zoom_out = ZoomButton(QStringLiteral("Alejar"), QStringLiteral("cmdAlejar"), this);
   auto *fit_width =
       ZoomButton(QStringLiteral("Ajustar al ancho"), QStringLiteral("cmdAjustarAncho"), this);
   auto *whole_page =
       ZoomButton(QStringLiteral("Página completa"), QStringLiteral("cmdPaginaCompleta"), this);
+  connect(zoom_in, &QPushButton::clicked, m_preview, [this] { m_preview->zoomIn(); });
+  connect(zoom_out, &QPushButton::clicked, m_preview, [this] { m_preview->zoomOut(); });
+  connect(fit_width, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitToWidth);
+  connect(whole_page, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitInView);
+  connect(new QShortcut(QKeySequence::ZoomIn, this), &QShortcut::activated, m_preview,
+          [this] { m_preview->zoomIn(); });
+  connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, m_preview,
+          [this] { m_preview->zoomOut(); });
+  for (QWidget *widget :
+       std::initializer_list<QWidget *>{zoom_in, zoom_out, fit_width, whole_page}) {
+    bar.addWidget(widget);
+  }
+}
+
+// First, previous, the page number and the count, next, last; each button with its key.
+void PreviewWindow::AddPageButtons(QHBoxLayout &bar) {
   auto *first = ZoomButton(QStringLiteral("|<"), QStringLiteral("cmdPrimera"), this);
   auto *previous = ZoomButton(QStringLiteral("<"), QStringLiteral("cmdAnterior"), this);
   auto *next = ZoomButton(QStringLiteral(">"), QStringLiteral("cmdSiguiente"), this);
@@ -118,22 +147,7 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   m_page->setToolTip(QStringLiteral("Ir a la página"));
   auto *pages = new QLabel(this);
   pages->setObjectName(QStringLiteral("lblPaginas"));
-  m_summary = new QCheckBox(QStringLiteral("Imprimir &resumen"), this);
-  m_summary->setObjectName(QStringLiteral("chkResumen"));
-  m_summary->setToolTip(
-      QStringLiteral("Antes del listado, sus filas agrupadas por campo y mensaje"));
-  auto *export_pdf =
-      ZoomButton(QStringLiteral("Exportar PDF"), QStringLiteral("cmdExportarPDF"), this);
-  auto *print = ZoomButton(QStringLiteral("&Imprimir"), QStringLiteral("cmdImprimir"), this);
 
-  connect(zoom_in, &QPushButton::clicked, m_preview, [this] { m_preview->zoomIn(); });
-  connect(zoom_out, &QPushButton::clicked, m_preview, [this] { m_preview->zoomOut(); });
-  connect(fit_width, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitToWidth);
-  connect(whole_page, &QPushButton::clicked, m_preview, &QPrintPreviewWidget::fitInView);
-  connect(new QShortcut(QKeySequence::ZoomIn, this), &QShortcut::activated, m_preview,
-          [this] { m_preview->zoomIn(); });
-  connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, m_preview,
-          [this] { m_preview->zoomOut(); });
   const auto go = [this](QPushButton *button, QKeySequence key, auto page) {
     connect(button, &QPushButton::clicked, this, [this, page] { GoToPage(page()); });
     connect(new QShortcut(key, this), &QShortcut::activated, this,
@@ -144,36 +158,35 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   go(next, QKeySequence(Qt::Key_PageDown), [this] { return CurrentPage() + 1; });
   go(last, QKeySequence(Qt::Key_End), [this] { return PageCount(); });
   connect(m_page, &QSpinBox::editingFinished, this, [this] { GoToPage(m_page->value()); });
+  connect(m_preview, &QPrintPreviewWidget::previewChanged, pages, [this, pages] {
+    m_page->setMaximum(std::max(1, PageCount()));
+    m_page->setValue(CurrentPage());
+    pages->setText(QStringLiteral("de %1").arg(PageCount()));
+  });
+  for (QWidget *widget :
+       std::initializer_list<QWidget *>{first, previous, m_page, pages, next, last}) {
+    bar.addWidget(widget);
+  }
+}
+
+// The summary choice, "Exportar PDF" and "&Imprimir".
+void PreviewWindow::AddOutputButtons(QHBoxLayout &bar) {
+  m_summary = new QCheckBox(QStringLiteral("Imprimir &resumen"), this);
+  m_summary->setObjectName(QStringLiteral("chkResumen"));
+  m_summary->setToolTip(
+      QStringLiteral("Antes del listado, sus filas agrupadas por campo y mensaje"));
+  auto *export_pdf =
+      ZoomButton(QStringLiteral("Exportar PDF"), QStringLiteral("cmdExportarPDF"), this);
+  auto *print = ZoomButton(QStringLiteral("&Imprimir"), QStringLiteral("cmdImprimir"), this);
   connect(m_summary, &QCheckBox::toggled, this, [this](bool on) {
     m_painter.SetSummary(on);
     m_preview->updatePreview();
   });
   connect(export_pdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
   connect(print, &QPushButton::clicked, this, [this] { Print(); });
-  connect(m_preview, &QPrintPreviewWidget::previewChanged, pages, [this, pages] {
-    m_page->setMaximum(std::max(1, PageCount()));
-    m_page->setValue(CurrentPage());
-    pages->setText(QStringLiteral("de %1").arg(PageCount()));
-  });
-
-  auto *bar = new QHBoxLayout;
-  for (QWidget *widget :
-       std::initializer_list<QWidget *>{zoom_in, zoom_out, fit_width, whole_page}) {
-    bar->addWidget(widget);
-  }
-  bar->addSpacing(12);
-  for (QWidget *widget :
-       std::initializer_list<QWidget *>{first, previous, m_page, pages, next, last}) {
-    bar->addWidget(widget);
-  }
-  bar->addStretch(1);
-  bar->addWidget(m_summary);
-  bar->addWidget(export_pdf);
-  bar->addWidget(print);
-  auto *layout = new QVBoxLayout(this);
-  layout->addLayout(bar);
-  layout->addWidget(m_preview, 1);
-  m_preview->fitToWidth();
+  bar.addWidget(m_summary);
+  bar.addWidget(export_pdf);
+  bar.addWidget(print);
 }
 
 int PreviewWindow::CurrentPage() const {

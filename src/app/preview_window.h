@@ -11,6 +11,7 @@
 #include "reports/print_header.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QPrintPreviewWidget;
 class QPushButton;
 class QSpinBox;
@@ -67,6 +68,10 @@ public:
   bool ExportPdfTo(const QString &path);
 
 private:
+  void AddZoomButtons(QHBoxLayout &bar);
+  void AddPageButtons(QHBoxLayout &bar);
+  void AddOutputButtons(QHBoxLayout &bar);
+
   Dialogs &m_dialogs;
   PrinterFactory m_printers;
   ListPainter m_painter;

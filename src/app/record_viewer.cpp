@@ -102,6 +102,18 @@ std::vector<std::string> NamedFields(std::string_view field) {
   return names;
 }
 
+// Columns [first, last) of the record's line, lit.
+QTextEdit::ExtraSelection Highlight(const QTextBlock &block, int first, int last) {
+  QTextEdit::ExtraSelection selection;
+  selection.cursor = QTextCursor(block);
+  selection.cursor.setPosition(block.position() + first);
+  selection.cursor.setPosition(block.position() + last, QTextCursor::KeepAnchor);
+  selection.format.setBackground(QColor(255, 214, 102));
+  selection.format.setForeground(QColor(110, 0, 0));
+  selection.format.setFontWeight(QFont::Bold);
+  return selection;
+}
+
 } // namespace
 
 void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row) {
@@ -143,14 +155,7 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row)
       continue;
     }
     m_highlights.emplace_back(first, last);
-    QTextEdit::ExtraSelection selection;
-    selection.cursor = QTextCursor(block);
-    selection.cursor.setPosition(block.position() + first);
-    selection.cursor.setPosition(block.position() + last, QTextCursor::KeepAnchor);
-    selection.format.setBackground(QColor(255, 214, 102));
-    selection.format.setForeground(QColor(110, 0, 0));
-    selection.format.setFontWeight(QFont::Bold);
-    selections.append(selection);
+    selections.append(Highlight(block, first, last));
   }
   m_text->setExtraSelections(selections);
   if (!m_highlights.empty()) {

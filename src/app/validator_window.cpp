@@ -160,7 +160,10 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
   auto *layout = new QHBoxLayout(tab);
   layout->addWidget(frame, 1);
   layout->addLayout(buttons);
+  ConnectFileTab();
+}
 
+void ValidatorWindow::ConnectFileTab() {
   connect(m_drives, &QComboBox::currentIndexChanged, this, &ValidatorWindow::OnDriveChanged);
   connect(m_folders, &FolderList::pathChanged, this, &ValidatorWindow::OnFolderChanged);
   connect(m_folders, &FolderList::unreadable, this, [this](const QString &path) {

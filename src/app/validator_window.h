@@ -75,6 +75,7 @@ private:
   };
 
   void BuildFileTab(QWidget *tab);
+  void ConnectFileTab();
   void BuildResultTab(QWidget *tab, int index);
   void BuildShortcuts();
   void OnDriveChanged();
