@@ -14,7 +14,8 @@ ListSummary Summarize(const ResultList &rows) {
     ++(severity == Severity::Warning ? summary.warnings : summary.errors);
     const auto [at, added] = group_of.try_emplace({row.field, row.message}, summary.groups.size());
     if (added) {
-      summary.groups.push_back({row.field, row.message, severity, 0, row.record});
+      summary.groups.push_back(
+          {std::string(row.field), std::string(row.message), severity, 0, row.record});
     }
     ++summary.groups[at->second].rows;
   }
