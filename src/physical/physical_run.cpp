@@ -18,6 +18,7 @@ struct PreparedDefinitions::Tables {
   // Every record asks for the definitions of its type: the types of one character of the
   // three kinds, which are all a database normally holds, are found by kind and character.
   std::array<std::array<const std::vector<PreparedField> *, 256>, 4> by_character{};
+  std::array<std::array<std::unique_ptr<RecordPlan>, 256>, 4> plans;
 };
 
 PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
@@ -34,9 +35,15 @@ PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
   for (const auto &[kind, types] : m_tables->by_type) {
     for (const auto &[type, fields] : types) {
       if (kind >= 1 && kind <= 3 && type.size() == 1) {
-        m_tables
-            ->by_character[static_cast<std::size_t>(kind)][static_cast<unsigned char>(type[0])] =
-            &fields;
+        const auto k = static_cast<std::size_t>(kind);
+        const auto t = static_cast<unsigned char>(type[0]);
+        m_tables->by_character[k][t] = &fields;
+        // Only detail records are checked through a plan.
+        if (t == '2' || t == '3') {
+          const int line_length = reference.line_lengths[k];
+          m_tables->plans[k][t] = std::make_unique<RecordPlan>(
+              fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
+        }
       }
     }
   }
@@ -59,6 +66,14 @@ const std::vector<PreparedField> &PreparedDefinitions::Fields(int kind,
   }
   const auto found = by_kind->second.find(record_type);
   return found == by_kind->second.end() ? kNone : found->second;
+}
+
+const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
+  if (kind < 1 || kind > 3) {
+    return nullptr;
+  }
+  return m_tables->plans[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type)]
+      .get();
 }
 
 namespace {
@@ -140,10 +155,13 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   if (file.line_count >= 1) {
     CheckHeaderRecord(definitions.Fields(kind.number, "1"), Line(file, 1), 1, rows, labels);
   }
+  std::vector<char> scratch; // the plans' copy of the line, kept from record to record
   for (int k = 2; k <= file.line_count - 1; ++k) {
     const std::string_view line = Line(file, k);
     if (BeginsWith(line, '2') || BeginsWith(line, '3')) {
-      CheckDetailRecord(definitions.Fields(kind.number, line.substr(0, 1)), line, k, rows);
+      if (const RecordPlan *plan = definitions.Plan(kind.number, line[0])) {
+        plan->Check(line, k, scratch, rows);
+      }
     }
   }
   // The control record is checked against the definitions of the type it carries itself,

@@ -8,6 +8,7 @@
 #include "common/file_kind.h"
 #include "common/result.h"
 #include "physical/prepared_field.h"
+#include "physical/record_plan.h"
 #include "refdata/reference_data.h"
 
 namespace verdalia {
@@ -23,6 +24,9 @@ public:
 
   // The fields of one kind and record type in ascending Sec; none for a type without any.
   const std::vector<PreparedField> &Fields(int kind, std::string_view record_type) const;
+  // The plan of the detail checks of a kind's record type of one character, for lines of the
+  // kind's length; none for a type without fields.
+  const RecordPlan *Plan(int kind, char record_type) const;
 
 private:
   struct Tables;

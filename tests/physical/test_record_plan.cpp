@@ -1,0 +1,158 @@
+// The plan of a record type must list exactly what the field-by-field detail check lists, for
+// any definitions and any line. The corpus shows the rules one by one; this compares the two
+// ways on random layouts (every type and rule keyword, lower-case codes, special names,
+// fields that overlap, leave gaps or reach past the line) and random lines built mostly
+// of values their fields accept, so that the plan's quick tests meet both answers.
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "physical/prepared_field.h"
+#include "physical/record_checks.h"
+#include "physical/record_plan.h"
+
+namespace verdalia {
+namespace {
+
+const std::vector<std::string> kTypes = {"N", "D", "FE", "RUT", "DV", "T", "FIL", "X", "n", "t"};
+const std::vector<std::string> kNames = {"CAMPO",
+                                         "TIPO_INFORMACION",
+                                         "FECHA_VIGENCIA_INICIAL",
+                                         "FECHA_POLIZA_ENDOSO",
+                                         "NUMERO_ENDOSO",
+                                         "FECHA_VIGENCIA_ENDOSO",
+                                         "TIPO_ENDOSO",
+                                         "tipo_informacion"};
+const std::vector<const char *> kRules = {nullptr,
+                                          "",
+                                          "SI_ES:0",
+                                          "SI_ES:00000000",
+                                          "SI_ES:7",
+                                          "SI_ES:1.5",
+                                          "SI_ES:12",
+                                          "SI_ES:BLANCO",
+                                          "SI_ES:BLANCOoCero",
+                                          "SI_NO_ES:0o1",
+                                          "A#B#",
+                                          "1#2#3#",
+                                          "00#10#20#",
+                                          "AB#CD#",
+                                          "  #C #CA#",
+                                          "P#E#",
+                                          "SI_ES:-3",
+                                          "SI_ES:0.05",
+                                          "SI_ES:1e1",
+                                          "123456789012#9#",
+                                          "SI_ES:123456789"};
+// Characters of the faults: mostly what the fields accept.
+const std::string kAlphabet = "0000111223456789  ABCEPXZ#\"-@<>a.\xD1";
+
+class RandomLayouts {
+public:
+  explicit RandomLayouts(unsigned seed) : m_random(seed) {}
+
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+  template <typename T> const T &Pick(const std::vector<T> &items) {
+    return items[static_cast<std::size_t>(Between(0, static_cast<int>(items.size()) - 1))];
+  }
+
+  std::vector<PreparedField> Fields(int line_length) {
+    std::vector<PreparedField> fields;
+    int start = 1;
+    const int count = Between(1, 24);
+    for (int i = 0; i < count; ++i) {
+      FieldDefinition def;
+      def.name = Between(0, 3) == 0 ? Pick(kNames) : "CAMPO";
+      def.type = Pick(kTypes);
+      def.length = def.type == "FE" || def.type == "fe" ? Between(7, 9) : Between(0, 10);
+      def.length = def.type == "RUT" ? 9 : def.type == "DV" ? Between(0, 2) : def.length;
+      // Mostly one after the other; now and then back over the field before, or on past.
+      def.start = Between(0, 6) == 0 ? std::max(1, start - Between(0, 3)) : start;
+      def.start = Between(0, 20) == 0 ? line_length - Between(-2, 3) : def.start;
+      start = def.start + def.length;
+      def.decimals = Between(0, 3);
+      def.obligatory = Between(0, 1) == 0 ? "S" : Between(0, 1) == 0 ? "s" : "N";
+      if (const char *rule = Pick(kRules)) {
+        def.valid_values = rule;
+      }
+      def.message = "E" + std::to_string(i);
+      fields.push_back(PrepareField(def));
+    }
+    return fields;
+  }
+
+  // A line whose fields hold values of their kind, mostly, with a fault now and then.
+  std::string Line(const std::vector<PreparedField> &fields, int line_length) {
+    std::string line(static_cast<std::size_t>(line_length), ' ');
+    for (const PreparedField &field : fields) {
+      std::string value = Value(field);
+      value.resize(field.length, Between(0, 1) == 0 ? ' ' : '0');
+      for (std::size_t k = 0; k < value.size() && field.start - 1 + k < line.size(); ++k) {
+        line[field.start - 1 + k] = value[k];
+      }
+    }
+    for (int faults = Between(0, 3) == 0 ? Between(1, 2) : 0; faults > 0; --faults) {
+      line[static_cast<std::size_t>(Between(0, line_length - 1))] = Pick(m_characters);
+    }
+    return line;
+  }
+
+private:
+  std::string Value(const PreparedField &field) {
+    static const std::vector<std::string> kDates = {"20240229", "00000000", "20230229",
+                                                    "19000229", "        ", " 20240101"};
+    static const std::vector<std::string> kTexts = {
+        "A",  "B",   "AB", "CD", "P", "E",  "C ", "CA", "1",           "0",
+        "01", "000", "X",  "",   " ", "10", "00", "20", "123456789012"};
+    std::string digits;
+    switch (field.type) {
+    case FieldType::N:
+    case FieldType::D:
+    case FieldType::RUT:
+      if (Between(0, 2) == 0) {
+        return Pick(kTexts);
+      }
+      for (std::size_t k = 0; k < field.length; ++k) {
+        digits += Between(0, 1) == 0 ? '0' : static_cast<char>('0' + Between(0, 9));
+      }
+      return digits;
+    case FieldType::FE:
+      return Pick(kDates);
+    case FieldType::DV:
+      return std::string(1, "0123456789K"[Between(0, 10)]);
+    case FieldType::FIL:
+      return "";
+    default:
+      return Between(0, 2) == 0 ? std::string(1, Pick(m_characters)) : Pick(kTexts);
+    }
+  }
+
+  std::mt19937 m_random;
+  std::vector<char> m_characters{kAlphabet.begin(), kAlphabet.end()};
+};
+
+TEST(RecordPlan, ListsWhatTheFieldByFieldCheckLists) {
+  RandomLayouts random(20240131);
+  std::vector<char> scratch;
+  int planned_rows = 0;
+  for (int layout = 0; layout < 3000; ++layout) {
+    const int line_length = random.Between(1, 90);
+    const std::vector<PreparedField> fields = random.Fields(line_length);
+    const RecordPlan plan(fields, static_cast<std::size_t>(line_length));
+    for (int n = 0; n < 40; ++n) {
+      const std::string line = random.Line(fields, line_length);
+      ResultList expected;
+      CheckDetailRecord(fields, line, 7, expected);
+      ResultList rows;
+      plan.Check(line, 7, scratch, rows);
+      ASSERT_EQ(rows, expected) << "layout " << layout << ", line \"" << line << "\"";
+      planned_rows += static_cast<int>(rows.size());
+    }
+  }
+  EXPECT_GT(planned_rows, 0);
+}
+
+} // namespace
+} // namespace verdalia
