@@ -155,7 +155,7 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   if (file.line_count >= 1) {
     CheckHeaderRecord(definitions.Fields(kind.number, "1"), Line(file, 1), 1, rows, labels);
   }
-  std::vector<char> scratch; // the plans' copy of the line, kept from record to record
+  RecordPlan::Scratch scratch;
   for (int k = 2; k <= file.line_count - 1; ++k) {
     const std::string_view line = Line(file, k);
     if (BeginsWith(line, '2') || BeginsWith(line, '3')) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/text.h"
@@ -51,6 +52,7 @@ constexpr std::uint8_t kText20 = 4;  // blank, double quote, hyphen
 constexpr std::uint8_t kText30 = 8;  // 0-9, <, >
 constexpr std::uint8_t kText40 = 16; // @, A-O
 constexpr std::uint8_t kText50 = 32; // P-Z
+constexpr std::uint8_t kBinary = 64; // 0, 1
 constexpr std::uint8_t kAny = 128;   // every byte
 constexpr std::uint8_t kText = kText20 | kText30 | kText40 | kText50;
 constexpr std::uint8_t kNever = 0; // two requirements no byte meets
@@ -64,6 +66,7 @@ constexpr std::array<std::uint8_t, 16> LowNibbleClasses() {
     bits |= lo == 0 || lo == 2 || lo == 0xD ? kText20 : 0;
     bits |= lo == 0xC || lo == 0xE ? kText30 : 0;
     bits |= lo <= 0xA ? kText50 : 0;
+    bits |= lo <= 1 ? kBinary : 0;
     table[lo] = bits;
   }
   return table;
@@ -74,7 +77,7 @@ constexpr std::array<std::uint8_t, 16> HighNibbleClasses() {
   for (unsigned hi = 0; hi < 16; ++hi) {
     std::uint8_t bits = kAny;
     bits |= hi == 2 ? kBlank | kText20 : 0;
-    bits |= hi == 3 ? kDigit | kText30 : 0;
+    bits |= hi == 3 ? kDigit | kText30 | kBinary : 0;
     bits |= hi == 4 ? kText40 : 0;
     bits |= hi == 5 ? kText50 : 0;
     table[hi] = bits;
@@ -95,97 +98,160 @@ constexpr std::array<std::uint8_t, 256> ByteClasses() {
 
 constexpr std::array<std::uint8_t, 256> kByteClasses = ByteClasses();
 
-// Columns are tested in blocks of this many bytes.
-constexpr std::size_t kBlock = 32;
+// Columns are marked 64 to a word.
+constexpr std::size_t kWord = 64;
 // Lines longer than this get the full check of every field.
 constexpr std::size_t kLongestPlannedLine = std::size_t{1} << 16;
 
-// The requirement of a column that two fields cover.
-std::uint8_t Both(std::uint8_t a, std::uint8_t b) {
-  if (a == kAny || a == b) {
-    return b;
-  }
-  if (b == kAny) {
-    return a;
-  }
-  // Digits and blanks are texts too.
-  if ((a == kText && (b == kDigit || b == kBlank)) ||
-      (b == kText && (a == kDigit || a == kBlank))) {
-    return a == kText ? b : a;
-  }
-  return kNever;
+// Whether every byte of class `a` is of class `b`: 0 and 1 are digits, digits and the
+// blank are texts, and every byte is something.
+bool Within(std::uint8_t a, std::uint8_t b) {
+  return a == b || b == kAny || (a == kBinary && b == kDigit) ||
+         ((a == kBinary || a == kDigit || a == kBlank) && b == kText);
 }
 
-bool ClassesHoldBytewise(const std::uint8_t *classes, const char *bytes, std::size_t size) {
+// The requirement of a column that two fields cover.
+std::uint8_t Both(std::uint8_t a, std::uint8_t b) {
+  if (Within(a, b)) {
+    return a;
+  }
+  return Within(b, a) ? b : kNever;
+}
+
+// One pass over a line's columns, a word of 64 at a time: whether each byte is of its
+// column's class, and which bytes are blanks, zeros, or the byte a "SI_ES:" rule forbids
+// in their column. The marks go to `marks`: `words` of blanks, then of zeros, then of
+// forbidden values.
+struct ScanInput {
+  const std::uint8_t *classes;
+  const char *values;
+  std::size_t words;
+};
+
+bool ScanBytewise(const ScanInput &in, const char *bytes, std::uint64_t *marks) {
   bool bad = false;
-  for (std::size_t i = 0; i < size; ++i) {
-    bad |= (kByteClasses[static_cast<unsigned char>(bytes[i])] & classes[i]) == 0;
+  for (std::size_t w = 0; w < in.words; ++w) {
+    std::uint64_t blanks = 0;
+    std::uint64_t zeros = 0;
+    std::uint64_t values = 0;
+    for (std::size_t k = 0; k < kWord; ++k) {
+      const std::size_t i = w * kWord + k;
+      const auto b = static_cast<unsigned char>(bytes[i]);
+      bad |= (kByteClasses[b] & in.classes[i]) == 0;
+      blanks |= std::uint64_t{b == ' '} << k;
+      zeros |= std::uint64_t{b == '0'} << k;
+      values |= std::uint64_t{bytes[i] == in.values[i]} << k;
+    }
+    marks[w] = blanks;
+    marks[in.words + w] = zeros;
+    marks[2 * in.words + w] = values;
   }
   return !bad;
 }
 
 #ifdef VERDALIA_X86_CLASSES
-__attribute__((target("avx2"))) bool ClassesHoldAvx2(const std::uint8_t *classes, const char *bytes,
-                                                     std::size_t size) {
+__attribute__((target("avx2"))) bool ScanAvx2(const ScanInput &in, const char *bytes,
+                                              std::uint64_t *marks) {
   const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kLowClasses.data()));
   const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHighClasses.data()));
   const __m256i low_table = _mm256_broadcastsi128_si256(low);
   const __m256i high_table = _mm256_broadcastsi128_si256(high);
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i zero = _mm256_setzero_si256();
+  const __m256i blank_bytes = _mm256_set1_epi8(' ');
+  const __m256i zero_bytes = _mm256_set1_epi8('0');
   __m256i bad = zero;
-  for (std::size_t i = 0; i < size; i += 32) {
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes + i));
-    const __m256i lo = _mm256_and_si256(b, nibble);
-    const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble);
-    const __m256i have =
-        _mm256_and_si256(_mm256_shuffle_epi8(low_table, lo), _mm256_shuffle_epi8(high_table, hi));
-    const __m256i need = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(classes + i));
-    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(have, need), zero));
+  for (std::size_t w = 0; w < in.words; ++w) {
+    std::uint64_t found[3] = {};
+    for (std::size_t half = 0; half < 2; ++half) {
+      const std::size_t i = w * kWord + half * 32;
+      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes + i));
+      const __m256i lo = _mm256_and_si256(b, nibble);
+      const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble);
+      const __m256i have =
+          _mm256_and_si256(_mm256_shuffle_epi8(low_table, lo), _mm256_shuffle_epi8(high_table, hi));
+      const __m256i need = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in.classes + i));
+      bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(have, need), zero));
+      const __m256i value = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in.values + i));
+      const auto shift = static_cast<int>(half * 32);
+      found[0] |= std::uint64_t{static_cast<std::uint32_t>(
+                      _mm256_movemask_epi8(_mm256_cmpeq_epi8(b, blank_bytes)))}
+                  << shift;
+      found[1] |= std::uint64_t{static_cast<std::uint32_t>(
+                      _mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero_bytes)))}
+                  << shift;
+      found[2] |= std::uint64_t{static_cast<std::uint32_t>(
+                      _mm256_movemask_epi8(_mm256_cmpeq_epi8(b, value)))}
+                  << shift;
+    }
+    marks[w] = found[0];
+    marks[in.words + w] = found[1];
+    marks[2 * in.words + w] = found[2];
   }
   return _mm256_testz_si256(bad, bad) != 0;
 }
 
-__attribute__((target("ssse3"))) bool ClassesHoldSsse3(const std::uint8_t *classes,
-                                                       const char *bytes, std::size_t size) {
+__attribute__((target("ssse3"))) bool ScanSsse3(const ScanInput &in, const char *bytes,
+                                                std::uint64_t *marks) {
   const __m128i low_table = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kLowClasses.data()));
   const __m128i high_table =
       _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHighClasses.data()));
   const __m128i nibble = _mm_set1_epi8(0x0F);
   const __m128i zero = _mm_setzero_si128();
+  const __m128i blank_bytes = _mm_set1_epi8(' ');
+  const __m128i zero_bytes = _mm_set1_epi8('0');
   __m128i bad = zero;
-  for (std::size_t i = 0; i < size; i += 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-    const __m128i lo = _mm_and_si128(b, nibble);
-    const __m128i hi = _mm_and_si128(_mm_srli_epi16(b, 4), nibble);
-    const __m128i have =
-        _mm_and_si128(_mm_shuffle_epi8(low_table, lo), _mm_shuffle_epi8(high_table, hi));
-    const __m128i need = _mm_loadu_si128(reinterpret_cast<const __m128i *>(classes + i));
-    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(_mm_and_si128(have, need), zero));
+  for (std::size_t w = 0; w < in.words; ++w) {
+    std::uint64_t found[3] = {};
+    for (std::size_t quarter = 0; quarter < 4; ++quarter) {
+      const std::size_t i = w * kWord + quarter * 16;
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+      const __m128i lo = _mm_and_si128(b, nibble);
+      const __m128i hi = _mm_and_si128(_mm_srli_epi16(b, 4), nibble);
+      const __m128i have =
+          _mm_and_si128(_mm_shuffle_epi8(low_table, lo), _mm_shuffle_epi8(high_table, hi));
+      const __m128i need = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.classes + i));
+      bad = _mm_or_si128(bad, _mm_cmpeq_epi8(_mm_and_si128(have, need), zero));
+      const __m128i value = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.values + i));
+      const auto shift = static_cast<int>(quarter * 16);
+      found[0] |= std::uint64_t{static_cast<std::uint16_t>(
+                      _mm_movemask_epi8(_mm_cmpeq_epi8(b, blank_bytes)))}
+                  << shift;
+      found[1] |= std::uint64_t{static_cast<std::uint16_t>(
+                      _mm_movemask_epi8(_mm_cmpeq_epi8(b, zero_bytes)))}
+                  << shift;
+      found[2] |=
+          std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, value)))}
+          << shift;
+    }
+    marks[w] = found[0];
+    marks[in.words + w] = found[1];
+    marks[2 * in.words + w] = found[2];
   }
   return _mm_movemask_epi8(bad) == 0;
 }
 #endif
 
-using ClassTest = bool (*)(const std::uint8_t *, const char *, std::size_t);
+using ScanFunction = bool (*)(const ScanInput &, const char *, std::uint64_t *);
 
-ClassTest ChooseClassTest() {
+// The widest scan the processor runs. VERDALIA_SCAN=ssse3 or bytes asks for a narrower
+// one, to measure the difference or to test every scan on one machine.
+ScanFunction ChooseScan() {
+  const char *asked = std::getenv("VERDALIA_SCAN");
+  const std::string_view narrower = asked != nullptr ? asked : "";
+  if (narrower == "bytes") {
+    return ScanBytewise;
+  }
 #ifdef VERDALIA_X86_CLASSES
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) {
-    return ClassesHoldAvx2;
+  if (__builtin_cpu_supports("avx2") && narrower != "ssse3") {
+    return ScanAvx2;
   }
   if (__builtin_cpu_supports("ssse3")) {
-    return ClassesHoldSsse3;
+    return ScanSsse3;
   }
 #endif
-  return ClassesHoldBytewise;
-}
-
-// Whether every column's byte is of the class the column requires.
-bool ClassesHold(const std::uint8_t *classes, const char *bytes, std::size_t size) {
-  static const ClassTest test = ChooseClassTest();
-  return test(classes, bytes, size);
+  return ScanBytewise;
 }
 
 // Words of up to eight bytes: a field's bytes are loaded whole and kept to its length. The
@@ -297,6 +363,23 @@ ValueText TextOfValue(const PreparedField &field, std::size_t size, double value
   return ValueText::None;
 }
 
+// A valid date of eight digits, or the zero date, as IsDateOfDigits judges them.
+bool IsDateOfEightDigits(const char *date) {
+  auto digit = [date](int k) { return date[k] - '0'; };
+  const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+  const int month = digit(4) * 10 + digit(5);
+  const int day = digit(6) * 10 + digit(7);
+  if (year == 0 && month == 0 && day == 0) {
+    return true;
+  }
+  static constexpr int kDays[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (day < 1 || month < 1 || month > 12 || year < 1900 || year > 2500) {
+    return false;
+  }
+  // No century exception, as IsDateOfDigits.
+  return day <= kDays[month] + (month == 2 && year % 4 == 0 ? 1 : 0);
+}
+
 } // namespace
 
 RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length)
@@ -304,11 +387,15 @@ RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t lin
   if (line_length == 0 || line_length > kLongestPlannedLine) {
     return; // the full check, field by field
   }
-  const std::size_t blocks = (line_length + 8 + kBlock - 1) / kBlock;
-  m_classes.assign(blocks * kBlock, kAny);
+  // A word past the line, so that a field's bytes can be read a word at a time.
+  m_words = (line_length + 8 + kWord - 1) / kWord;
+  m_classes.assign(m_words * kWord, kAny);
+  m_values.assign(m_words * kWord, '\0');
+  m_valued.assign(m_words * kWord, false);
   for (std::uint32_t index = 0; index < fields.size(); ++index) {
     AddStep(fields[index], index);
   }
+  GroupRanges();
 }
 
 void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
@@ -318,6 +405,7 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
   step.length = static_cast<std::uint32_t>(std::min(field.length, m_line_length - step.start));
   step.mask = FirstBytes(step.length);
   step.sets_information = field.special == SpecialName::InformationType;
+  const Columns columns{step.start, step.length};
   const bool short_text = step.length <= 8;
   const ValueRule &rule = field.rule;
 
@@ -326,13 +414,29 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
       m_classes[c] = Both(m_classes[c], classes);
     }
   };
+  // The field must not hold `mark` in every column; an empty field does.
+  auto not_all = [&](Mark mark) {
+    m_quiet_tests = m_quiet_tests && step.length > 0;
+    m_ranges.push_back({columns, mark});
+  };
   auto list = [&](bool trimmed) {
     if (!short_text) {
       return Test::Never;
     }
     step.set = static_cast<std::uint32_t>(m_sets.size());
     m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
+    m_lists.push_back({step.start, step.mask, step.set});
     return Test::InList;
+  };
+  auto forbid_value = [&](const std::string &text) {
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      const std::size_t c = step.start + k;
+      // Two fields over the same columns forbidding different bytes: no quiet test.
+      m_quiet_tests = m_quiet_tests && (!m_valued[c] || m_values[c] == text[k]);
+      m_values[c] = text[k];
+      m_valued[c] = true;
+    }
+    not_all(kValueMark);
   };
 
   // The start date is trimmed before its checks: only digits, which no trimming changes,
@@ -348,6 +452,7 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     }
     if (rule.forbids && rule.operand_number == 0) {
       step.test = Test::NotAllZeros;
+      not_all(kZeroMark);
     } else if (rule.forbids) {
       std::string text;
       switch (TextOfValue(field, step.length, rule.operand_number, text)) {
@@ -356,6 +461,7 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
       case ValueText::Found:
         step.test = short_text ? Test::NotValue : Test::Never;
         step.value = Pack(text);
+        forbid_value(text);
         break;
       case ValueText::Unknown:
         step.test = Test::Never;
@@ -369,19 +475,26 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     if (field.special == SpecialName::EndorsementIssueDate ||
         field.special == SpecialName::EndorsementValidityDate) {
       step.test = Test::EndorsementDate;
+      m_endorsement_dates.push_back({columns, m_information, m_has_information});
     } else {
       require(kDigit);
       step.test = Test::Date;
       step.forbids_zero_date = rule.forbids_zero_date;
+      m_quiet_tests = m_quiet_tests && step.length == 8;
+      m_dates.push_back({step.start, step.forbids_zero_date});
     }
     break;
   case FieldType::RUT:
     require(kDigit);
     step.test = Test::Rut;
     step.forbids_zero = rule.forbids_zero;
+    if (step.forbids_zero) {
+      not_all(kZeroMark);
+    }
     break;
   case FieldType::DV:
     step.test = trims ? Test::Never : Test::CheckDigit;
+    m_check_digits.push_back({columns, m_rut, m_has_rut});
     break;
   case FieldType::T:
     require(kText);
@@ -398,11 +511,20 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
                      : rule.must_be_binary        ? kBinaryRule
                      : rule.text.empty()          ? kNoRule
                                                   : kListRule;
-    if (step.text_rule == kListRule) {
-      if (list(true) == Test::Never) {
-        step.test = Test::Never;
-        break;
-      }
+    if (step.obligatory || step.text_rule == kBlankOrZeroRule || step.text_rule == kBlankRule) {
+      not_all(kBlankMark);
+    }
+    if (step.text_rule == kBlankOrZeroRule || step.text_rule == kBinaryRule) {
+      not_all(kZeroMark);
+    }
+    if (step.text_rule == kBinaryRule) {
+      // Anything but zeros and ones is reported, by this rule or as an obligatory blank.
+      require(kBinary);
+      m_quiet_tests = m_quiet_tests && short_text;
+    }
+    if (step.text_rule == kListRule && list(true) == Test::Never) {
+      step.test = Test::Never;
+      break;
     }
     if (step.text_rule != kNoRule || step.obligatory) {
       step.test = trims ? Test::Never : Test::Text;
@@ -418,8 +540,56 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
   case FieldType::Other:
     break;
   }
+  if (step.test == Test::Never) {
+    m_quiet_tests = false;
+  }
+  // What later fields of the record read of this one.
+  if (step.sets_information) {
+    m_information = columns;
+    m_has_information = true;
+  }
+  if (field.type == FieldType::RUT) {
+    m_rut = columns;
+    m_has_rut = true;
+  }
   if (step.test != Test::Always || step.sets_information) {
     m_steps.push_back(step);
+  }
+}
+
+// Ranges go to groups in column order, each to the first group whose ranges all end at
+// least a column before it begins, so that the carry out of one never reaches the next.
+void RecordPlan::GroupRanges() {
+  std::stable_sort(m_ranges.begin(), m_ranges.end(), [](const Range &a, const Range &b) {
+    return a.columns.start < b.columns.start;
+  });
+  std::vector<std::uint32_t> ends; // of each group's last range
+  for (const Range &range : m_ranges) {
+    const std::uint32_t first = range.columns.start;
+    const std::uint32_t after = first + range.columns.length;
+    std::size_t g = 0;
+    while (g < ends.size() && ends[g] >= first) {
+      ++g;
+    }
+    if (g == ends.size()) {
+      ends.push_back(0);
+      m_groups.push_back(RangeGroup{static_cast<std::uint32_t>(first / kWord), {}});
+    }
+    ends[g] = after;
+    RangeGroup &group = m_groups[g];
+    auto word = [&](std::size_t column) -> RangeWord & {
+      const std::size_t w = column / kWord - group.first_word;
+      if (group.words.size() <= w) {
+        group.words.resize(w + 1);
+      }
+      return group.words[w];
+    };
+    auto bit = [](std::size_t column) { return std::uint64_t{1} << (column % kWord); };
+    for (std::size_t c = first; c < after; ++c) {
+      word(c).marks[range.mark] |= bit(c);
+    }
+    word(first).first |= bit(first);
+    word(after).after |= bit(after);
   }
 }
 
@@ -476,20 +646,82 @@ bool RecordPlan::Accepts(const Step &step, const char *bytes, DetailState &state
   return false;
 }
 
-void RecordPlan::Check(std::string_view line, int record, std::vector<char> &scratch,
+bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
+  // Each range that holds its mark in every column carries 1 past its end.
+  for (const RangeGroup &group : m_groups) {
+    std::uint64_t carry = 0;
+    std::uint64_t full = 0;
+    for (std::size_t k = 0; k < group.words.size(); ++k) {
+      const std::size_t w = group.first_word + k;
+      const RangeWord &word = group.words[k];
+      const std::uint64_t held = (marks[w] & word.marks[kBlankMark]) |
+                                 (marks[m_words + w] & word.marks[kZeroMark]) |
+                                 (marks[2 * m_words + w] & word.marks[kValueMark]);
+      const std::uint64_t sum = held + word.first;
+      const std::uint64_t total = sum + carry;
+      carry = (sum < held ? 1 : 0) | (total < sum ? 1 : 0);
+      full |= total & word.after;
+    }
+    if (full != 0) {
+      return false;
+    }
+  }
+  for (const ListTest &test : m_lists) {
+    if (!Contains(m_sets[test.set], Load(bytes + test.start) & test.mask)) {
+      return false;
+    }
+  }
+  for (const DateTest &test : m_dates) {
+    const char *date = bytes + test.start;
+    if (!IsDateOfEightDigits(date) ||
+        (test.forbids_zero_date && std::memcmp(date, "00000000", 8) == 0)) {
+      return false;
+    }
+  }
+  auto text = [bytes](Columns columns) {
+    return std::string_view(bytes + columns.start, columns.length);
+  };
+  for (const PairTest &test : m_endorsement_dates) {
+    if (test.has_earlier && text(test.earlier) == "E" &&
+        !(IsNumber(text(test.field)) && IsDateOfDigits(text(test.field)))) {
+      return false;
+    }
+  }
+  for (const PairTest &test : m_check_digits) {
+    ExpectedCheckDigit expected;
+    if (test.has_earlier) {
+      expected.Set(CheckDigitOfDigits(text(test.earlier)));
+    }
+    if (!expected.Matches(text(test.field))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
                        ResultList &rows) const {
   if (line.size() != m_line_length || m_classes.empty()) {
     CheckDetailRecord(m_fields, line, record, rows);
     return;
   }
-  if (scratch.size() < m_classes.size()) {
-    scratch.resize(m_classes.size());
+  const std::size_t size = m_classes.size();
+  if (scratch.m_bytes.size() < size) {
+    scratch.m_bytes.resize(size);
   }
-  char *bytes = scratch.data();
+  if (scratch.m_marks.size() < 3 * m_words) {
+    scratch.m_marks.resize(3 * m_words);
+  }
+  char *bytes = scratch.m_bytes.data();
+  std::uint64_t *marks = scratch.m_marks.data();
   std::memcpy(bytes, line.data(), line.size());
-  std::memset(bytes + line.size(), 0, m_classes.size() - line.size());
-  if (!ClassesHold(m_classes.data(), bytes, m_classes.size())) {
+  std::memset(bytes + line.size(), 0, size - line.size());
+  static const ScanFunction scan = ChooseScan();
+  if (!scan(ScanInput{m_classes.data(), m_values.data(), m_words}, bytes, marks)) {
     CheckDetailRecord(m_fields, line, record, rows);
+    return;
+  }
+  if (m_quiet_tests && Quiet(bytes, marks)) {
     return;
   }
   // The steps read the copy; a field that fails its step gets its full check on the line.

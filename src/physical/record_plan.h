@@ -17,21 +17,32 @@ struct DetailState;
 // Most of what the checks ask of a field is the class of its characters: digits in a
 // number, a date or an identity number, the 42 characters of a text, blanks in a filler.
 // The plan gives every column of the line the class its fields require, and one pass over
-// the line tests them all, many bytes at a time. A record that passes then needs only the
-// steps the classes do not decide (value lists, "SI_ES:" values, dates, check digits, blank
-// texts), each a quick test on the field's bytes that either accepts the field or hands it
-// to the field's full check. A record with a character out of class takes the full check of
-// every field. Either way the rows are those of CheckDetailRecord, in its order.
+// the line tests them all, many bytes at a time. The same pass marks the columns that hold
+// blanks, zeros, or the bytes of a value a "SI_ES:" rule forbids, and a field that must not
+// be all of them (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those
+// marks together with every other such field, with a few word operations. What remains
+// (value lists, dates, check digits) is tested kind by kind. A record that passes all this
+// lists nothing, which is what nearly every record of a file does.
+//
+// A record that does not takes the ordered walk: each field's quick test either accepts it
+// or hands it to the field's full check, in Sec order; and a record with a character out of
+// class gets the full check of every field. Either way the rows are those of
+// CheckDetailRecord, in its order.
 class RecordPlan {
 public:
+  // What a run keeps from record to record for its plans: a copy of the line with room to
+  // read whole words past its end, and the marks of its columns.
+  class Scratch {
+    friend class RecordPlan;
+    std::vector<char> m_bytes;
+    std::vector<std::uint64_t> m_marks;
+  };
+
   // `fields` must outlive the plan.
   RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length);
 
-  // The room Check needs in `scratch`, which a run keeps from record to record.
-  std::size_t ScratchSize() const { return m_classes.size(); }
-
   // The detail check of one record; a line of another length gets the full check.
-  void Check(std::string_view line, int record, std::vector<char> &scratch, ResultList &rows) const;
+  void Check(std::string_view line, int record, Scratch &scratch, ResultList &rows) const;
 
 private:
   enum class Test : std::uint8_t;
@@ -47,20 +58,79 @@ private:
     std::uint32_t length = 0;       // the field's characters in the line
     std::uint64_t mask = 0;         // the first `length` bytes of a word, up to 8
     std::uint64_t value = 0;        // Test::NotValue: the one text the rule forbids
-    std::uint32_t set = 0;          // Test::InList, InTrimmedList, Text: index in m_sets
+    std::uint32_t set = 0;          // Test::InList, Text: index in m_sets
+  };
+
+  // The columns of a field, 0-based.
+  struct Columns {
+    std::uint32_t start = 0;
+    std::uint32_t length = 0;
+  };
+  // Marks a field must not hold in every column.
+  enum Mark : std::uint8_t { kBlankMark, kZeroMark, kValueMark };
+  struct Range {
+    Columns columns;
+    Mark mark;
+  };
+  // Ranges that neither overlap nor touch, 64 columns to a word: a run of marks that fills
+  // a range is found by adding 1 at its first column, which carries past its last.
+  struct RangeWord {
+    std::uint64_t marks[3] = {}; // the columns of the ranges, by the mark they look at
+    std::uint64_t first = 0;     // the first column of each range
+    std::uint64_t after = 0;     // the column after each range
+  };
+  struct RangeGroup {
+    std::uint32_t first_word = 0;
+    std::vector<RangeWord> words;
+  };
+  struct ListTest {
+    std::uint32_t start;
+    std::uint64_t mask;
+    std::uint32_t set;
+  };
+  struct DateTest {
+    std::uint32_t start;
+    bool forbids_zero_date;
+  };
+  // A field read with the latest field before it of another kind: an endorsement date with
+  // the information type, a check digit with its identity number.
+  struct PairTest {
+    Columns field;
+    Columns earlier;
+    bool has_earlier;
   };
 
   void AddStep(const PreparedField &field, std::uint32_t index);
+  void AddQuietTests(const Step &step, const PreparedField &field);
+  void GroupRanges();
+  bool Scan(const char *bytes, std::uint64_t *marks) const;
+  bool Quiet(const char *bytes, const std::uint64_t *marks) const;
   bool Accepts(const Step &step, const char *bytes, DetailState &state) const;
   bool TextAccepts(const Step &step, const char *bytes) const;
 
   const std::vector<PreparedField> &m_fields;
   std::size_t m_line_length;
   // The class each column requires, as the bits of the classes that satisfy it; the line
-  // rounded up to whole blocks of bytes, and a word past it, which require nothing.
+  // rounded up to whole words of columns, and a word past it, which require nothing.
   std::vector<std::uint8_t> m_classes;
+  std::vector<char> m_values; // by column, the bytes "SI_ES:" rules forbid
+  std::vector<bool> m_valued; // the columns m_values sets
+  std::size_t m_words = 0;    // words of column marks
   std::vector<Step> m_steps;
   std::vector<std::vector<std::uint64_t>> m_sets; // sorted packed values of the lists
+
+  // The tests of a record that lists nothing; none when a field needs its full check.
+  bool m_quiet_tests = true;
+  std::vector<Range> m_ranges;
+  std::vector<RangeGroup> m_groups;
+  std::vector<ListTest> m_lists;
+  std::vector<DateTest> m_dates;
+  std::vector<PairTest> m_endorsement_dates;
+  std::vector<PairTest> m_check_digits;
+  Columns m_information; // the latest TIPO_INFORMACION so far, while the plan is made
+  Columns m_rut;         // the latest "RUT" field so far
+  bool m_has_information = false;
+  bool m_has_rut = false;
 };
 
 } // namespace verdalia
