@@ -425,7 +425,12 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     }
     step.set = static_cast<std::uint32_t>(m_sets.size());
     m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
-    m_lists.push_back({step.start, step.mask, step.set});
+    const std::vector<std::uint64_t> &texts = m_sets.back();
+    ListTest test{step.start, step.mask, step.set, !texts.empty() && texts.size() <= 4, {}};
+    for (std::size_t k = 0; test.inline_texts && k < 4; ++k) {
+      test.texts[k] = texts[std::min(k, texts.size() - 1)]; // unused places repeat one
+    }
+    m_lists.push_back(test);
     return Test::InList;
   };
   auto forbid_value = [&](const std::string &text) {
@@ -667,7 +672,11 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
     }
   }
   for (const ListTest &test : m_lists) {
-    if (!Contains(m_sets[test.set], Load(bytes + test.start) & test.mask)) {
+    const std::uint64_t word = Load(bytes + test.start) & test.mask;
+    const bool listed = test.inline_texts ? (word == test.texts[0]) | (word == test.texts[1]) |
+                                                (word == test.texts[2]) | (word == test.texts[3])
+                                          : Contains(m_sets[test.set], word);
+    if (!listed) {
       return false;
     }
   }

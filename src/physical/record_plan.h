@@ -83,10 +83,13 @@ private:
     std::uint32_t first_word = 0;
     std::vector<RangeWord> words;
   };
+  // A list of up to four texts is held in the test itself, a longer one in m_sets.
   struct ListTest {
     std::uint32_t start;
     std::uint64_t mask;
     std::uint32_t set;
+    bool inline_texts;
+    std::uint64_t texts[4];
   };
   struct DateTest {
     std::uint32_t start;
