@@ -94,9 +94,16 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToWindows1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
+  // Most texts are ASCII through and through, and so their own Windows-1252.
   std::size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) {
+    ++i;
+  }
+  std::string out(utf8.substr(0, i));
+  if (i == utf8.size()) {
+    return out;
+  }
+  out.reserve(utf8.size());
   while (i < utf8.size()) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if (lead < 0x80) {
