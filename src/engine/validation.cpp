@@ -84,7 +84,7 @@ bool RefuseIfCut(const std::string &path, const HeaderLabels &labels, RunResult 
 } // namespace
 
 Validator::Validator(ReferenceData reference, NumberFormat numbers)
-    : m_prepared(std::make_unique<Prepared>(std::move(reference), std::move(numbers))) {}
+    : m_prepared(std::make_shared<const Prepared>(std::move(reference), std::move(numbers))) {}
 Validator::~Validator() = default;
 Validator::Validator(Validator &&) noexcept = default;
 Validator &Validator::operator=(Validator &&) noexcept = default;
@@ -102,6 +102,7 @@ RunResult Validator::Physical(const std::string &path, const HeaderLabels &label
   if (!ReadForRun(m_prepared->reference, path, result)) {
     return result;
   }
+  result.rows.KeepAlive(m_prepared);
   CheckFile(m_prepared->definitions, *result.kind, result.file, Utf8ToWindows1252(FileNameOf(path)),
             result.rows, result.labels);
   RefuseIfCut(path, labels, result);

@@ -81,7 +81,7 @@ private:
   std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
   void Report(int record, std::string_view field, const std::string &message) {
-    m_rows.push_back(ResultRow{record, std::string(field), message});
+    m_rows.push_back(ResultRow{record, field, message});
   }
 
   // Rules 1 to 6 of a claim record; false when the rule set ends.

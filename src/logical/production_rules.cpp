@@ -143,8 +143,9 @@ public:
 private:
   std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
-  void Report(int record, std::string_view field, std::string message) {
-    m_rows.push_back(ResultRow{record, std::string(field), std::move(message)});
+  // The field names are fixed; a message is fixed, or worked out and kept with the list.
+  void Report(int record, std::string_view field, std::string_view message) {
+    m_rows.push_back(ResultRow{record, field, message});
   }
 
   // Rules 1 to 15; false when the rule set ends.
@@ -347,7 +348,7 @@ void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
   if (policy.type == "E" && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
     Report(policy.record, "PRIMA_FIJA",
-           kFixedPremiumOfType + std::string(policy.last_item_type) + ".");
+           m_rows.Keep(kFixedPremiumOfType + std::string(policy.last_item_type) + "."));
   }
 }
 
@@ -370,9 +371,9 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
     const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
                                 PlainNumberText(insured, m_numbers) + ".";
     if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
-      Report(policy.record, "MONTO_ASEGURADO", kInexact + amounts);
+      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInexact + amounts));
     } else if (insured < computed * 0.95 || insured > computed * 1.05) {
-      Report(policy.record, "MONTO_ASEGURADO", kInsuredAmount + amounts);
+      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInsuredAmount + amounts));
     }
   }
 }
@@ -412,8 +413,8 @@ void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
     const double computed = RoundToCents(premium);
     if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
       Report(policy.record, "PRIMA_NETA",
-             kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
-                 TwoDecimalText(computed, m_numbers));
+             m_rows.Keep(kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
+                         TwoDecimalText(computed, m_numbers)));
     }
   }
 }

@@ -78,8 +78,9 @@ const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
 
 namespace {
 
+// The texts are fixed messages, or texts the list keeps.
 void Report(ResultList &rows, int record, std::string_view field, std::string_view message) {
-  rows.push_back(ResultRow{record, std::string(field), std::string(message)});
+  rows.push_back(ResultRow{record, field, message});
 }
 
 bool BeginsWith(std::string_view line, char type) {
@@ -119,18 +120,21 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     Report(rows, 1, "", "Error.Registro tipo 1 no es el primero del archivo.");
   }
   if (counts[1] > 1) {
-    Report(rows, 1, "", Cp1252("Error.Existe más de un registro tipo 1 en el archivo."));
+    static const std::string kManyHeaders =
+        Cp1252("Error.Existe más de un registro tipo 1 en el archivo.");
+    Report(rows, 1, "", kManyHeaders);
   }
   if (closing_count == 0) {
-    Report(rows, last, "", "Error.Archivo no contiene registro tipo " + closing + ".");
+    Report(rows, last, "", rows.Keep("Error.Archivo no contiene registro tipo " + closing + "."));
   }
   if (!BeginsWith(last_line, kind.closing_type)) {
     Report(rows, last, "",
-           "Error.Registro tipo " + closing + Cp1252(" no es el último del archivo."));
+           rows.Keep("Error.Registro tipo " + closing + Cp1252(" no es el último del archivo.")));
   }
   if (closing_count > 1) {
-    Report(rows, last, "",
-           Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo.");
+    Report(
+        rows, last, "",
+        rows.Keep(Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo."));
   }
 }
 
@@ -143,9 +147,10 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
   if (file.line_count >= 1 && Field(Line(file, 1), kHeader.period) != period) {
-    Report(rows, 1, "FECHA_CIERRE",
-           Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
-                  "la fecha de cierre"));
+    static const std::string kPeriod =
+        Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
+               "la fecha de cierre");
+    Report(rows, 1, "FECHA_CIERRE", kPeriod);
   }
   labels.period = period;
 
