@@ -30,6 +30,20 @@ std::string_view RightTrim(std::string_view text);
 // Whether the text is empty or only blanks; it stops at the first character that is not.
 bool IsBlank(std::string_view text);
 
+// Whether `text` is exactly `literal`: a field against a fixed code, which the rules ask of
+// every record, compared in place rather than through a call.
+template <std::size_t N> constexpr bool Is(std::string_view text, const char (&literal)[N]) {
+  if (text.size() != N - 1) {
+    return false;
+  }
+  for (std::size_t k = 0; k + 1 < N; ++k) {
+    if (text[k] != literal[k]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // ASCII upper case: the names and codes compared upper-cased are all ASCII.
 std::string UpperAscii(std::string_view text);
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 
@@ -39,6 +40,13 @@ double QuantityProduct(std::string_view line) {
 bool SameItemKey(std::string_view a, std::string_view b) {
   const std::string_view a1 = ItemNumber(a), a2 = Field(a, kItem.endorsement_type);
   const std::string_view b1 = ItemNumber(b), b2 = Field(b, kItem.endorsement_type);
+  // Two whole fields each, as in every line long enough to hold them.
+  constexpr std::size_t kNumber = kItem.item_number.length;
+  constexpr std::size_t kType = kItem.endorsement_type.length;
+  if (a1.size() == kNumber && b1.size() == kNumber && a2.size() == kType && b2.size() == kType) {
+    return std::memcmp(a1.data(), b1.data(), kNumber) == 0 &&
+           std::memcmp(a2.data(), b2.data(), kType) == 0;
+  }
   const std::size_t size = a1.size() + a2.size();
   if (size != b1.size() + b2.size()) {
     return false;
@@ -54,7 +62,7 @@ bool SameItemKey(std::string_view a, std::string_view b) {
 }
 
 bool IsEndorsementWithFixedPremium(std::string_view type) {
-  return type == "D " || type == "A " || type == "CA" || type == "RE";
+  return Is(type, "D ") || Is(type, "A ") || Is(type, "CA") || Is(type, "RE");
 }
 
 // A code list asked once per distinct code of the run: the answer depends on the code text
@@ -118,7 +126,7 @@ public:
         m_repeatedLines(m_index.Members(), m_lines, WholeLine) {
     for (int k = 2; k <= m_last; ++k) {
       const std::string_view line = Line(k);
-      if (line.starts_with('3') && Field(line, kItem.endorsement_type) == "C ") {
+      if (line.starts_with('3') && Is(Field(line, kItem.endorsement_type), "C ")) {
         m_cancellations.Add(Field(line, kItem.policy_number), k);
       }
     }
@@ -308,7 +316,7 @@ double FixedPremiumGiven(const Policy &policy) {
 void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
   static const std::string kEndorsementOfNew =
       Cp1252("Error. Informa Número de Endoso para nueva Póliza.");
-  if (policy.type == "P" && EndorsementNumber(policy) != 0) {
+  if (Is(policy.type, "P") && EndorsementNumber(policy) != 0) {
     Report(policy.record, "NUMERO_ENDOSO", kEndorsementOfNew);
   }
 }
@@ -316,7 +324,7 @@ void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
 // 8. An endorsement number on an endorsement.
 void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
   static const std::string kNoEndorsement = Cp1252("Error. No informa Número de Endoso.");
-  if (policy.type == "E" && EndorsementNumber(policy) == 0) {
+  if (Is(policy.type, "E") && EndorsementNumber(policy) == 0) {
     Report(policy.record, "NUMERO_ENDOSO", kNoEndorsement);
   }
 }
@@ -325,7 +333,7 @@ void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
 void ProductionRules::CheckFixedPremiumOfNewPolicy(const Policy &policy) {
   static const std::string kNoFixedPremium =
       Cp1252("Error. No informa prima fija para nueva Póliza.");
-  if (policy.type == "P" && FixedPremiumGiven(policy) == 0) {
+  if (Is(policy.type, "P") && FixedPremiumGiven(policy) == 0) {
     Report(policy.record, "PRIMA_FIJA", kNoFixedPremium);
   }
 }
@@ -336,7 +344,7 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
   static const std::string kCancellation =
       Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
              "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
-  if (policy.type == "E" && FixedPremiumGiven(policy) == 0 &&
+  if (Is(policy.type, "E") && FixedPremiumGiven(policy) == 0 &&
       AnyAfter(m_cancellations.Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
     Report(policy.record, "PRIMA_FIJA", kCancellation);
   }
@@ -345,7 +353,7 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
 // 11. No fixed premium on an endorsement whose last later item is of a type without one.
 void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
   static const std::string kFixedPremiumOfType = "Error. Informa prima fija para Endoso de tipo ";
-  if (policy.type == "E" && IsEndorsementWithFixedPremium(policy.last_item_type) &&
+  if (Is(policy.type, "E") && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
     Report(policy.record, "PRIMA_FIJA",
            m_rows.Keep(kFixedPremiumOfType + std::string(policy.last_item_type) + "."));
@@ -359,7 +367,7 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
       Cp1252("Advertencia. Cálculo no es exacto. Monto Asegurado debe ser ");
   static const std::string kInsuredAmount =
       Cp1252("Error. En el cálculo del Monto Asegurado. Monto Asegurado debe ser ");
-  if (policy.type != "P") {
+  if (!Is(policy.type, "P")) {
     return;
   }
   const double insured = AmountOf(policy.line, kPolicy.insured_amount);
@@ -367,7 +375,7 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
   const double difference = std::fabs(insured - computed);
   // A cancellation-type last item, or an exact amount, is not judged; a difference of at
   // most 0.1 within the 5 % band is not reported.
-  if (policy.last_item_type != "CA" && difference > 0.0000001) {
+  if (!Is(policy.last_item_type, "CA") && difference > 0.0000001) {
     const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
                                 PlainNumberText(insured, m_numbers) + ".";
     if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
@@ -395,7 +403,7 @@ void ProductionRules::CheckMinimumPremium(const Policy &policy) {
   static const std::string kMinimumPremium =
       Cp1252("Error. Prima Neta informada menor a prima mínima establecida en Normas de "
              "Suscripción.");
-  if (policy.type == "P" && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
+  if (Is(policy.type, "P") && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
     Report(policy.record, "PRIMA_NETA", kMinimumPremium);
   }
 }
@@ -404,9 +412,12 @@ void ProductionRules::CheckMinimumPremium(const Policy &policy) {
 void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
   static const std::string kNetPremium =
       Cp1252("Error. Error en el cálculo de la Prima Neta, informa ");
+  if (!Is(policy.type, "E")) {
+    return;
+  }
   const std::string_view line = policy.line;
   const double net_premium = AmountOf(line, kPolicy.net_premium);
-  if (policy.type == "E" && net_premium > 4.5) {
+  if (net_premium > 4.5) {
     const double rate = AmountOf(line, kPolicy.premium_rate);
     const double premium =
         AmountOf(line, kPolicy.fixed_premium) + AmountOf(line, kPolicy.insured_amount) * rate / 100;
@@ -453,7 +464,7 @@ bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
 // 17. An item of a new policy not repeated later.
 bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
   static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
-  if (type == "P" && m_repeatedItems.After(m_index.KeyOf(i), i)) {
+  if (Is(type, "P") && m_repeatedItems.After(m_index.KeyOf(i), i)) {
     Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
     return false;
   }
@@ -463,7 +474,7 @@ bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
 // 18. An item of an endorsement not repeated later.
 bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
   static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
-  if (type == "E" && m_repeatedLines.After(m_index.KeyOf(i), i)) {
+  if (Is(type, "E") && m_repeatedLines.After(m_index.KeyOf(i), i)) {
     Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
     return false;
   }
@@ -514,7 +525,7 @@ ForwardSums &ProductionRules::Sums(int key) {
       const std::string_view line = Line(policy);
       const auto later = std::upper_bound(items.begin(), items.end(), policy);
       const auto start = static_cast<std::size_t>(later - items.begin());
-      if (Field(line, kPolicy.information_type) == "P" && later != items.end() &&
+      if (Is(Field(line, kPolicy.information_type), "P") && later != items.end() &&
           sums->NeedsSum(start, AmountOf(line, kPolicy.amount_factor))) {
         starts.push_back(start);
       }

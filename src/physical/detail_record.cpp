@@ -70,7 +70,7 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
   const DetailMessages &msg = Messages();
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
-    if (information != "E") {
+    if (!Is(information, "E")) {
       return;
     }
     if (!IsNumber(text)) {
@@ -85,7 +85,7 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
   } else if (!IsDateOfDigits(text)) {
     Report(rows, record, field, msg.date_invalid);
   }
-  if (field.rule.forbids_zero_date && text == "00000000") {
+  if (field.rule.forbids_zero_date && Is(text, "00000000")) {
     Report(rows, record, field, field.message);
   }
 }
@@ -145,7 +145,7 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
   }
   // The start date is trimmed (the zero date aside), so a blank one is not a date at all
   // rather than a wrong character.
-  if (field.special == SpecialName::ValidityStart && text != "00000000") {
+  if (field.special == SpecialName::ValidityStart && !Is(text, "00000000")) {
     text = Trim(text);
   }
 

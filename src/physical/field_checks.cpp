@@ -128,7 +128,7 @@ bool IsBinary(std::string_view text) {
 }
 
 bool IsDateText(std::string_view text) {
-  return text == "00000000" || IsEightDigitDate(Trim(text));
+  return Is(text, "00000000") || IsEightDigitDate(Trim(text));
 }
 
 char CheckDigitOf(std::string_view identity_number) {
@@ -161,7 +161,7 @@ char CheckDigitOfDigits(std::string_view digits) {
 }
 
 bool IsDateOfDigits(std::string_view digits) {
-  return digits == "00000000" || IsEightDigitDateOfDigits(digits);
+  return Is(digits, "00000000") || IsEightDigitDateOfDigits(digits);
 }
 
 } // namespace verdalia

@@ -637,9 +637,9 @@ bool RecordPlan::Accepts(const Step &step, const char *bytes, DetailState &state
   case Test::InList:
     return Contains(m_sets[step.set], Load(field) & step.mask);
   case Test::Date:
-    return IsDateOfDigits(text) && !(step.forbids_zero_date && text == "00000000");
+    return IsDateOfDigits(text) && !(step.forbids_zero_date && Is(text, "00000000"));
   case Test::EndorsementDate:
-    return state.information != "E" || (IsNumber(text) && IsDateOfDigits(text));
+    return !Is(state.information, "E") || (IsNumber(text) && IsDateOfDigits(text));
   case Test::Rut:
     state.expected.Set(CheckDigitOfDigits(text));
     return !(step.forbids_zero && AllOf(field, step.length, '0'));
@@ -691,7 +691,7 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
     return std::string_view(bytes + columns.start, columns.length);
   };
   for (const PairTest &test : m_endorsement_dates) {
-    if (test.has_earlier && text(test.earlier) == "E" &&
+    if (test.has_earlier && Is(text(test.earlier), "E") &&
         !(IsNumber(text(test.field)) && IsDateOfDigits(text(test.field)))) {
       return false;
     }
