@@ -363,21 +363,73 @@ ValueText TextOfValue(const PreparedField &field, std::size_t size, double value
   return ValueText::None;
 }
 
-// A valid date of eight digits, or the zero date, as IsDateOfDigits judges them.
-bool IsDateOfEightDigits(const char *date) {
-  auto digit = [date](int k) { return date[k] - '0'; };
-  const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
-  const int month = digit(4) * 10 + digit(5);
-  const int day = digit(6) * 10 + digit(7);
-  if (year == 0 && month == 0 && day == 0) {
-    return true;
+// A date of eight digits, as IsDateOfDigits judges it: valid, or the zero date; and whether
+// it is the zero date. Read as one word where the bytes are in little-endian order.
+struct DateOfDigits {
+  bool valid;
+  bool zero;
+};
+DateOfDigits DateOfEightDigits(const char *date) {
+  unsigned year;
+  unsigned month;
+  unsigned day;
+  bool zero;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t digits = Load(date) - Repeated('0');
+    zero = digits == 0;
+    // Each pair of digits to its value, in the pair's first byte.
+    const std::uint64_t pairs = digits * 10 + (digits >> 8);
+    year = static_cast<unsigned>(pairs & 0xFF) * 100 + static_cast<unsigned>((pairs >> 16) & 0xFF);
+    month = static_cast<unsigned>((pairs >> 32) & 0xFF);
+    day = static_cast<unsigned>((pairs >> 48) & 0xFF);
+  } else {
+    auto digit = [date](int k) { return static_cast<unsigned>(date[k] - '0'); };
+    year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+    month = digit(4) * 10 + digit(5);
+    day = digit(6) * 10 + digit(7);
+    zero = year == 0 && month == 0 && day == 0;
   }
-  static constexpr int kDays[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (day < 1 || month < 1 || month > 12 || year < 1900 || year > 2500) {
-    return false;
-  }
+  static constexpr unsigned kDays[16] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   // No century exception, as IsDateOfDigits.
-  return day <= kDays[month] + (month == 2 && year % 4 == 0 ? 1 : 0);
+  const unsigned days = kDays[month & 15] + (month == 2 && year % 4 == 0 ? 1 : 0);
+  const bool valid = month - 1 < 12 && year - 1900 <= 600 && day - 1 < days;
+  return {valid || zero, zero};
+}
+
+// The weights of the digits of an identity number of `size` digits, from its first: 2 for
+// the last, then 3 up to 7, and 2 again.
+void CheckDigitWeights(std::size_t size, std::int16_t (&weights)[16]) {
+  for (std::size_t i = 0; i < 16; ++i) {
+    weights[i] = i < size ? static_cast<std::int16_t>(2 + (size - 1 - i) % 6) : 0;
+  }
+}
+
+// CheckDigitOfDigits of the digits at `digits`, weighted by `weights` (0 past them): the 16
+// bytes multiplied and summed at once.
+char WeightedCheckDigit(const char *digits, const std::int16_t (&weights)[16]) {
+  int sum = 0;
+#if defined(VERDALIA_X86_CLASSES) && defined(__SSE2__)
+  const __m128i values =
+      _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(digits)), _mm_set1_epi8('0'));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i *>(weights));
+  const __m128i high = _mm_load_si128(reinterpret_cast<const __m128i *>(weights + 8));
+  __m128i sums = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), low),
+                               _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), high));
+  sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0x4E));
+  sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0xB1));
+  sum = _mm_cvtsi128_si32(sums);
+#else
+  for (std::size_t i = 0; i < 16; ++i) {
+    sum += weights[i] * (weights[i] != 0 ? digits[i] - '0' : 0);
+  }
+#endif
+  // Every weight is at least 2: the sum is 0 exactly when every digit is.
+  if (sum == 0) {
+    return '0';
+  }
+  const int r = 11 - sum % 11;
+  return r == 11 ? '0' : r == 10 ? 'K' : static_cast<char>('0' + r);
 }
 
 } // namespace
@@ -387,8 +439,8 @@ RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t lin
   if (line_length == 0 || line_length > kLongestPlannedLine) {
     return; // the full check, field by field
   }
-  // A word past the line, so that a field's bytes can be read a word at a time.
-  m_words = (line_length + 8 + kWord - 1) / kWord;
+  // Room past the line, so that a field's bytes can be read 16 at a time.
+  m_words = (line_length + 16 + kWord - 1) / kWord;
   m_classes.assign(m_words * kWord, kAny);
   m_values.assign(m_words * kWord, '\0');
   m_valued.assign(m_words * kWord, false);
@@ -499,7 +551,11 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     break;
   case FieldType::DV:
     step.test = trims ? Test::Never : Test::CheckDigit;
-    m_check_digits.push_back({columns, m_rut, m_has_rut});
+    {
+      DigitTest test{{columns, m_rut, m_has_rut}, m_rut.length <= 16, {}};
+      CheckDigitWeights(m_rut.length, test.weights);
+      m_check_digits.push_back(test);
+    }
     break;
   case FieldType::T:
     require(kText);
@@ -681,9 +737,8 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
     }
   }
   for (const DateTest &test : m_dates) {
-    const char *date = bytes + test.start;
-    if (!IsDateOfEightDigits(date) ||
-        (test.forbids_zero_date && std::memcmp(date, "00000000", 8) == 0)) {
+    const DateOfDigits date = DateOfEightDigits(bytes + test.start);
+    if (!date.valid || (test.forbids_zero_date && date.zero)) {
       return false;
     }
   }
@@ -696,12 +751,14 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
       return false;
     }
   }
-  for (const PairTest &test : m_check_digits) {
+  for (const DigitTest &test : m_check_digits) {
+    const PairTest &pair = test.pair;
     ExpectedCheckDigit expected;
-    if (test.has_earlier) {
-      expected.Set(CheckDigitOfDigits(text(test.earlier)));
+    if (pair.has_earlier) {
+      expected.Set(test.weighted ? WeightedCheckDigit(bytes + pair.earlier.start, test.weights)
+                                 : CheckDigitOfDigits(text(pair.earlier)));
     }
-    if (!expected.Matches(text(test.field))) {
+    if (!expected.Matches(text(pair.field))) {
       return false;
     }
   }

@@ -102,6 +102,12 @@ private:
     Columns earlier;
     bool has_earlier;
   };
+  // A check digit with the weights of its identity number's digits, when it has up to 16.
+  struct DigitTest {
+    PairTest pair;
+    bool weighted;
+    alignas(16) std::int16_t weights[16];
+  };
 
   void AddStep(const PreparedField &field, std::uint32_t index);
   void AddQuietTests(const Step &step, const PreparedField &field);
@@ -129,7 +135,7 @@ private:
   std::vector<ListTest> m_lists;
   std::vector<DateTest> m_dates;
   std::vector<PairTest> m_endorsement_dates;
-  std::vector<PairTest> m_check_digits;
+  std::vector<DigitTest> m_check_digits;
   Columns m_information; // the latest TIPO_INFORMACION so far, while the plan is made
   Columns m_rut;         // the latest "RUT" field so far
   bool m_has_information = false;

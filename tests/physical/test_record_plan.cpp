@@ -108,8 +108,9 @@ public:
 
 private:
   std::string Value(const PreparedField &field) {
-    static const std::vector<std::string> kDates = {"20240229", "00000000", "20230229",
-                                                    "19000229", "        ", " 20240101"};
+    static const std::vector<std::string> kDates = {"20240229", "00000000",  "20230229", "19000229",
+                                                    "        ", " 20240101", "18991231", "25001231",
+                                                    "25010101", "20241301"};
     static const std::vector<std::string> kTexts = {
         "A",  "B",   "AB", "CD", "P", "E",  "C ", "CA", "1",           "0",
         "01", "000", "X",  "",   " ", "10", "00", "20", "123456789012"};
