@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace verdalia {
@@ -123,15 +124,7 @@ public:
       : m_lines(input.lines), m_last(input.line_count - 1), m_rows(rows), m_numbers(input.numbers),
         m_communes(input.commune_codes), m_crops(input.crop_codes), m_index(m_lines, m_last),
         m_repeatedItems(m_index.Members(), m_lines, ItemNumber),
-        m_repeatedLines(m_index.Members(), m_lines, WholeLine) {
-    for (int k = 2; k <= m_last; ++k) {
-      const std::string_view line = Line(k);
-      if (line.starts_with('3') && Is(Field(line, kItem.endorsement_type), "C ")) {
-        m_cancellations.Add(Field(line, kItem.policy_number), k);
-      }
-    }
-    m_cancellations.Seal();
-  }
+        m_repeatedLines(m_index.Members(), m_lines, WholeLine) {}
 
   void Run() {
     for (int i = 2; i <= m_last; ++i) {
@@ -190,6 +183,7 @@ private:
   double ComputedInsuredAmount(const Policy &policy);
   // What is worked out for a long group of item records.
   ItemGroup &Group(int key) { return m_groups[key]; }
+  const TextIndex &Cancellations();
   // The running sums of the quantities of the item records of policy key `key`, with the
   // one-by-one sums that its new policies will need worked out together.
   ForwardSums &Sums(int key);
@@ -203,7 +197,8 @@ private:
 
   // Policy keys (policy and endorsement number) of policy and item records alike.
   PartnerIndex<PolicyKey, ItemPolicyKey> m_index;
-  TextIndex m_cancellations;                   // item records of type "C " by policy number
+  // Item records of type "C " by policy number, found when an endorsement first asks.
+  std::optional<TextIndex> m_cancellations;
   std::unordered_map<int, ItemGroup> m_groups; // long groups, by policy key number
   // A new item is repeated by a later item record with the same policy, item and
   // endorsement numbers: one of the same policy key with the same item number. An
@@ -345,7 +340,7 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
       Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
              "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
   if (Is(policy.type, "E") && FixedPremiumGiven(policy) == 0 &&
-      AnyAfter(m_cancellations.Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
+      AnyAfter(Cancellations().Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
     Report(policy.record, "PRIMA_FIJA", kCancellation);
   }
 }
@@ -505,6 +500,20 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
   }
   const int position = next[start + 1];
   return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
+}
+
+const TextIndex &ProductionRules::Cancellations() {
+  if (!m_cancellations) {
+    m_cancellations.emplace();
+    for (int k = 2; k <= m_last; ++k) {
+      const std::string_view line = Line(k);
+      if (line.starts_with('3') && Is(Field(line, kItem.endorsement_type), "C ")) {
+        m_cancellations->Add(Field(line, kItem.policy_number), k);
+      }
+    }
+    m_cancellations->Seal();
+  }
+  return *m_cancellations;
 }
 
 ForwardSums &ProductionRules::Sums(int key) {

@@ -322,6 +322,50 @@ std::vector<std::uint64_t> ListedTexts(std::string_view list, std::size_t size, 
   return texts;
 }
 
+// Finds a multiplier that sends each of `texts` to a place of its own in a table of a power
+// of two places, the hash being the top bits of the product; the table goes to the end of
+// `tables`. A list for which none is found among a few is searched instead.
+template <typename Test>
+void HashList(const std::vector<std::uint64_t> &texts, Test &test,
+              std::vector<std::uint64_t> &tables) {
+  if (texts.empty()) {
+    return;
+  }
+  std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+  for (unsigned bits = 1; bits <= 8; ++bits) {
+    const std::size_t size = std::size_t{1} << bits;
+    if (size < texts.size()) {
+      continue;
+    }
+    for (int attempt = 0; attempt < 64; ++attempt) {
+      // splitmix64: multipliers spread over every bit, the same on every run.
+      seed += 0x9E3779B97F4A7C15ull;
+      std::uint64_t m = seed;
+      m = (m ^ (m >> 30)) * 0xBF58476D1CE4E5B9ull;
+      m = (m ^ (m >> 27)) * 0x94D049BB133111EBull;
+      m = (m ^ (m >> 31)) | 1;
+      // Empty places hold a listed text, which only that text matches.
+      std::vector<std::uint64_t> table(size, texts.front());
+      std::vector<bool> taken(size, false);
+      bool collision = false;
+      for (const std::uint64_t text : texts) {
+        const std::size_t place = (text * m) >> (64 - bits);
+        collision = collision || taken[place];
+        taken[place] = true;
+        table[place] = text;
+      }
+      if (!collision) {
+        test.hashed = true;
+        test.multiplier = m;
+        test.shift = 64 - bits;
+        test.table = static_cast<std::uint32_t>(tables.size());
+        tables.insert(tables.end(), table.begin(), table.end());
+        return;
+      }
+    }
+  }
+}
+
 bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word) {
   if (texts.size() <= 8) {
     return std::find(texts.begin(), texts.end(), word) != texts.end();
@@ -391,7 +435,7 @@ DateOfDigits DateOfEightDigits(const char *date) {
   }
   static constexpr unsigned kDays[16] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   // No century exception, as IsDateOfDigits.
-  const unsigned days = kDays[month & 15] + (month == 2 && year % 4 == 0 ? 1 : 0);
+  const unsigned days = kDays[month & 15] + (month == 2 && (year & 3) == 0 ? 1 : 0);
   const bool valid = month - 1 < 12 && year - 1900 <= 600 && day - 1 < days;
   return {valid || zero, zero};
 }
@@ -477,11 +521,11 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     }
     step.set = static_cast<std::uint32_t>(m_sets.size());
     m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
-    const std::vector<std::uint64_t> &texts = m_sets.back();
-    ListTest test{step.start, step.mask, step.set, !texts.empty() && texts.size() <= 4, {}};
-    for (std::size_t k = 0; test.inline_texts && k < 4; ++k) {
-      test.texts[k] = texts[std::min(k, texts.size() - 1)]; // unused places repeat one
-    }
+    ListTest test;
+    test.start = step.start;
+    test.mask = step.mask;
+    test.set = step.set;
+    HashList(m_sets.back(), test, m_list_tables);
     m_lists.push_back(test);
     return Test::InList;
   };
@@ -729,9 +773,9 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
   }
   for (const ListTest &test : m_lists) {
     const std::uint64_t word = Load(bytes + test.start) & test.mask;
-    const bool listed = test.inline_texts ? (word == test.texts[0]) | (word == test.texts[1]) |
-                                                (word == test.texts[2]) | (word == test.texts[3])
-                                          : Contains(m_sets[test.set], word);
+    const bool listed =
+        test.hashed ? m_list_tables[test.table + ((word * test.multiplier) >> test.shift)] == word
+                    : Contains(m_sets[test.set], word);
     if (!listed) {
       return false;
     }

@@ -83,13 +83,16 @@ private:
     std::uint32_t first_word = 0;
     std::vector<RangeWord> words;
   };
-  // A list of up to four texts is held in the test itself, a longer one in m_sets.
+  // A list's texts in a small table without collisions: a field's word is listed when it
+  // is the one its hash points to (hashed), or else found in m_sets[set].
   struct ListTest {
-    std::uint32_t start;
-    std::uint64_t mask;
-    std::uint32_t set;
-    bool inline_texts;
-    std::uint64_t texts[4];
+    std::uint32_t start = 0;
+    std::uint32_t shift = 0;
+    std::uint64_t mask = 0;
+    std::uint64_t multiplier = 0;
+    std::uint32_t table = 0; // where the test's table begins in m_list_tables
+    std::uint32_t set = 0;
+    bool hashed = false;
   };
   struct DateTest {
     std::uint32_t start;
@@ -133,6 +136,7 @@ private:
   std::vector<Range> m_ranges;
   std::vector<RangeGroup> m_groups;
   std::vector<ListTest> m_lists;
+  std::vector<std::uint64_t> m_list_tables;
   std::vector<DateTest> m_dates;
   std::vector<PairTest> m_endorsement_dates;
   std::vector<DigitTest> m_check_digits;
