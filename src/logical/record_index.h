@@ -263,8 +263,17 @@ public:
   // `record` is one of the records of key number `number`.
   bool After(int number, int record) {
     const std::span<const int> records = m_lists.Records(number);
-    const auto position = static_cast<std::size_t>(
-        std::lower_bound(records.begin(), records.end(), record) - records.begin());
+    // The rules ask in file order, so mostly for the record after the one asked before.
+    std::size_t position = m_position + 1;
+    if (number != m_number || position >= records.size() || records[position] != record) {
+      position = static_cast<std::size_t>(std::lower_bound(records.begin(), records.end(), record) -
+                                          records.begin());
+    }
+    if (number != m_number) {
+      m_number = number;
+      m_repeated = nullptr;
+    }
+    m_position = position;
     if (records.size() - position <= kShortScan) {
       const std::string_view part = PartOf(record);
       for (std::size_t later = position + 1; later < records.size(); ++later) {
@@ -274,7 +283,10 @@ public:
       }
       return false;
     }
-    std::vector<bool> &repeated = m_long[number];
+    if (m_repeated == nullptr) {
+      m_repeated = &m_long[number];
+    }
+    std::vector<bool> &repeated = *m_repeated;
     if (repeated.empty()) {
       repeated.assign(records.size(), false);
       KeyNumbers<std::string_view> seen(records.size());
@@ -296,6 +308,10 @@ private:
   const std::vector<std::string_view> &m_lineas;
   Part m_part;
   std::unordered_map<int, std::vector<bool>> m_long; // by key number
+  // Where the last question was: its list, its position there, its list's answers if long.
+  int m_number = -1;
+  std::size_t m_position = 0;
+  std::vector<bool> *m_repeated = nullptr;
 };
 
 // Record numbers grouped by key, for a rule that looks records up by a key of its own.

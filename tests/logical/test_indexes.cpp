@@ -86,7 +86,15 @@ TEST(LaterRepeats, FindAPartRepeatedLaterInTheListShortOrLong) {
     lists.Seal(1);
     const std::vector<std::string_view> views(lines.begin(), lines.end());
     LaterRepeats repeats(lists, views, [](std::string_view line) { return line; });
+    // In file order, as the rules ask, then in any order.
+    std::vector<int> asked;
     for (int k = 1; k <= length; ++k) {
+      asked.push_back(k);
+    }
+    for (int k = 1; k <= length; ++k) {
+      asked.push_back(static_cast<int>(random() % static_cast<unsigned>(length)) + 1);
+    }
+    for (const int k : asked) {
       bool later = false;
       for (int j = k + 1; j <= length; ++j) {
         later |= lines[static_cast<std::size_t>(j)] == lines[static_cast<std::size_t>(k)];
