@@ -107,8 +107,13 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
   while (i < utf8.size()) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if (lead < 0x80) {
-      out.push_back(utf8[i]);
-      ++i;
+      // A run of ASCII characters at once.
+      std::size_t end = i + 1;
+      while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) {
+        ++end;
+      }
+      out.append(utf8.substr(i, end - i));
+      i = end;
       continue;
     }
     char32_t cp = 0;

@@ -53,9 +53,8 @@ bool IsNull(sqlite3_stmt *stmt, int col) {
   return sqlite3_column_type(stmt, col) == SQLITE_NULL;
 }
 
-// A column's text as the program sees it: Windows-1252 bytes.
-std::string TextOf(sqlite3_stmt *stmt, int col) {
-  const int type = sqlite3_column_type(stmt, col);
+// A column's text as the program sees it: Windows-1252 bytes. `type` is the column's type.
+std::string TextOf(sqlite3_stmt *stmt, int col, int type) {
   if (type == SQLITE_BLOB) {
     const auto *data = static_cast<const char *>(sqlite3_column_blob(stmt, col));
     return std::string(data ? data : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
@@ -72,11 +71,16 @@ std::string TextOf(sqlite3_stmt *stmt, int col) {
   return Utf8ToWindows1252(std::string_view(text ? text : "", static_cast<std::size_t>(bytes)));
 }
 
+std::string TextOf(sqlite3_stmt *stmt, int col) {
+  return TextOf(stmt, col, sqlite3_column_type(stmt, col));
+}
+
 std::optional<std::string> OptionalText(sqlite3_stmt *stmt, int col) {
-  if (IsNull(stmt, col)) {
+  const int type = sqlite3_column_type(stmt, col);
+  if (type == SQLITE_NULL) {
     return std::nullopt;
   }
-  return TextOf(stmt, col);
+  return TextOf(stmt, col, type);
 }
 
 // A whole number: an integer, a real without fraction, or a text that is one.
