@@ -126,6 +126,9 @@ struct ScanInput {
   const std::uint8_t *classes;
   const char *values;
   std::size_t words;
+  const std::uint8_t *allowed; // none when no list is tested by columns
+  const std::uint8_t *allowed_low;
+  const std::uint8_t *allowed_high;
 };
 
 bool ScanBytewise(const ScanInput &in, const char *bytes, std::uint64_t *marks) {
@@ -138,6 +141,9 @@ bool ScanBytewise(const ScanInput &in, const char *bytes, std::uint64_t *marks) 
       const std::size_t i = w * kWord + k;
       const auto b = static_cast<unsigned char>(bytes[i]);
       bad |= (kByteClasses[b] & in.classes[i]) == 0;
+      if (in.allowed != nullptr) {
+        bad |= (in.allowed_low[b & 15] & in.allowed_high[b >> 4] & in.allowed[i]) == 0;
+      }
       blanks |= std::uint64_t{b == ' '} << k;
       zeros |= std::uint64_t{b == '0'} << k;
       values |= std::uint64_t{bytes[i] == in.values[i]} << k;
@@ -160,6 +166,13 @@ __attribute__((target("avx2"))) bool ScanAvx2(const ScanInput &in, const char *b
   const __m256i zero = _mm256_setzero_si256();
   const __m256i blank_bytes = _mm256_set1_epi8(' ');
   const __m256i zero_bytes = _mm256_set1_epi8('0');
+  const bool allowed = in.allowed != nullptr;
+  const __m256i allowed_low = allowed ? _mm256_broadcastsi128_si256(_mm_loadu_si128(
+                                            reinterpret_cast<const __m128i *>(in.allowed_low)))
+                                      : zero;
+  const __m256i allowed_high = allowed ? _mm256_broadcastsi128_si256(_mm_loadu_si128(
+                                             reinterpret_cast<const __m128i *>(in.allowed_high)))
+                                       : zero;
   __m256i bad = zero;
   for (std::size_t w = 0; w < in.words; ++w) {
     std::uint64_t found[3] = {};
@@ -172,6 +185,12 @@ __attribute__((target("avx2"))) bool ScanAvx2(const ScanInput &in, const char *b
           _mm256_and_si256(_mm256_shuffle_epi8(low_table, lo), _mm256_shuffle_epi8(high_table, hi));
       const __m256i need = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in.classes + i));
       bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(have, need), zero));
+      if (allowed) {
+        const __m256i listed = _mm256_and_si256(_mm256_shuffle_epi8(allowed_low, lo),
+                                                _mm256_shuffle_epi8(allowed_high, hi));
+        const __m256i sets = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in.allowed + i));
+        bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(listed, sets), zero));
+      }
       const __m256i value = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in.values + i));
       const auto shift = static_cast<int>(half * 32);
       found[0] |= std::uint64_t{static_cast<std::uint32_t>(
@@ -200,6 +219,11 @@ __attribute__((target("ssse3"))) bool ScanSsse3(const ScanInput &in, const char 
   const __m128i zero = _mm_setzero_si128();
   const __m128i blank_bytes = _mm_set1_epi8(' ');
   const __m128i zero_bytes = _mm_set1_epi8('0');
+  const bool allowed = in.allowed != nullptr;
+  const __m128i allowed_low =
+      allowed ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.allowed_low)) : zero;
+  const __m128i allowed_high =
+      allowed ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.allowed_high)) : zero;
   __m128i bad = zero;
   for (std::size_t w = 0; w < in.words; ++w) {
     std::uint64_t found[3] = {};
@@ -212,6 +236,12 @@ __attribute__((target("ssse3"))) bool ScanSsse3(const ScanInput &in, const char 
           _mm_and_si128(_mm_shuffle_epi8(low_table, lo), _mm_shuffle_epi8(high_table, hi));
       const __m128i need = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.classes + i));
       bad = _mm_or_si128(bad, _mm_cmpeq_epi8(_mm_and_si128(have, need), zero));
+      if (allowed) {
+        const __m128i listed =
+            _mm_and_si128(_mm_shuffle_epi8(allowed_low, lo), _mm_shuffle_epi8(allowed_high, hi));
+        const __m128i sets = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.allowed + i));
+        bad = _mm_or_si128(bad, _mm_cmpeq_epi8(_mm_and_si128(listed, sets), zero));
+      }
       const __m128i value = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in.values + i));
       const auto shift = static_cast<int>(quarter * 16);
       found[0] |= std::uint64_t{static_cast<std::uint16_t>(
@@ -521,6 +551,9 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     }
     step.set = static_cast<std::uint32_t>(m_sets.size());
     m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
+    if (AllowColumns(step.start, step.length, m_sets.back())) {
+      return Test::InList; // the line pass tests it, column by column
+    }
     ListTest test;
     test.start = step.start;
     test.mask = step.mask;
@@ -698,6 +731,81 @@ void RecordPlan::GroupRanges() {
   }
 }
 
+// A list of texts of `length` bytes is tested column by column when it holds every
+// combination of one byte per column from a set per column. Each set is a union of
+// rectangles (a high nibble, a set of low nibbles), a class bit each, of which the plan has
+// seven; a list whose rectangles do not fit, or whose columns another list tests already,
+// is tested whole.
+bool RecordPlan::AllowColumns(std::uint32_t start, std::size_t length,
+                              const std::vector<std::uint64_t> &texts) {
+  constexpr std::uint8_t kAnyAllowed = 0x80;
+  if (texts.empty() || length == 0) {
+    return false;
+  }
+  std::vector<std::array<std::uint16_t, 16>> sets(length); // by column, low nibbles by high
+  for (const std::uint64_t text : texts) {
+    char bytes[8];
+    std::memcpy(bytes, &text, 8);
+    for (std::size_t c = 0; c < length; ++c) {
+      const auto b = static_cast<unsigned char>(bytes[c]);
+      sets[c][b >> 4] |= static_cast<std::uint16_t>(1u << (b & 15));
+    }
+  }
+  // The combinations hold every listed text: the list is all of them when there are no more.
+  std::size_t combinations = 1;
+  for (const auto &set : sets) {
+    std::size_t bytes = 0;
+    for (const std::uint16_t low : set) {
+      bytes += static_cast<std::size_t>(std::popcount(low));
+    }
+    combinations *= bytes;
+    if (combinations > texts.size()) {
+      return false;
+    }
+  }
+  if (m_allowed.empty()) {
+    m_allowed.assign(m_classes.size(), kAnyAllowed);
+    m_allowed_low.fill(kAnyAllowed);
+    m_allowed_high.fill(kAnyAllowed);
+  }
+  // The bits of each column's rectangles, new ones taken only if all fit.
+  std::vector<std::pair<unsigned, std::uint16_t>> rectangles = m_rectangles;
+  std::vector<std::uint8_t> bits(length, 0);
+  for (std::size_t c = 0; c < length; ++c) {
+    if (m_allowed[start + c] != kAnyAllowed) {
+      return false;
+    }
+    for (unsigned high = 0; high < 16; ++high) {
+      if (sets[c][high] == 0) {
+        continue;
+      }
+      const std::pair<unsigned, std::uint16_t> rectangle{high, sets[c][high]};
+      auto found = std::find(rectangles.begin(), rectangles.end(), rectangle);
+      if (found == rectangles.end()) {
+        if (rectangles.size() == 7) {
+          return false;
+        }
+        found = rectangles.insert(rectangles.end(), rectangle);
+      }
+      bits[c] |= static_cast<std::uint8_t>(1u << (found - rectangles.begin()));
+    }
+  }
+  for (std::size_t bit = m_rectangles.size(); bit < rectangles.size(); ++bit) {
+    const auto [high, lows] = rectangles[bit];
+    m_allowed_high[high] |= static_cast<std::uint8_t>(1u << bit);
+    for (unsigned low = 0; low < 16; ++low) {
+      if ((lows >> low) & 1u) {
+        m_allowed_low[low] |= static_cast<std::uint8_t>(1u << bit);
+      }
+    }
+  }
+  m_rectangles = std::move(rectangles);
+  for (std::size_t c = 0; c < length; ++c) {
+    m_allowed[start + c] = bits[c];
+  }
+  return true;
+}
+
 bool RecordPlan::TextAccepts(const Step &step, const char *bytes) const {
   const std::uint64_t word = Load(bytes) & step.mask;
   const bool blank = AllOf(bytes, step.length, ' ');
@@ -827,7 +935,13 @@ void RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
   std::memcpy(bytes, line.data(), line.size());
   std::memset(bytes + line.size(), 0, size - line.size());
   static const ScanFunction scan = ChooseScan();
-  if (!scan(ScanInput{m_classes.data(), m_values.data(), m_words}, bytes, marks)) {
+  const ScanInput input{m_classes.data(),
+                        m_values.data(),
+                        m_words,
+                        m_allowed.empty() ? nullptr : m_allowed.data(),
+                        m_allowed_low.data(),
+                        m_allowed_high.data()};
+  if (!scan(input, bytes, marks)) {
     CheckDetailRecord(m_fields, line, record, rows);
     return;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -113,6 +114,8 @@ private:
   };
 
   void AddStep(const PreparedField &field, std::uint32_t index);
+  bool AllowColumns(std::uint32_t start, std::size_t length,
+                    const std::vector<std::uint64_t> &texts);
   void AddQuietTests(const Step &step, const PreparedField &field);
   void GroupRanges();
   bool Scan(const char *bytes, std::uint64_t *marks) const;
@@ -125,6 +128,13 @@ private:
   // The class each column requires, as the bits of the classes that satisfy it; the line
   // rounded up to whole words of columns, and a word past it, which require nothing.
   std::vector<std::uint8_t> m_classes;
+  // The bytes a value list allows in its columns, where the list is every combination of one
+  // set of bytes per column: classes of this plan's own, each a union of rectangles of high
+  // and low nibbles with a bit of its own (AllowColumns). Empty when no list is one.
+  std::vector<std::uint8_t> m_allowed; // by column, the bits of the classes that satisfy it
+  std::array<std::uint8_t, 16> m_allowed_low{};
+  std::array<std::uint8_t, 16> m_allowed_high{};
+  std::vector<std::pair<unsigned, std::uint16_t>> m_rectangles; // high nibble, low nibbles
   std::vector<char> m_values; // by column, the bytes "SI_ES:" rules forbid
   std::vector<bool> m_valued; // the columns m_values sets
   std::size_t m_words = 0;    // words of column marks

@@ -112,8 +112,8 @@ private:
                                                     "        ", " 20240101", "18991231", "25001231",
                                                     "25010101", "20241301"};
     static const std::vector<std::string> kTexts = {
-        "A",  "B",   "AB", "CD", "P", "E",  "C ", "CA", "1",           "0",
-        "01", "000", "X",  "",   " ", "10", "00", "20", "123456789012"};
+        "A",   "B", "AB", "CD", "P",  "E",  "C ", "CA", "1",  "0",  "01",
+        "000", "X", "",   " ",  "10", "00", "20", "AD", "CB", "A ", "123456789012"};
     static const std::vector<std::string> kInformation = {"E", "N", "P"};
     if (field.special == SpecialName::InformationType) {
       return Pick(kInformation);
@@ -172,8 +172,8 @@ TEST(RecordPlan, ListsWhatTheFieldByFieldCheckLists) {
   EXPECT_GT(planned_rows, 0);
 }
 
-// Layouts the random ones seldom make: two fields over the same columns forbidding
-// different values, each read for its own.
+// Layouts the random ones seldom make: two fields over the same columns forbidding different
+// values or listing different ones, each read for its own.
 TEST(RecordPlan, FieldsOverTheSameColumnsAreTestedEachForItsOwn) {
   auto field = [](const char *type, int start, int length, const char *rule) {
     FieldDefinition def;
@@ -185,17 +185,23 @@ TEST(RecordPlan, FieldsOverTheSameColumnsAreTestedEachForItsOwn) {
     def.message = std::string(type) + rule;
     return PrepareField(def);
   };
-  const std::vector<PreparedField> fields = {field("N", 1, 2, "SI_ES:7"),
-                                             field("N", 1, 2, "SI_ES:12"),
-                                             field("T", 3, 1, "SI_ES:BLANCOoCero")};
-  const RecordPlan plan(fields, 3);
+  const std::vector<std::vector<PreparedField>> layouts = {
+      {field("N", 1, 2, "SI_ES:7"), field("N", 1, 2, "SI_ES:12"),
+       field("T", 3, 1, "SI_ES:BLANCOoCero")},
+      {field("N", 1, 2, "00#10#20#"), field("N", 2, 1, "0#5#"), field("T", 3, 1, "A#B#"),
+       field("N", 4, 1, "1#2#3#"), field("N", 4, 1, "2#4#")},
+      {field("T", 1, 2, "AB#CD#"), field("N", 3, 2, "12#34#")}};
   RecordPlan::Scratch scratch;
-  for (const char *line : {"07X", "12X", "13X", "120", "12 "}) {
-    ResultList expected;
-    CheckDetailRecord(fields, line, 2, expected);
-    ResultList rows;
-    plan.Check(line, 2, scratch, rows);
-    EXPECT_EQ(rows, expected) << line;
+  for (const std::vector<PreparedField> &fields : layouts) {
+    const RecordPlan plan(fields, 4);
+    for (const char *line : {"07X2", "12X2", "13X2", "1202", "12 2", "20A2", "20A1", "20A4", "25A2",
+                             "15B2", "20 2", "30B2", "AB12", "AD12", "CD14", "CB34"}) {
+      ResultList expected;
+      CheckDetailRecord(fields, line, 2, expected);
+      ResultList rows;
+      plan.Check(line, 2, scratch, rows);
+      EXPECT_EQ(rows, expected) << line;
+    }
   }
 }
 
