@@ -2,6 +2,7 @@
 
 #include <array>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "common/record_layout.h"
@@ -11,68 +12,85 @@
 
 namespace verdalia {
 
-// Copies of the definitions, so the checks do not depend on the reference data staying
-// where it is, kept in Sec order.
+// Copies of the definitions, so the checks do not depend on the reference data's layout,
+// kept in Sec order; a kind's are prepared when a run first asks for them, since a check
+// mostly reads files of one kind.
 struct PreparedDefinitions::Tables {
-  std::map<int, std::map<std::string, std::vector<PreparedField>, std::less<>>> by_type;
-  // Every record asks for the definitions of its type: the types of one character of the
-  // three kinds, which are all a database normally holds, are found by kind and character.
+  explicit Tables(const ReferenceData &data) : reference(data) {}
+
+  const ReferenceData &reference;
+  std::array<std::once_flag, 4> prepared; // by kind
+  std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
+  // Every record asks for the definitions of its type: the types of one character, which
+  // are all a database normally holds, are found by character.
   std::array<std::array<const std::vector<PreparedField> *, 256>, 4> by_character{};
   std::array<std::array<std::unique_ptr<RecordPlan>, 256>, 4> plans;
+
+  void Prepare(std::size_t kind);
 };
 
-PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
-    : m_tables(std::make_unique<Tables>()) {
+void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
+  auto &types = by_type[kind];
   for (const FieldDefinition &row : reference.definitions) {
-    auto &fields = m_tables->by_type[row.kind][row.record_type];
-    if (!fields.empty()) {
-      continue; // this kind and record type is prepared already
+    if (row.kind != static_cast<int>(kind) || types.contains(row.record_type)) {
+      continue;
     }
+    auto &fields = types[row.record_type];
     for (const FieldDefinition &definition : reference.Definitions(row.kind, row.record_type)) {
       fields.push_back(PrepareField(definition));
     }
   }
-  for (const auto &[kind, types] : m_tables->by_type) {
-    for (const auto &[type, fields] : types) {
-      if (kind >= 1 && kind <= 3 && type.size() == 1) {
-        const auto k = static_cast<std::size_t>(kind);
-        const auto t = static_cast<unsigned char>(type[0]);
-        m_tables->by_character[k][t] = &fields;
-        // Only detail records are checked through a plan.
-        if (t == '2' || t == '3') {
-          const int line_length = reference.line_lengths[k];
-          m_tables->plans[k][t] = std::make_unique<RecordPlan>(
-              fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
-        }
+  for (const auto &[type, fields] : types) {
+    if (type.size() == 1) {
+      const auto t = static_cast<unsigned char>(type[0]);
+      by_character[kind][t] = &fields;
+      // Only detail records are checked through a plan.
+      if (t == '2' || t == '3') {
+        const int line_length = reference.line_lengths[kind];
+        plans[kind][t] = std::make_unique<RecordPlan>(
+            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
       }
     }
   }
 }
+
+PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
+    : m_tables(std::make_unique<Tables>(reference)) {}
 PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;
 
-const std::vector<PreparedField> &PreparedDefinitions::Fields(int kind,
-                                                              std::string_view record_type) const {
-  static const std::vector<PreparedField> kNone;
-  if (kind >= 1 && kind <= 3 && record_type.size() == 1) {
-    const auto *fields = m_tables->by_character[static_cast<std::size_t>(kind)]
-                                               [static_cast<unsigned char>(record_type[0])];
-    return fields ? *fields : kNone;
-  }
-  const auto by_kind = m_tables->by_type.find(kind);
-  if (by_kind == m_tables->by_type.end()) {
-    return kNone;
-  }
-  const auto found = by_kind->second.find(record_type);
-  return found == by_kind->second.end() ? kNone : found->second;
-}
-
-const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
+const PreparedDefinitions::Tables *PreparedDefinitions::Kind(int kind) const {
   if (kind < 1 || kind > 3) {
     return nullptr;
   }
-  return m_tables->plans[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type)]
+  const auto k = static_cast<std::size_t>(kind);
+  std::call_once(m_tables->prepared[k], [this, k] { m_tables->Prepare(k); });
+  return m_tables.get();
+}
+
+const std::vector<PreparedField> &PreparedDefinitions::Fields(int kind,
+                                                              std::string_view record_type) const {
+  static const std::vector<PreparedField> kNone;
+  const Tables *tables = Kind(kind);
+  if (tables == nullptr) {
+    return kNone;
+  }
+  const auto k = static_cast<std::size_t>(kind);
+  if (record_type.size() == 1) {
+    const auto *fields = tables->by_character[k][static_cast<unsigned char>(record_type[0])];
+    return fields ? *fields : kNone;
+  }
+  const auto found = tables->by_type[k].find(record_type);
+  return found == tables->by_type[k].end() ? kNone : found->second;
+}
+
+const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
+  const Tables *tables = Kind(kind);
+  if (tables == nullptr) {
+    return nullptr;
+  }
+  return tables->plans[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type)]
       .get();
 }
 

@@ -13,8 +13,9 @@
 
 namespace verdalia {
 
-// The definitions of every kind and record type, prepared once when the reference data is
-// loaded (type upper-cased, special names and rule keywords resolved), not per record.
+// The definitions of every kind and record type, prepared once (type upper-cased, special
+// names and rule keywords resolved, the plans of the detail records made), not per record:
+// a kind's when a run first asks for them. The reference data must outlive them.
 class PreparedDefinitions {
 public:
   explicit PreparedDefinitions(const ReferenceData &reference);
@@ -30,6 +31,7 @@ public:
 
 private:
   struct Tables;
+  const Tables *Kind(int kind) const; // prepared; none for a kind other than 1 to 3
   std::unique_ptr<Tables> m_tables;
 };
 
