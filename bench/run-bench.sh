@@ -9,11 +9,11 @@
 # after a warm-up, the ratio to wc -l, and the peak memory of the full check. It prints a
 # table and the targets beside what was measured, and writes the table as CSV to
 # bench/results/.
-#   BENCH_RUNS (7), BENCH_SIZES ("1000 8000 32767"), BENCH_DATABASES ("shipped wide")
+#   BENCH_RUNS (9), BENCH_SIZES ("1000 8000 32767"), BENCH_DATABASES ("shipped wide")
 set -euo pipefail
 build_dir=$(cd "${1:-build}" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
-runs=${BENCH_RUNS:-7}
+runs=${BENCH_RUNS:-9}
 sizes=${BENCH_SIZES:-"1000 8000 32767"}
 databases=${BENCH_DATABASES:-"shipped wide"}
 cli="$build_dir/verdalia-cli"
@@ -34,18 +34,46 @@ database_path() {
 
 now_ns() { date +%s%N; }
 
-# Median wall time in milliseconds of a command run $runs times after one warm-up.
+# Wall time in microseconds of one run of a command.
+elapsed_us() {
+  local start end
+  start=$(now_ns)
+  "$@" >/dev/null 2>&1 || true
+  end=$(now_ns)
+  echo $(( (end - start) / 1000 ))
+}
+
+# The median of microsecond times, in milliseconds.
 median_ms() {
+  printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.2f", a[int((NR+1)/2)]/1000}'
+}
+
+# Median wall time in milliseconds of a command run $runs times after one warm-up.
+timed_ms() {
   "$@" >/dev/null 2>&1 || true
   local times=()
   for _ in $(seq "$runs"); do
-    local start end
-    start=$(now_ns)
-    "$@" >/dev/null 2>&1 || true
-    end=$(now_ns)
-    times+=("$(( (end - start) / 1000 ))")
+    times+=("$(elapsed_us "$@")")
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.2f", a[int((NR+1)/2)]/1000}'
+  median_ms "${times[@]}"
+}
+
+# The full check, the physical run alone and wc -l of a file, each warmed up once and then
+# run in turn $runs times, so that a change in the machine's load falls on all three alike;
+# their medians go to check_ms, physical_ms and wc_ms.
+measure_file() {
+  local db=$1 file=$2 check=() physical=() wc=()
+  "$cli" check --db "$db" "$file" >/dev/null 2>&1 || true
+  "$cli" check --db "$db" --physical-only "$file" >/dev/null 2>&1 || true
+  wc -l "$file" >/dev/null
+  for _ in $(seq "$runs"); do
+    check+=("$(elapsed_us "$cli" check --db "$db" "$file")")
+    physical+=("$(elapsed_us "$cli" check --db "$db" --physical-only "$file")")
+    wc+=("$(elapsed_us wc -l "$file")")
+  done
+  check_ms=$(median_ms "${check[@]}")
+  physical_ms=$(median_ms "${physical[@]}")
+  wc_ms=$(median_ms "${wc[@]}")
 }
 
 peak_kb() {
@@ -69,9 +97,7 @@ for database in $databases; do
           *) "$gen" --db "$db" --kind "$kind" --records "$records" --seed 11 --layout "$layout" -o "$file" ;;
         esac
         bytes=$(stat -c %s "$file")
-        check_ms=$(median_ms "$cli" check --db "$db" "$file")
-        physical_ms=$(median_ms "$cli" check --db "$db" --physical-only "$file")
-        wc_ms=$(median_ms wc -l "$file")
+        measure_file "$db" "$file"
         peak=$(peak_kb "$cli" check --db "$db" "$file")
         ratio=$(awk -v a="$check_ms" -v b="$wc_ms" 'BEGIN {printf "%.1f", (b > 0 ? a / b : 0)}')
         echo "$database,$kind,$records,$layout,$bytes,$check_ms,$physical_ms,$wc_ms,$ratio,$peak,$((bytes / 1024))" >>"$csv"
@@ -86,7 +112,7 @@ done
 echo
 for database in $databases; do
   db=$(database_path "$database")
-  echo "$database reference database load alone: $(median_ms "$cli" reference --db "$db") ms, peak $(peak_kb "$cli" reference --db "$db") kB"
+  echo "$database reference database load alone: $(timed_ms "$cli" reference --db "$db") ms, peak $(peak_kb "$cli" reference --db "$db") kB"
 done
 echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "csv: $csv"
