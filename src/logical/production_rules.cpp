@@ -10,6 +10,7 @@
 #include "logical/text_order.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -72,7 +73,26 @@ class CodeLookup {
 public:
   explicit CodeLookup(const CodeList &codes) : m_codes(codes) {}
 
+  // Codes of four to eight characters, as communes and crops are, are first looked for
+  // among the recent answers, by the code's bytes read as one word.
   bool Contains(std::string_view code) {
+    if (code.size() < 4 || code.size() > 8) {
+      return Known(code);
+    }
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, code.data(), 4);
+    std::memcpy(&last, code.data() + code.size() - 4, 4);
+    const std::uint64_t word = first | std::uint64_t{last} << 32;
+    Recent &recent = m_recent[(word * 0x9E3779B97F4A7C15ull + code.size()) >> 54];
+    if (recent.word != word || recent.size != code.size()) {
+      recent = {word, code.size(), Known(code)};
+    }
+    return recent.answer;
+  }
+
+private:
+  bool Known(std::string_view code) {
     const auto number = static_cast<std::size_t>(m_known.Number(code));
     if (number == m_answers.size()) {
       m_answers.push_back(m_codes.Contains(code));
@@ -80,7 +100,13 @@ public:
     return m_answers[number];
   }
 
-private:
+  struct Recent {
+    std::uint64_t word = 0;
+    std::size_t size = 0; // 0: no code yet
+    bool answer = false;
+  };
+  std::array<Recent, 1024> m_recent;
+
   const CodeList &m_codes;
   KeyNumbers<std::string_view> m_known; // the codes asked so far
   std::vector<bool> m_answers;          // by the codes' numbers
