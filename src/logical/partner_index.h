@@ -28,7 +28,9 @@ public:
     m_owners = RecordLists(records);
     m_members = RecordLists(records);
     m_keyOf.assign(static_cast<std::size_t>(std::max(last + 1, 0)), kNone);
-    // Partners mostly follow one another: a key equal to the record before's has its number.
+    // Partners mostly follow one another, or come in the same order as the records they
+    // belong to: a key is first compared with the record before's, then with the key
+    // numbered after that one.
     Key previous{std::string_view()};
     int previous_number = kNone;
     for (int k = 2; k <= last; ++k) {
@@ -38,8 +40,14 @@ public:
         continue;
       }
       const Key key = owner ? OwnerKey(text) : MemberKey(text);
-      const int number =
-          previous_number != kNone && key == previous ? previous_number : m_numbers.Number(key);
+      int number = kNone;
+      if (previous_number != kNone && key == previous) {
+        number = previous_number;
+      } else if (m_numbers.IsNumberOf(previous_number + 1, key)) {
+        number = previous_number + 1;
+      } else {
+        number = m_numbers.Number(key);
+      }
       previous = key;
       previous_number = number;
       m_keyOf[static_cast<std::size_t>(k)] = number;

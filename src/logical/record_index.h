@@ -154,6 +154,11 @@ public:
   // The key's number, or kNone when it was never numbered.
   int Find(const Key &key) const { return m_slots[Probe(key, Hash{}(key))].number; }
 
+  // Whether `number` is the number of `key`, without a lookup.
+  bool IsNumberOf(int number, const Key &key) const {
+    return number >= 0 && number < Count() && m_keys[static_cast<std::size_t>(number)] == key;
+  }
+
   int Count() const { return static_cast<int>(m_keys.size()); }
 
 private:
