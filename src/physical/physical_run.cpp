@@ -113,12 +113,15 @@ std::string_view Line(const DataFile &file, int record) {
 void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows) {
   static const std::string kInvalidType =
       Cp1252("Error.Tipo de registro no es válido. No se puede validar.");
+  std::array<bool, 256> allowed{};
+  for (const char type : kind.allowed_types) {
+    allowed[static_cast<unsigned char>(type)] = true;
+  }
   std::array<int, 5> counts{};
   for (int k = 1; k <= file.line_count; ++k) {
     const std::string_view line = Line(file, k);
-    const char type = line.empty() ? '\0' : line[0];
-    if (type != '\0' && kind.allowed_types.find(type) != std::string_view::npos) {
-      ++counts[static_cast<std::size_t>(type - '0')];
+    if (!line.empty() && allowed[static_cast<unsigned char>(line[0])]) {
+      ++counts[static_cast<std::size_t>(line[0] - '0')];
     } else {
       Report(rows, k, "", kInvalidType);
     }
