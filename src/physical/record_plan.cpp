@@ -13,6 +13,9 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 #define VERDALIA_X86_CLASSES 1
 #endif
 
@@ -264,6 +267,23 @@ __attribute__((target("ssse3"))) bool ScanSsse3(const ScanInput &in, const char 
 
 using ScanFunction = bool (*)(const ScanInput &, const char *, std::uint64_t *);
 
+#ifdef VERDALIA_X86_CLASSES
+enum class CpuFeature { kAvx2, kSsse3 };
+
+// Whether the processor and the system let the program use a feature. The C library found
+// that out as the program started; asking the processor again costs tens of microseconds
+// in a virtual machine, where every such question traps to the host.
+bool Usable(CpuFeature feature) {
+#if __has_include(<sys/platform/x86.h>)
+  return feature == CpuFeature::kAvx2 ? CPU_FEATURE_ACTIVE(AVX2) : CPU_FEATURE_ACTIVE(SSSE3);
+#else
+  __builtin_cpu_init();
+  return feature == CpuFeature::kAvx2 ? __builtin_cpu_supports("avx2")
+                                      : __builtin_cpu_supports("ssse3");
+#endif
+}
+#endif
+
 // The widest scan the processor runs. VERDALIA_SCAN=ssse3 or bytes asks for a narrower
 // one, to measure the difference or to test every scan on one machine.
 ScanFunction ChooseScan() {
@@ -273,11 +293,10 @@ ScanFunction ChooseScan() {
     return ScanBytewise;
   }
 #ifdef VERDALIA_X86_CLASSES
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && narrower != "ssse3") {
+  if (Usable(CpuFeature::kAvx2) && narrower != "ssse3") {
     return ScanAvx2;
   }
-  if (__builtin_cpu_supports("ssse3")) {
+  if (Usable(CpuFeature::kSsse3)) {
     return ScanSsse3;
   }
 #endif
