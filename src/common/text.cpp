@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace verdalia {
@@ -219,6 +219,25 @@ double FixedPointValue(std::string_view field, std::size_t integer_digits, std::
   text.push_back('.');
   text.append(decimal_part);
   return LeadingNumberValue(text);
+}
+
+double FixedPointValueAt(std::string_view line, std::size_t start, std::size_t length,
+                         std::size_t integer_digits, std::size_t decimals) {
+  if constexpr (kLittleEndian) {
+    const std::size_t end = start - 1 + length;
+    if (start >= 1 && end <= line.size() && end >= 8 && length <= 8 && integer_digits >= 1 &&
+        integer_digits + decimals == length) {
+      // The eight bytes that end with the field, those before it replaced by leading zeros.
+      std::uint64_t word;
+      std::memcpy(&word, line.data() + end - 8, 8);
+      const std::uint64_t before = (std::uint64_t{1} << (8 * (8 - length))) - 1;
+      word = (word & ~before) | (0x3030303030303030ull & before);
+      if (EightDigits(word)) {
+        return static_cast<double>(ValueOfEightDigits(word)) / kExactPowersOfTen[decimals];
+      }
+    }
+  }
+  return FixedPointValue(Mid(line, start, length), integer_digits, decimals);
 }
 
 std::string_view Trim(std::string_view text) {

@@ -14,6 +14,11 @@ double LeadingNumberValue(std::string_view text);
 // The value of a fixed-point field: the leading-number value of its first `integer_digits`
 // characters, a ".", and its last `decimals` characters.
 double FixedPointValue(std::string_view field, std::size_t integer_digits, std::size_t decimals);
+// FixedPointValue of the field of `line` at 1-based `start` of `length` characters (clipped
+// as Mid clips it). An amount the rules read in every record: a field of at most eight
+// digits with eight bytes of the line ending with it is read as one word.
+double FixedPointValueAt(std::string_view line, std::size_t start, std::size_t length,
+                         std::size_t integer_digits, std::size_t decimals);
 
 // 1-based substring, clipped to the text: shorter when the text ends early, empty when the
 // start lies beyond its end.
