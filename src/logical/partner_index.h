@@ -24,7 +24,9 @@ public:
   PartnerIndex(const std::vector<std::string_view> &lines, int last) {
     auto line = [&lines](int record) { return lines[static_cast<std::size_t>(record)]; };
     const auto records = static_cast<std::size_t>(std::max(last - 1, 0));
-    m_numbers = Numbers(records);
+    // Most keys have a record of each type, or more: room for half the records as keys; a
+    // file with more keys has its table grown once.
+    m_numbers = Numbers((records + 1) / 2);
     m_owners = RecordLists(records);
     m_members = RecordLists(records);
     m_keyOf.assign(static_cast<std::size_t>(std::max(last + 1, 0)), kNone);
