@@ -1,5 +1,6 @@
 #include "refdata/sqlite_source.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -275,10 +276,31 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
   return def;
 }
 
+// How many rows DefArchivo holds, to make room for them at once: grown row by row, the
+// definitions of a wide layout were moved several times and took twice their memory in
+// fresh pages. Only a hint: where it cannot be had, the reading reports what is wrong.
+std::size_t DefinitionCount(sqlite3 *db) {
+  sqlite3_stmt *raw = nullptr;
+  std::size_t rows = 0;
+  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM DefArchivo", -1, &raw, nullptr) == SQLITE_OK &&
+      sqlite3_step(raw) == SQLITE_ROW) {
+    rows = static_cast<std::size_t>(
+        std::clamp<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0, sqlite3_int64{1} << 20));
+  }
+  sqlite3_finalize(raw);
+  return rows;
+}
+
 void LoadDefinitions(sqlite3 *db, const std::string &source, ReferenceData &data) {
   Statement stmt(db, "SELECT * FROM DefArchivo", source);
   const DefinitionColumns columns(stmt.get(), source);
-  while (stmt.Step()) {
+  // Counted once the first row is read: the count then shares the reading's view of the
+  // database, and never waits for a lock of its own.
+  bool row = stmt.Step();
+  if (row) {
+    data.definitions.reserve(DefinitionCount(db));
+  }
+  for (; row; row = stmt.Step()) {
     if (auto def = ReadDefinition(stmt.get(), columns, source)) {
       data.definitions.push_back(std::move(*def));
     }
