@@ -525,6 +525,54 @@ char WeightedCheckDigit(const char *digits, const std::int16_t (&weights)[16]) {
   return r == 11 ? '0' : r == 10 ? 'K' : static_cast<char>('0' + r);
 }
 
+#if defined(VERDALIA_X86_CLASSES) && defined(__SSE2__)
+// The weighted sums of the identity numbers of lanes `first` to `first` + 3 of a batch, one
+// in each 32-bit lane: the products summed per number, then the four sums gathered.
+__m128i FourSums(const char *bytes, const CheckDigitBatch &batch, int first) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sums[4];
+  for (int k = 0; k < 4; ++k) {
+    const int lane = first + k;
+    const __m128i values = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + batch.numbers[lane])),
+        _mm_set1_epi8('0'));
+    const auto *weights = reinterpret_cast<const __m128i *>(batch.weights[lane]);
+    sums[k] = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), weights[0]),
+                            _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), weights[1]));
+  }
+  const __m128i low =
+      _mm_add_epi32(_mm_unpacklo_epi32(sums[0], sums[1]), _mm_unpackhi_epi32(sums[0], sums[1]));
+  const __m128i high =
+      _mm_add_epi32(_mm_unpacklo_epi32(sums[2], sums[3]), _mm_unpackhi_epi32(sums[2], sums[3]));
+  return _mm_add_epi32(_mm_unpacklo_epi64(low, high), _mm_unpackhi_epi64(low, high));
+}
+
+// Whether every check digit of the batch is the one WeightedCheckDigit gives its number.
+bool CheckDigitsMatch(const char *bytes, const CheckDigitBatch &batch) {
+  const __m128i sums = _mm_packs_epi32(
+      FourSums(bytes, batch, 0), batch.used > 4 ? FourSums(bytes, batch, 4) : _mm_setzero_si128());
+  // A sum is at most 16 digits of 9 times 7: the high half of its product with 65536 / 11,
+  // rounded up, is its quotient by 11 exactly.
+  const __m128i quotient = _mm_mulhi_epu16(sums, _mm_set1_epi16(5958));
+  const __m128i remainder = _mm_sub_epi16(sums, _mm_mullo_epi16(quotient, _mm_set1_epi16(11)));
+  const __m128i digit = _mm_sub_epi16(_mm_set1_epi16(11), remainder);
+  // 11 is written "0", 10 "K", the others as their digit; a sum of 0 gives 11 too.
+  const __m128i eleven = _mm_cmpeq_epi16(digit, _mm_set1_epi16(11));
+  const __m128i ten = _mm_cmpeq_epi16(digit, _mm_set1_epi16(10));
+  const __m128i written_as_digit =
+      _mm_andnot_si128(_mm_or_si128(eleven, ten), _mm_add_epi16(digit, _mm_set1_epi16('0')));
+  const __m128i expected =
+      _mm_or_si128(written_as_digit, _mm_or_si128(_mm_and_si128(eleven, _mm_set1_epi16('0')),
+                                                  _mm_and_si128(ten, _mm_set1_epi16('K'))));
+  auto at = [&](int lane) {
+    return static_cast<short>(static_cast<unsigned char>(bytes[batch.digits[lane]]));
+  };
+  const __m128i written = _mm_setr_epi16(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
+  const int equal = _mm_movemask_epi8(_mm_cmpeq_epi16(expected, written));
+  return (equal & batch.lanes) == batch.lanes;
+}
+#endif
+
 } // namespace
 
 RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length)
@@ -541,6 +589,7 @@ RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t lin
     AddStep(fields[index], index);
   }
   GroupRanges();
+  BatchCheckDigits();
 }
 
 void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
@@ -750,6 +799,30 @@ void RecordPlan::GroupRanges() {
   }
 }
 
+// The check digits whose weighted sums can be taken together go into batches of eight; the
+// others stay tests of their own.
+void RecordPlan::BatchCheckDigits() {
+#if defined(VERDALIA_X86_CLASSES) && defined(__SSE2__)
+  std::vector<DigitTest> alone;
+  for (const DigitTest &test : m_check_digits) {
+    if (!test.weighted || !test.pair.has_earlier || test.pair.field.length != 1) {
+      alone.push_back(test);
+      continue;
+    }
+    if (m_digit_batches.empty() || m_digit_batches.back().used == 8) {
+      m_digit_batches.emplace_back();
+    }
+    CheckDigitBatch &batch = m_digit_batches.back();
+    const int lane = batch.used++;
+    std::copy(std::begin(test.weights), std::end(test.weights), batch.weights[lane]);
+    batch.numbers[lane] = test.pair.earlier.start;
+    batch.digits[lane] = test.pair.field.start;
+    batch.lanes |= 3 << (2 * lane);
+  }
+  m_check_digits = std::move(alone);
+#endif
+}
+
 // A list of texts of `length` bytes is tested column by column when it holds every
 // combination of one byte per column from a set per column. Each set is a union of
 // rectangles (a high nibble, a set of low nibbles), a class bit each, of which the plan has
@@ -922,6 +995,13 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
       return false;
     }
   }
+#if defined(VERDALIA_X86_CLASSES) && defined(__SSE2__)
+  for (const CheckDigitBatch &batch : m_digit_batches) {
+    if (!CheckDigitsMatch(bytes, batch)) {
+      return false;
+    }
+  }
+#endif
   for (const DigitTest &test : m_check_digits) {
     const PairTest &pair = test.pair;
     ExpectedCheckDigit expected;

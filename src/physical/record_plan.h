@@ -13,6 +13,16 @@ namespace verdalia {
 
 struct DetailState;
 
+// Check digits of one character after identity numbers of up to 16 digits, eight at a
+// time: the weighted sums of their digits and the remainders of those taken at once.
+struct CheckDigitBatch {
+  alignas(16) std::int16_t weights[8][16] = {};
+  std::uint32_t numbers[8] = {}; // where each identity number begins
+  std::uint32_t digits[8] = {};  // where each check digit stands
+  int used = 0;                  // the lanes in use, from the first
+  int lanes = 0;                 // two bits a lane in use, as a byte mask of 16-bit lanes
+};
+
 // The detail checks of one record type, laid out once for lines of the kind's length.
 //
 // Most of what the checks ask of a field is the class of its characters: digits in a
@@ -119,6 +129,7 @@ private:
                     const std::vector<std::uint64_t> &texts);
   void AddQuietTests(const Step &step, const PreparedField &field);
   void GroupRanges();
+  void BatchCheckDigits();
   bool Scan(const char *bytes, std::uint64_t *marks) const;
   bool Quiet(const char *bytes, const std::uint64_t *marks) const;
   bool Accepts(const Step &step, const char *bytes, DetailState &state) const;
@@ -151,6 +162,7 @@ private:
   std::vector<DateTest> m_dates;
   std::vector<PairTest> m_endorsement_dates;
   std::vector<DigitTest> m_check_digits;
+  std::vector<CheckDigitBatch> m_digit_batches;
   Columns m_information; // the latest TIPO_INFORMACION so far, while the plan is made
   Columns m_rut;         // the latest "RUT" field so far
   bool m_has_information = false;

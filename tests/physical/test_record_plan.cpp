@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "physical/field_checks.h"
 #include "physical/prepared_field.h"
 #include "physical/record_checks.h"
 #include "physical/record_plan.h"
@@ -201,6 +202,45 @@ TEST(RecordPlan, FieldsOverTheSameColumnsAreTestedEachForItsOwn) {
       ResultList rows;
       plan.Check(line, 2, scratch, rows);
       EXPECT_EQ(rows, expected) << line;
+    }
+  }
+}
+
+// Many identity numbers with their check digits, mostly right, so that whole records pass
+// the quick tests that take the check digits several at a time, and each wrong one is seen.
+TEST(RecordPlan, EveryCheckDigitOfARecordIsTestedForItsOwnNumber) {
+  std::mt19937 random(3);
+  for (const int pairs : {1, 4, 5, 8, 9, 13}) {
+    std::vector<PreparedField> fields;
+    for (int p = 0; p < pairs; ++p) {
+      for (const char *type : {"RUT", "DV"}) {
+        FieldDefinition def;
+        def.name = "CAMPO";
+        def.type = type;
+        def.start = 1 + 10 * p + (type[0] == 'D' ? 9 : 0);
+        def.length = type[0] == 'D' ? 1 : 9;
+        def.message = std::string(type) + std::to_string(p);
+        fields.push_back(PrepareField(def));
+      }
+    }
+    const auto length = static_cast<std::size_t>(10 * pairs);
+    const RecordPlan plan(fields, length);
+    RecordPlan::Scratch scratch;
+    for (int n = 0; n < 2000; ++n) {
+      std::string line;
+      for (int p = 0; p < pairs; ++p) {
+        std::string number;
+        for (int k = 0; k < 9; ++k) {
+          number.push_back(static_cast<char>('0' + (random() % 3 == 0 ? 0 : random() % 10)));
+        }
+        const char right = CheckDigitOfDigits(number);
+        line += number + (random() % 20 == 0 ? "0123456789K"[random() % 11] : right);
+      }
+      ResultList expected;
+      CheckDetailRecord(fields, line, 2, expected);
+      ResultList rows;
+      plan.Check(line, 2, scratch, rows);
+      ASSERT_EQ(rows, expected) << line;
     }
   }
 }
