@@ -28,9 +28,24 @@ void CodeList::Append(std::string_view code) {
 }
 
 bool CodeList::Contains(std::string_view code) const {
-  std::string needle(code);
-  needle.push_back(kBrokenBar);
-  return m_codes.find(needle) != std::string::npos;
+  const std::string_view text = m_codes;
+  if (code.empty() || code.find(kBrokenBar) != std::string_view::npos) {
+    std::string needle(code);
+    needle.push_back(kBrokenBar);
+    return text.find(needle) != std::string_view::npos;
+  }
+  // A code without a bar of its own can only end right before a bar: the code of the list
+  // that bar ends is compared, its last character first. Searching for the code's first
+  // character instead stopped at nearly every code, which all begin with the same few.
+  const std::size_t size = code.size();
+  const char last = code.back();
+  for (std::size_t bar = size; bar < text.size(); ++bar) {
+    if (text[bar] == kBrokenBar && text[bar - 1] == last &&
+        text.compare(bar - size, size, code) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 const std::vector<FieldDefinition> &ReferenceData::Definitions(int kind,
