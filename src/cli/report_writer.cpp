@@ -10,7 +10,7 @@
 namespace verdalia::cli {
 namespace {
 
-std::string Utf8(const std::string &text) {
+std::string Utf8(std::string_view text) {
   return Windows1252ToUtf8(text);
 }
 
@@ -61,8 +61,8 @@ private:
     // text is converted only when it differs from the row before's, and the lines are
     // gathered and written in large pieces.
     std::string lines;
-    const std::string *field = nullptr;
-    const std::string *message = nullptr;
+    const std::string_view *field = nullptr;
+    const std::string_view *message = nullptr;
     std::string field_utf8;
     std::string message_utf8;
     for (const ResultRow &row : *rows) {

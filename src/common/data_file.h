@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_mapping.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,39 +14,13 @@ namespace verdalia {
 // A file holds at most this many records: record numbers are 16-bit.
 inline constexpr int kMaxRecords = 32767;
 
-// Bytes read from a file, held in one block that a move hands over unchanged. A block of
-// megabytes is asked of the system in huge pages where it offers them: reading a large file
-// then costs a few page faults instead of thousands.
-class ByteBuffer {
-public:
-  ByteBuffer() = default;
-  explicit ByteBuffer(std::size_t capacity);
-  ByteBuffer(const ByteBuffer &) = delete;
-  ByteBuffer &operator=(const ByteBuffer &) = delete;
-  ByteBuffer(ByteBuffer &&other) noexcept;
-  ByteBuffer &operator=(ByteBuffer &&other) noexcept;
-
-  char *data() { return m_bytes.get(); }
-  const char *data() const { return m_bytes.get(); }
-  std::size_t size() const { return m_size; }
-  std::size_t capacity() const { return m_capacity; }
-  // Within the capacity; the bytes up to the new size are the caller's to fill.
-  void SetSize(std::size_t size) { m_size = size; }
-
-private:
-  struct Release {
-    void operator()(char *bytes) const;
-  };
-  std::unique_ptr<char, Release> m_bytes;
-  std::size_t m_size = 0;
-  std::size_t m_capacity = 0;
-};
-
 // The data file in memory. `lines[k]` is record k, from 1 to `line_count`; element 0 holds
-// nothing. The views point into `content`, the file's bytes as read, line ends included,
-// whose block a move hands over unchanged, so a DataFile is moved, never copied.
+// nothing. The views point into `content`, the file's bytes, line ends included: a view of
+// the file itself where the system maps it, so a file changed in place shows its new bytes
+// and one cut short reads as zeros past its new end (Cut() tells), or else a copy read into
+// memory. A DataFile is moved, never copied.
 struct DataFile {
-  ByteBuffer content;
+  std::shared_ptr<const FileBytes> content;
   std::vector<std::string_view> lines;
   int line_count = 0;
 
@@ -53,21 +29,24 @@ struct DataFile {
   DataFile &operator=(const DataFile &) = delete;
   DataFile(DataFile &&) = default;
   DataFile &operator=(DataFile &&) = default;
+
+  // Whether the file was cut short under the lines since they were read.
+  bool Cut() const { return content && content->Cut(); }
 };
 
 enum class ReadStatus {
   Ok,
   CannotOpen,     // missing, no permission, ...
   NotRegularFile, // a directory, a pipe, a device
-  ReadError,
-  TooManyLines, // more than kMaxRecords lines
-  WrongLength,  // a line whose length is not the kind's line length
+  ReadError,      // the system's error, or the file cut short while it was read
+  TooManyLines,   // more than kMaxRecords lines
+  WrongLength,    // a line whose length is not the kind's line length
 };
 
 struct ReadResult {
   ReadStatus status = ReadStatus::Ok;
-  std::string reason;          // the system's description, for CannotOpen/NotRegularFile/ReadError
-  int line_number = 0;         // WrongLength: the line; TooManyLines: the line count reached
+  std::string reason;  // UTF-8: the system's description, for CannotOpen/NotRegularFile/ReadError
+  int line_number = 0; // WrongLength: the line; TooManyLines: the line count reached
   std::size_t line_length = 0; // WrongLength: that line's length in bytes
 };
 
@@ -75,7 +54,8 @@ struct ReadResult {
 // LF stays inside the line (files come from systems that write CR LF). The last line needs
 // no line end. Reading stops at the first line whose length differs from
 // `expected_length`: that line is counted to its end but not held, so one huge line costs
-// no memory. A file that is refused leaves `out` empty.
+// no memory. A file no larger than the most a valid one can be is viewed where it lies
+// (MapFile), any other read a chunk at a time. A file that is refused leaves `out` empty.
 ReadResult ReadDataFile(const std::string &path, int expected_length, DataFile &out);
 
 } // namespace verdalia

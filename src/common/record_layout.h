@@ -31,7 +31,8 @@ inline std::string_view Field(std::string_view line, Span span) {
 // The amount's value: the leading-number value of its integer digits, a point and its
 // decimals.
 inline double AmountOf(std::string_view line, Amount amount) {
-  return FixedPointValue(Field(line, amount.span), amount.integer_digits, amount.decimals);
+  return FixedPointValueAt(line, amount.span.start, amount.span.length, amount.integer_digits,
+                           amount.decimals);
 }
 
 // The header of every kind: the period (the closing date's year and month), the insurer's

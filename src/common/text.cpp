@@ -1,7 +1,9 @@
 #include "common/text.h"
 
+#include <bit>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace verdalia {
@@ -17,6 +19,45 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// Whether the eight bytes of a word are all digits.
+bool EightDigits(std::uint64_t chunk) {
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ull;
+  return (chunk & kHigh) == kThrees && ((chunk + 0x0606060606060606ull) & kHigh) == kThrees;
+}
+
+// The value of eight digits, the first in the word's lowest byte, in three multiplications.
+std::uint64_t ValueOfEightDigits(std::uint64_t chunk) {
+  chunk -= 0x3030303030303030ull;
+  chunk = chunk * 10 + (chunk >> 8);
+  constexpr std::uint64_t kMask = 0x000000FF000000FFull;
+  constexpr std::uint64_t kHundreds = 100 + (1000000ull << 32);
+  constexpr std::uint64_t kOnes = 1 + (10000ull << 32);
+  return ((chunk & kMask) * kHundreds + ((chunk >> 16) & kMask) * kOnes) >> 32;
+}
+
+// Appends the digits of `text` from `i` on to `mantissa`, eight at a time where it can, and
+// moves `i` past them. Amounts and provisions are read in every record.
+void ReadDigits(std::string_view text, std::size_t &i, std::uint64_t &mantissa) {
+  if constexpr (kLittleEndian) {
+    while (i + 8 <= text.size()) {
+      std::uint64_t chunk;
+      std::memcpy(&chunk, text.data() + i, 8);
+      if (!EightDigits(chunk)) {
+        break;
+      }
+      mantissa = mantissa * 100000000 + ValueOfEightDigits(chunk);
+      i += 8;
+    }
+  }
+  while (i < text.size() && IsDigit(text[i])) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    ++i;
+  }
+}
+
 // The common case of a field of digits with at most one point and no blanks, sign or
 // exponent: an integer of at most 2^53 is exact as a double, and dividing it by an exact
 // power of ten rounds once, correctly, to the same double a full conversion gives.
@@ -26,10 +67,7 @@ bool FastDecimalValue(std::string_view text, double &value) {
   std::size_t i = 0;
   auto read_digits = [&] {
     const std::size_t start = i;
-    while (i < text.size() && IsDigit(text[i])) {
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-      ++i;
-    }
+    ReadDigits(text, i, mantissa);
     return i - start;
   };
   std::size_t digits = read_digits();
@@ -181,6 +219,25 @@ double FixedPointValue(std::string_view field, std::size_t integer_digits, std::
   text.push_back('.');
   text.append(decimal_part);
   return LeadingNumberValue(text);
+}
+
+double FixedPointValueAt(std::string_view line, std::size_t start, std::size_t length,
+                         std::size_t integer_digits, std::size_t decimals) {
+  if constexpr (kLittleEndian) {
+    const std::size_t end = start - 1 + length;
+    if (start >= 1 && end <= line.size() && end >= 8 && length <= 8 && integer_digits >= 1 &&
+        integer_digits + decimals == length) {
+      // The eight bytes that end with the field, those before it replaced by leading zeros.
+      std::uint64_t word;
+      std::memcpy(&word, line.data() + end - 8, 8);
+      const std::uint64_t before = (std::uint64_t{1} << (8 * (8 - length))) - 1;
+      word = (word & ~before) | (0x3030303030303030ull & before);
+      if (EightDigits(word)) {
+        return static_cast<double>(ValueOfEightDigits(word)) / kExactPowersOfTen[decimals];
+      }
+    }
+  }
+  return FixedPointValue(Mid(line, start, length), integer_digits, decimals);
 }
 
 std::string_view Trim(std::string_view text) {

@@ -94,14 +94,26 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToWindows1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
+  // Most texts are ASCII through and through, and so their own Windows-1252.
   std::size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) {
+    ++i;
+  }
+  std::string out(utf8.substr(0, i));
+  if (i == utf8.size()) {
+    return out;
+  }
+  out.reserve(utf8.size());
   while (i < utf8.size()) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if (lead < 0x80) {
-      out.push_back(utf8[i]);
-      ++i;
+      // A run of ASCII characters at once.
+      std::size_t end = i + 1;
+      while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) {
+        ++end;
+      }
+      out.append(utf8.substr(i, end - i));
+      i = end;
       continue;
     }
     char32_t cp = 0;

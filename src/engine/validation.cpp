@@ -67,10 +67,24 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
   return true;
 }
 
+// A file cut short while a run read it was not checked as it is: the run's findings are
+// dropped and the file refused. Returns whether it was.
+bool RefuseIfCut(const std::string &path, const HeaderLabels &labels, RunResult &result) {
+  if (!result.file.Cut()) {
+    return false;
+  }
+  const ReadResult cut{ReadStatus::ReadError, "el archivo se acortó mientras se leía"};
+  result.refusal = ReadRefusal(cut, *result.kind, 0, path);
+  result.rows.clear();
+  result.labels = labels;
+  result.file = DataFile{};
+  return true;
+}
+
 } // namespace
 
 Validator::Validator(ReferenceData reference, NumberFormat numbers)
-    : m_prepared(std::make_unique<Prepared>(std::move(reference), std::move(numbers))) {}
+    : m_prepared(std::make_shared<const Prepared>(std::move(reference), std::move(numbers))) {}
 Validator::~Validator() = default;
 Validator::Validator(Validator &&) noexcept = default;
 Validator &Validator::operator=(Validator &&) noexcept = default;
@@ -88,8 +102,10 @@ RunResult Validator::Physical(const std::string &path, const HeaderLabels &label
   if (!ReadForRun(m_prepared->reference, path, result)) {
     return result;
   }
+  result.rows.KeepAlive(m_prepared);
   CheckFile(m_prepared->definitions, *result.kind, result.file, Utf8ToWindows1252(FileNameOf(path)),
             result.rows, result.labels);
+  RefuseIfCut(path, labels, result);
   return result;
 }
 
@@ -120,6 +136,7 @@ RunResult Validator::Logical(const std::string &path, const HeaderLabels &labels
                            m_prepared->reference.commune_codes, m_prepared->reference.crop_codes,
                            m_prepared->numbers};
   CheckLogicalRules(result.kind->number, input, result.rows);
+  RefuseIfCut(path, labels, result);
   return result;
 }
 

@@ -56,7 +56,9 @@ public:
 
 private:
   struct Prepared;
-  std::unique_ptr<Prepared> m_prepared;
+  // Shared with the lists of the physical runs, whose rows name the definitions' fields
+  // and messages: they stay valid after the validator is gone.
+  std::shared_ptr<const Prepared> m_prepared;
 };
 
 // Loads the reference database at `db_path` (the default one beside the program when empty)

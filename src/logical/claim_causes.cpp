@@ -3,6 +3,7 @@
 #include "common/windows1252.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace verdalia {
@@ -17,8 +18,11 @@ const std::string *ClaimCauseMessage(std::string_view causes) {
       {"100010", Cp1252("Advertencia. Informa sequía agrícola y nieve simultáneamente.")},
       {"000000", "Error. No informa Causa del Siniestro."},
   }};
+  if (causes.size() != 6) {
+    return nullptr;
+  }
   for (const auto &[pattern, message] : kCombinations) {
-    if (causes == pattern) {
+    if (std::memcmp(causes.data(), pattern.data(), 6) == 0) {
       return &message;
     }
   }

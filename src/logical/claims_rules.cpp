@@ -48,8 +48,8 @@ struct Detail {
 Detail ReadDetail(int record, std::string_view line, std::string_view resolution) {
   return Detail{record,
                 resolution,
-                resolution == "R",
-                resolution == "A",
+                Is(resolution, "R"),
+                Is(resolution, "A"),
                 Field(line, kClaimDetail.loss_type),
                 Field(line, kClaimDetail.indemnity_type),
                 LeadingNumberValue(Field(line, kClaimDetail.indemnity)),
@@ -81,7 +81,7 @@ private:
   std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
   void Report(int record, std::string_view field, const std::string &message) {
-    m_rows.push_back(ResultRow{record, std::string(field), message});
+    m_rows.push_back(ResultRow{record, field, message});
   }
 
   // Rules 1 to 6 of a claim record; false when the rule set ends.
@@ -226,7 +226,7 @@ void ClaimsRules::CheckRepeatedDetail(const Detail &detail) {
 void ClaimsRules::CheckLossTypeOfRejected(const Detail &detail) {
   static const std::string kLossOfRejected =
       Cp1252("Error. Informa Tipo de Pérdida en siniestro rechazado.");
-  if (detail.rejected && detail.loss_type != "X") {
+  if (detail.rejected && !Is(detail.loss_type, "X")) {
     Report(detail.record, "TIPO_PERDIDA", kLossOfRejected);
   }
 }
@@ -235,7 +235,7 @@ void ClaimsRules::CheckLossTypeOfRejected(const Detail &detail) {
 void ClaimsRules::CheckLossTypeOfAccepted(const Detail &detail) {
   static const std::string kNoLossOfAccepted =
       Cp1252("Error. No informa Tipo de Pérdida en siniestro aceptado.");
-  if (detail.accepted && detail.loss_type != "P" && detail.loss_type != "T") {
+  if (detail.accepted && !Is(detail.loss_type, "P") && !Is(detail.loss_type, "T")) {
     Report(detail.record, "TIPO_PERDIDA", kNoLossOfAccepted);
   }
 }
@@ -244,7 +244,7 @@ void ClaimsRules::CheckLossTypeOfAccepted(const Detail &detail) {
 void ClaimsRules::CheckIndemnityNotNegative(const Detail &detail) {
   static const std::string kNegativeIndemnity =
       Cp1252("Error. Informa Indemnización menor que cero.");
-  if ((detail.resolution == "E" || detail.accepted) && detail.indemnity < 0) {
+  if ((Is(detail.resolution, "E") || detail.accepted) && detail.indemnity < 0) {
     Report(detail.record, "INDEMNIZACION", kNegativeIndemnity);
   }
 }
@@ -253,7 +253,7 @@ void ClaimsRules::CheckIndemnityNotNegative(const Detail &detail) {
 void ClaimsRules::CheckIndemnityTypeOfRejected(const Detail &detail) {
   static const std::string kIndemnityTypeRejected =
       Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro rechazado.");
-  if (detail.rejected && detail.indemnity_type != "X") {
+  if (detail.rejected && !Is(detail.indemnity_type, "X")) {
     Report(detail.record, "TIPO_INDEMNIZACION", kIndemnityTypeRejected);
   }
 }
@@ -262,7 +262,7 @@ void ClaimsRules::CheckIndemnityTypeOfRejected(const Detail &detail) {
 void ClaimsRules::CheckIndemnityTypeOfAccepted(const Detail &detail) {
   static const std::string kIndemnityTypeAccepted =
       Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro Aceptado.");
-  if (detail.accepted && detail.indemnity_type != "M" && detail.indemnity_type != "C") {
+  if (detail.accepted && !Is(detail.indemnity_type, "M") && !Is(detail.indemnity_type, "C")) {
     Report(detail.record, "TIPO_INDEMNIZACION", kIndemnityTypeAccepted);
   }
 }
@@ -271,7 +271,7 @@ void ClaimsRules::CheckIndemnityTypeOfAccepted(const Detail &detail) {
 void ClaimsRules::CheckIndemnityOfRejected(const Detail &detail) {
   static const std::string kIndemnityOfRejected =
       Cp1252("Error: Indemnización debe ser cero para siniestro rechazado.");
-  if (detail.rejected && detail.indemnity_type == "X" && detail.indemnity != 0) {
+  if (detail.rejected && Is(detail.indemnity_type, "X") && detail.indemnity != 0) {
     Report(detail.record, "INDEMNIZACION", kIndemnityOfRejected);
   }
 }
@@ -289,7 +289,7 @@ void ClaimsRules::CheckProductionOfRejected(const Detail &detail) {
 void ClaimsRules::CheckProductionOfTotalLoss(const Detail &detail) {
   static const std::string kProductionOfTotalLoss =
       Cp1252("Error. Informa Producción Agrícola en siniestro con pérdida total.");
-  if (detail.loss_type == "T" && detail.production != 0) {
+  if (Is(detail.loss_type, "T") && detail.production != 0) {
     Report(detail.record, "PRODUCCION_REAL", kProductionOfTotalLoss);
   }
 }

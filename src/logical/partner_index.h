@@ -23,27 +23,37 @@ public:
 
   PartnerIndex(const std::vector<std::string_view> &lines, int last) {
     auto line = [&lines](int record) { return lines[static_cast<std::size_t>(record)]; };
-    // Each list is sized for the records of its type, the key numbers for the larger.
-    std::size_t owners = 0;
-    std::size_t members = 0;
-    for (int k = 2; k <= last; ++k) {
-      owners += line(k).starts_with('2') ? 1 : 0;
-      members += line(k).starts_with('3') ? 1 : 0;
-    }
-    m_numbers = Numbers(std::max(owners, members));
-    m_owners = RecordLists(owners);
-    m_members = RecordLists(members);
+    const auto records = static_cast<std::size_t>(std::max(last - 1, 0));
+    // Most keys have a record of each type, or more: room for half the records as keys; a
+    // file with more keys has its table grown once.
+    m_numbers = Numbers((records + 1) / 2);
+    m_owners = RecordLists(records);
+    m_members = RecordLists(records);
     m_keyOf.assign(static_cast<std::size_t>(std::max(last + 1, 0)), kNone);
+    // Partners mostly follow one another, or come in the same order as the records they
+    // belong to: a key is first compared with the record before's, then with the key
+    // numbered after that one.
+    Key previous{std::string_view()};
+    int previous_number = kNone;
     for (int k = 2; k <= last; ++k) {
       const std::string_view text = line(k);
-      int &number = m_keyOf[static_cast<std::size_t>(k)];
-      if (text.starts_with('2')) {
-        number = m_numbers.Number(OwnerKey(text));
-        m_owners.Add(number, k);
-      } else if (text.starts_with('3')) {
-        number = m_numbers.Number(MemberKey(text));
-        m_members.Add(number, k);
+      const bool owner = text.starts_with('2');
+      if (!owner && !text.starts_with('3')) {
+        continue;
       }
+      const Key key = owner ? OwnerKey(text) : MemberKey(text);
+      int number = kNone;
+      if (previous_number != kNone && key == previous) {
+        number = previous_number;
+      } else if (m_numbers.IsNumberOf(previous_number + 1, key)) {
+        number = previous_number + 1;
+      } else {
+        number = m_numbers.Number(key);
+      }
+      previous = key;
+      previous_number = number;
+      m_keyOf[static_cast<std::size_t>(k)] = number;
+      (owner ? m_owners : m_members).Add(number, k);
     }
     m_owners.Seal(m_numbers.Count());
     m_members.Seal(m_numbers.Count());

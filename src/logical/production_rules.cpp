@@ -10,8 +10,11 @@
 #include "logical/text_order.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace verdalia {
@@ -39,6 +42,13 @@ double QuantityProduct(std::string_view line) {
 bool SameItemKey(std::string_view a, std::string_view b) {
   const std::string_view a1 = ItemNumber(a), a2 = Field(a, kItem.endorsement_type);
   const std::string_view b1 = ItemNumber(b), b2 = Field(b, kItem.endorsement_type);
+  // Two whole fields each, as in every line long enough to hold them.
+  constexpr std::size_t kNumber = kItem.item_number.length;
+  constexpr std::size_t kType = kItem.endorsement_type.length;
+  if (a1.size() == kNumber && b1.size() == kNumber && a2.size() == kType && b2.size() == kType) {
+    return std::memcmp(a1.data(), b1.data(), kNumber) == 0 &&
+           std::memcmp(a2.data(), b2.data(), kType) == 0;
+  }
   const std::size_t size = a1.size() + a2.size();
   if (size != b1.size() + b2.size()) {
     return false;
@@ -54,7 +64,7 @@ bool SameItemKey(std::string_view a, std::string_view b) {
 }
 
 bool IsEndorsementWithFixedPremium(std::string_view type) {
-  return type == "D " || type == "A " || type == "CA" || type == "RE";
+  return Is(type, "D ") || Is(type, "A ") || Is(type, "CA") || Is(type, "RE");
 }
 
 // A code list asked once per distinct code of the run: the answer depends on the code text
@@ -63,7 +73,26 @@ class CodeLookup {
 public:
   explicit CodeLookup(const CodeList &codes) : m_codes(codes) {}
 
+  // Codes of four to eight characters, as communes and crops are, are first looked for
+  // among the recent answers, by the code's bytes read as one word.
   bool Contains(std::string_view code) {
+    if (code.size() < 4 || code.size() > 8) {
+      return Known(code);
+    }
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, code.data(), 4);
+    std::memcpy(&last, code.data() + code.size() - 4, 4);
+    const std::uint64_t word = first | std::uint64_t{last} << 32;
+    Recent &recent = m_recent[(word * 0x9E3779B97F4A7C15ull + code.size()) >> 54];
+    if (recent.word != word || recent.size != code.size()) {
+      recent = {word, code.size(), Known(code)};
+    }
+    return recent.answer;
+  }
+
+private:
+  bool Known(std::string_view code) {
     const auto number = static_cast<std::size_t>(m_known.Number(code));
     if (number == m_answers.size()) {
       m_answers.push_back(m_codes.Contains(code));
@@ -71,7 +100,13 @@ public:
     return m_answers[number];
   }
 
-private:
+  struct Recent {
+    std::uint64_t word = 0;
+    std::size_t size = 0; // 0: no code yet
+    bool answer = false;
+  };
+  std::array<Recent, 1024> m_recent;
+
   const CodeList &m_codes;
   KeyNumbers<std::string_view> m_known; // the codes asked so far
   std::vector<bool> m_answers;          // by the codes' numbers
@@ -115,15 +150,7 @@ public:
       : m_lines(input.lines), m_last(input.line_count - 1), m_rows(rows), m_numbers(input.numbers),
         m_communes(input.commune_codes), m_crops(input.crop_codes), m_index(m_lines, m_last),
         m_repeatedItems(m_index.Members(), m_lines, ItemNumber),
-        m_repeatedLines(m_index.Members(), m_lines, WholeLine) {
-    for (int k = 2; k <= m_last; ++k) {
-      const std::string_view line = Line(k);
-      if (line.starts_with('3') && Field(line, kItem.endorsement_type) == "C ") {
-        m_cancellations.Add(Field(line, kItem.policy_number), k);
-      }
-    }
-    m_cancellations.Seal();
-  }
+        m_repeatedLines(m_index.Members(), m_lines, WholeLine) {}
 
   void Run() {
     for (int i = 2; i <= m_last; ++i) {
@@ -143,8 +170,9 @@ public:
 private:
   std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
-  void Report(int record, std::string_view field, std::string message) {
-    m_rows.push_back(ResultRow{record, std::string(field), std::move(message)});
+  // The field names are fixed; a message is fixed, or worked out and kept with the list.
+  void Report(int record, std::string_view field, std::string_view message) {
+    m_rows.push_back(ResultRow{record, field, message});
   }
 
   // Rules 1 to 15; false when the rule set ends.
@@ -181,6 +209,7 @@ private:
   double ComputedInsuredAmount(const Policy &policy);
   // What is worked out for a long group of item records.
   ItemGroup &Group(int key) { return m_groups[key]; }
+  const TextIndex &Cancellations();
   // The running sums of the quantities of the item records of policy key `key`, with the
   // one-by-one sums that its new policies will need worked out together.
   ForwardSums &Sums(int key);
@@ -194,7 +223,8 @@ private:
 
   // Policy keys (policy and endorsement number) of policy and item records alike.
   PartnerIndex<PolicyKey, ItemPolicyKey> m_index;
-  TextIndex m_cancellations;                   // item records of type "C " by policy number
+  // Item records of type "C " by policy number, found when an endorsement first asks.
+  std::optional<TextIndex> m_cancellations;
   std::unordered_map<int, ItemGroup> m_groups; // long groups, by policy key number
   // A new item is repeated by a later item record with the same policy, item and
   // endorsement numbers: one of the same policy key with the same item number. An
@@ -307,7 +337,7 @@ double FixedPremiumGiven(const Policy &policy) {
 void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
   static const std::string kEndorsementOfNew =
       Cp1252("Error. Informa Número de Endoso para nueva Póliza.");
-  if (policy.type == "P" && EndorsementNumber(policy) != 0) {
+  if (Is(policy.type, "P") && EndorsementNumber(policy) != 0) {
     Report(policy.record, "NUMERO_ENDOSO", kEndorsementOfNew);
   }
 }
@@ -315,7 +345,7 @@ void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
 // 8. An endorsement number on an endorsement.
 void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
   static const std::string kNoEndorsement = Cp1252("Error. No informa Número de Endoso.");
-  if (policy.type == "E" && EndorsementNumber(policy) == 0) {
+  if (Is(policy.type, "E") && EndorsementNumber(policy) == 0) {
     Report(policy.record, "NUMERO_ENDOSO", kNoEndorsement);
   }
 }
@@ -324,7 +354,7 @@ void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
 void ProductionRules::CheckFixedPremiumOfNewPolicy(const Policy &policy) {
   static const std::string kNoFixedPremium =
       Cp1252("Error. No informa prima fija para nueva Póliza.");
-  if (policy.type == "P" && FixedPremiumGiven(policy) == 0) {
+  if (Is(policy.type, "P") && FixedPremiumGiven(policy) == 0) {
     Report(policy.record, "PRIMA_FIJA", kNoFixedPremium);
   }
 }
@@ -335,8 +365,8 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
   static const std::string kCancellation =
       Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
              "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
-  if (policy.type == "E" && FixedPremiumGiven(policy) == 0 &&
-      AnyAfter(m_cancellations.Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
+  if (Is(policy.type, "E") && FixedPremiumGiven(policy) == 0 &&
+      AnyAfter(Cancellations().Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
     Report(policy.record, "PRIMA_FIJA", kCancellation);
   }
 }
@@ -344,10 +374,10 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
 // 11. No fixed premium on an endorsement whose last later item is of a type without one.
 void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
   static const std::string kFixedPremiumOfType = "Error. Informa prima fija para Endoso de tipo ";
-  if (policy.type == "E" && IsEndorsementWithFixedPremium(policy.last_item_type) &&
+  if (Is(policy.type, "E") && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
     Report(policy.record, "PRIMA_FIJA",
-           kFixedPremiumOfType + std::string(policy.last_item_type) + ".");
+           m_rows.Keep(kFixedPremiumOfType + std::string(policy.last_item_type) + "."));
   }
 }
 
@@ -358,7 +388,7 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
       Cp1252("Advertencia. Cálculo no es exacto. Monto Asegurado debe ser ");
   static const std::string kInsuredAmount =
       Cp1252("Error. En el cálculo del Monto Asegurado. Monto Asegurado debe ser ");
-  if (policy.type != "P") {
+  if (!Is(policy.type, "P")) {
     return;
   }
   const double insured = AmountOf(policy.line, kPolicy.insured_amount);
@@ -366,13 +396,13 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
   const double difference = std::fabs(insured - computed);
   // A cancellation-type last item, or an exact amount, is not judged; a difference of at
   // most 0.1 within the 5 % band is not reported.
-  if (policy.last_item_type != "CA" && difference > 0.0000001) {
+  if (!Is(policy.last_item_type, "CA") && difference > 0.0000001) {
     const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
                                 PlainNumberText(insured, m_numbers) + ".";
     if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
-      Report(policy.record, "MONTO_ASEGURADO", kInexact + amounts);
+      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInexact + amounts));
     } else if (insured < computed * 0.95 || insured > computed * 1.05) {
-      Report(policy.record, "MONTO_ASEGURADO", kInsuredAmount + amounts);
+      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInsuredAmount + amounts));
     }
   }
 }
@@ -394,7 +424,7 @@ void ProductionRules::CheckMinimumPremium(const Policy &policy) {
   static const std::string kMinimumPremium =
       Cp1252("Error. Prima Neta informada menor a prima mínima establecida en Normas de "
              "Suscripción.");
-  if (policy.type == "P" && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
+  if (Is(policy.type, "P") && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
     Report(policy.record, "PRIMA_NETA", kMinimumPremium);
   }
 }
@@ -403,17 +433,20 @@ void ProductionRules::CheckMinimumPremium(const Policy &policy) {
 void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
   static const std::string kNetPremium =
       Cp1252("Error. Error en el cálculo de la Prima Neta, informa ");
+  if (!Is(policy.type, "E")) {
+    return;
+  }
   const std::string_view line = policy.line;
   const double net_premium = AmountOf(line, kPolicy.net_premium);
-  if (policy.type == "E" && net_premium > 4.5) {
+  if (net_premium > 4.5) {
     const double rate = AmountOf(line, kPolicy.premium_rate);
     const double premium =
         AmountOf(line, kPolicy.fixed_premium) + AmountOf(line, kPolicy.insured_amount) * rate / 100;
     const double computed = RoundToCents(premium);
     if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
       Report(policy.record, "PRIMA_NETA",
-             kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
-                 TwoDecimalText(computed, m_numbers));
+             m_rows.Keep(kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
+                         TwoDecimalText(computed, m_numbers)));
     }
   }
 }
@@ -452,7 +485,7 @@ bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
 // 17. An item of a new policy not repeated later.
 bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
   static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
-  if (type == "P" && m_repeatedItems.After(m_index.KeyOf(i), i)) {
+  if (Is(type, "P") && m_repeatedItems.After(m_index.KeyOf(i), i)) {
     Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
     return false;
   }
@@ -462,7 +495,7 @@ bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
 // 18. An item of an endorsement not repeated later.
 bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
   static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
-  if (type == "E" && m_repeatedLines.After(m_index.KeyOf(i), i)) {
+  if (Is(type, "E") && m_repeatedLines.After(m_index.KeyOf(i), i)) {
     Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
     return false;
   }
@@ -495,6 +528,20 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
   return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
 }
 
+const TextIndex &ProductionRules::Cancellations() {
+  if (!m_cancellations) {
+    m_cancellations.emplace();
+    for (int k = 2; k <= m_last; ++k) {
+      const std::string_view line = Line(k);
+      if (line.starts_with('3') && Is(Field(line, kItem.endorsement_type), "C ")) {
+        m_cancellations->Add(Field(line, kItem.policy_number), k);
+      }
+    }
+    m_cancellations->Seal();
+  }
+  return *m_cancellations;
+}
+
 ForwardSums &ProductionRules::Sums(int key) {
   std::unique_ptr<ForwardSums> &sums = Group(key).sums;
   if (!sums) {
@@ -513,7 +560,7 @@ ForwardSums &ProductionRules::Sums(int key) {
       const std::string_view line = Line(policy);
       const auto later = std::upper_bound(items.begin(), items.end(), policy);
       const auto start = static_cast<std::size_t>(later - items.begin());
-      if (Field(line, kPolicy.information_type) == "P" && later != items.end() &&
+      if (Is(Field(line, kPolicy.information_type), "P") && later != items.end() &&
           sums->NeedsSum(start, AmountOf(line, kPolicy.amount_factor))) {
         starts.push_back(start);
       }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -31,12 +32,9 @@ public:
     }
     // The bytes past the text stay 0, and the sizes tell a key that ends in NUL bytes from a
     // shorter one.
-    char *text = reinterpret_cast<char *>(m_words.data());
+    std::size_t at = 0;
     for (const std::string_view field : {first, second, third}) {
-      if (!field.empty()) {
-        std::memcpy(text, field.data(), field.size());
-        text += field.size();
-      }
+      Append(field, at);
     }
     if constexpr (Joined) {
       m_sizes = total;
@@ -45,8 +43,13 @@ public:
     }
   }
 
+  // Word by word, without a branch: keys are compared on every lookup.
   friend bool operator==(const FieldTuple &a, const FieldTuple &b) {
-    return a.m_sizes == b.m_sizes && a.m_words == b.m_words;
+    std::uint64_t differ = a.m_sizes ^ b.m_sizes;
+    for (std::size_t w = 0; w < a.m_words.size(); ++w) {
+      differ |= a.m_words[w] ^ b.m_words[w];
+    }
+    return differ == 0;
   }
 
   // A word at a time, each folded in with a multiplication.
@@ -60,6 +63,46 @@ public:
   }
 
 private:
+  // The field's bytes after the `at` bytes of text so far, read and placed a word at a time:
+  // a copy byte by byte would make the hash that follows wait for it. Only the field's own
+  // bytes are read.
+  void Append(std::string_view field, std::size_t &at) {
+    if constexpr (std::endian::native != std::endian::little) {
+      std::memcpy(reinterpret_cast<char *>(m_words.data()) + at, field.data(), field.size());
+      at += field.size();
+      return;
+    }
+    std::size_t k = 0;
+    for (; k + 8 <= field.size(); k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, field.data() + k, 8);
+      Put(word, 8, at);
+    }
+    const std::size_t rest = field.size() - k;
+    if (rest == 0) {
+      return;
+    }
+    std::uint64_t word = 0;
+    if (field.size() >= 8) {
+      std::memcpy(&word, field.data() + field.size() - 8, 8);
+      word >>= 8 * (8 - rest);
+    } else {
+      std::memcpy(&word, field.data(), rest);
+    }
+    Put(word, rest, at);
+  }
+
+  // `count` bytes, the low ones of `word`, the others 0.
+  void Put(std::uint64_t word, std::size_t count, std::size_t &at) {
+    const std::size_t w = at / 8;
+    const std::size_t shift = (at % 8) * 8;
+    m_words[w] |= word << shift;
+    if (shift != 0 && w + 1 < m_words.size()) {
+      m_words[w + 1] |= word >> (64 - shift);
+    }
+    at += count;
+  }
+
   std::array<std::uint64_t, kCapacity / 8> m_words{}; // the text
   std::uint64_t m_sizes = 0; // Joined: the total; else each field's, a byte each
 };
@@ -110,6 +153,11 @@ public:
 
   // The key's number, or kNone when it was never numbered.
   int Find(const Key &key) const { return m_slots[Probe(key, Hash{}(key))].number; }
+
+  // Whether `number` is the number of `key`, without a lookup.
+  bool IsNumberOf(int number, const Key &key) const {
+    return number >= 0 && number < Count() && m_keys[static_cast<std::size_t>(number)] == key;
+  }
 
   int Count() const { return static_cast<int>(m_keys.size()); }
 
@@ -220,8 +268,17 @@ public:
   // `record` is one of the records of key number `number`.
   bool After(int number, int record) {
     const std::span<const int> records = m_lists.Records(number);
-    const auto position = static_cast<std::size_t>(
-        std::lower_bound(records.begin(), records.end(), record) - records.begin());
+    // The rules ask in file order, so mostly for the record after the one asked before.
+    std::size_t position = m_position + 1;
+    if (number != m_number || position >= records.size() || records[position] != record) {
+      position = static_cast<std::size_t>(std::lower_bound(records.begin(), records.end(), record) -
+                                          records.begin());
+    }
+    if (number != m_number) {
+      m_number = number;
+      m_repeated = nullptr;
+    }
+    m_position = position;
     if (records.size() - position <= kShortScan) {
       const std::string_view part = PartOf(record);
       for (std::size_t later = position + 1; later < records.size(); ++later) {
@@ -231,7 +288,10 @@ public:
       }
       return false;
     }
-    std::vector<bool> &repeated = m_long[number];
+    if (m_repeated == nullptr) {
+      m_repeated = &m_long[number];
+    }
+    std::vector<bool> &repeated = *m_repeated;
     if (repeated.empty()) {
       repeated.assign(records.size(), false);
       KeyNumbers<std::string_view> seen(records.size());
@@ -253,6 +313,10 @@ private:
   const std::vector<std::string_view> &m_lineas;
   Part m_part;
   std::unordered_map<int, std::vector<bool>> m_long; // by key number
+  // Where the last question was: its list, its position there, its list's answers if long.
+  int m_number = -1;
+  std::size_t m_position = 0;
+  std::vector<bool> *m_repeated = nullptr;
 };
 
 // Record numbers grouped by key, for a rule that looks records up by a key of its own.

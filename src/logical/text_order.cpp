@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace verdalia {
 namespace {
@@ -23,7 +24,18 @@ std::uint16_t CharacterCode(char byte) {
 
 bool SortsAfter(std::string_view left, std::string_view right) {
   const std::size_t common = std::min(left.size(), right.size());
-  for (std::size_t k = 0; k < common; ++k) {
+  // Equal beginnings, as dates mostly have, are passed over a word at a time.
+  std::size_t k = 0;
+  for (; k + 8 <= common; k += 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, left.data() + k, 8);
+    std::memcpy(&b, right.data() + k, 8);
+    if (a != b) {
+      break;
+    }
+  }
+  for (; k < common; ++k) {
     const std::uint16_t a = CharacterCode(left[k]);
     const std::uint16_t b = CharacterCode(right[k]);
     if (a != b) {

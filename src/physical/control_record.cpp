@@ -81,7 +81,7 @@ void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_vi
     case FieldType::FIL:
       if (value.size() != field.length) {
         Report(rows, record, field,
-               "Error. Largo de campo debe ser " + std::to_string(field.length));
+               rows.Keep("Error. Largo de campo debe ser " + std::to_string(field.length)));
       } else if (!IsFullFiller(value, field.length)) {
         Report(rows, record, field, field.message);
       }

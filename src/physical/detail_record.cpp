@@ -21,17 +21,6 @@ const DetailMessages &Messages() {
   return messages;
 }
 
-// The number a "SI_ES:" rule compares: a "D" field carries its decimals implied.
-double NumericValue(const PreparedField &field, std::string_view text) {
-  if (field.type != FieldType::D) {
-    return LeadingNumberValue(text);
-  }
-  if (IsBlank(text)) {
-    return 0;
-  }
-  return FixedPointValue(text, field.integer_digits, field.decimals);
-}
-
 bool AllZeros(std::string_view text) {
   return text.find_first_not_of('0') == std::string_view::npos;
 }
@@ -81,7 +70,7 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
   const DetailMessages &msg = Messages();
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
-    if (information != "E") {
+    if (!Is(information, "E")) {
       return;
     }
     if (!IsNumber(text)) {
@@ -96,7 +85,7 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
   } else if (!IsDateOfDigits(text)) {
     Report(rows, record, field, msg.date_invalid);
   }
-  if (field.rule.forbids_zero_date && text == "00000000") {
+  if (field.rule.forbids_zero_date && Is(text, "00000000")) {
     Report(rows, record, field, field.message);
   }
 }
@@ -139,57 +128,70 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
 
 } // namespace
 
+double NumericValue(const PreparedField &field, std::string_view text) {
+  if (field.type != FieldType::D) {
+    return LeadingNumberValue(text);
+  }
+  if (IsBlank(text)) {
+    return 0;
+  }
+  return FixedPointValue(text, field.integer_digits, field.decimals);
+}
+
+void CheckDetailField(const PreparedField &field, std::string_view text, DetailState &state,
+                      int record, ResultList &rows) {
+  if (field.special == SpecialName::InformationType) {
+    state.information = text;
+  }
+  // The start date is trimmed (the zero date aside), so a blank one is not a date at all
+  // rather than a wrong character.
+  if (field.special == SpecialName::ValidityStart && !Is(text, "00000000")) {
+    text = Trim(text);
+  }
+
+  switch (field.type) {
+  case FieldType::N:
+  case FieldType::D:
+    CheckNumber(field, text, record, rows);
+    break;
+  case FieldType::FE:
+    CheckDate(field, text, state.information, record, rows);
+    break;
+  case FieldType::RUT: {
+    // A number of digits alone is 0 exactly when every digit is.
+    const bool digits = IsNumber(text);
+    if (!digits) {
+      Report(rows, record, field, Messages().numeric);
+    } else if (field.rule.forbids_zero && AllZeros(text)) {
+      Report(rows, record, field, field.message);
+    }
+    state.expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
+    break;
+  }
+  case FieldType::DV:
+    if (!state.expected.Matches(text)) {
+      Report(rows, record, field, Messages().check_digit);
+    }
+    break;
+  case FieldType::T:
+    CheckText(field, text, record, rows);
+    break;
+  case FieldType::FIL:
+    if (!IsFullFiller(text, field.length)) {
+      Report(rows, record, field, field.message);
+    }
+    break;
+  case FieldType::Other:
+    break;
+  }
+}
+
 void CheckDetailRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
                        ResultList &rows) {
   // Both start empty in every record: nothing carries over from the record before.
-  std::string_view information;
-  ExpectedCheckDigit expected;
+  DetailState state;
   for (const PreparedField &field : fields) {
-    std::string_view text = FieldText(line, field);
-    if (field.special == SpecialName::InformationType) {
-      information = text;
-    }
-    // The start date is trimmed (the zero date aside), so a blank one is not a date at all
-    // rather than a wrong character.
-    if (field.special == SpecialName::ValidityStart && text != "00000000") {
-      text = Trim(text);
-    }
-
-    switch (field.type) {
-    case FieldType::N:
-    case FieldType::D:
-      CheckNumber(field, text, record, rows);
-      break;
-    case FieldType::FE:
-      CheckDate(field, text, information, record, rows);
-      break;
-    case FieldType::RUT: {
-      // A number of digits alone is 0 exactly when every digit is.
-      const bool digits = IsNumber(text);
-      if (!digits) {
-        Report(rows, record, field, Messages().numeric);
-      } else if (field.rule.forbids_zero && AllZeros(text)) {
-        Report(rows, record, field, field.message);
-      }
-      expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
-      break;
-    }
-    case FieldType::DV:
-      if (!expected.Matches(text)) {
-        Report(rows, record, field, Messages().check_digit);
-      }
-      break;
-    case FieldType::T:
-      CheckText(field, text, record, rows);
-      break;
-    case FieldType::FIL:
-      if (!IsFullFiller(text, field.length)) {
-        Report(rows, record, field, field.message);
-      }
-      break;
-    case FieldType::Other:
-      break;
-    }
+    CheckDetailField(field, FieldText(line, field), state, record, rows);
   }
 }
 

@@ -104,10 +104,6 @@ char WeightedCheckDigit(std::string_view rut) {
   return static_cast<char>('0' + r);
 }
 
-bool AllZeros(std::string_view digits) {
-  return digits.find_first_not_of('0') == std::string_view::npos;
-}
-
 } // namespace
 
 bool HasValidCharacters(std::string_view text) {
@@ -132,7 +128,7 @@ bool IsBinary(std::string_view text) {
 }
 
 bool IsDateText(std::string_view text) {
-  return text == "00000000" || IsEightDigitDate(Trim(text));
+  return Is(text, "00000000") || IsEightDigitDate(Trim(text));
 }
 
 char CheckDigitOf(std::string_view identity_number) {
@@ -144,12 +140,28 @@ char CheckDigitOf(std::string_view identity_number) {
   return LeadingNumberValue(rut) == 0 ? '0' : WeightedCheckDigit(rut);
 }
 
+// One pass: the weighted sum and whether any digit is not 0. An identity number is checked
+// in every record that has one.
 char CheckDigitOfDigits(std::string_view digits) {
-  return AllZeros(digits) ? '0' : WeightedCheckDigit(digits);
+  static constexpr std::uint64_t kWeights[6] = {2, 3, 4, 5, 6, 7};
+  std::uint64_t sum = 0;
+  std::uint64_t any = 0;
+  std::size_t weight = 0;
+  for (std::size_t i = digits.size(); i-- > 0;) {
+    const auto digit = static_cast<std::uint64_t>(digits[i] - '0');
+    any |= digit;
+    sum += digit * kWeights[weight];
+    weight = weight == 5 ? 0 : weight + 1;
+  }
+  if (any == 0) {
+    return '0';
+  }
+  const std::uint64_t r = 11 - sum % 11;
+  return r == 11 ? '0' : r == 10 ? 'K' : static_cast<char>('0' + r);
 }
 
 bool IsDateOfDigits(std::string_view digits) {
-  return digits == "00000000" || IsEightDigitDateOfDigits(digits);
+  return Is(digits, "00000000") || IsEightDigitDateOfDigits(digits);
 }
 
 } // namespace verdalia

@@ -95,7 +95,8 @@ void CheckText(const PreparedField &field, std::string_view value, int record, R
 void CheckFiller(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (value.size() != field.length) {
     // The one finding of this check without the "Error." prefix.
-    Report(rows, record, field, "Largo de campo debe ser " + std::to_string(field.length));
+    Report(rows, record, field,
+           rows.Keep("Largo de campo debe ser " + std::to_string(field.length)));
   } else if (!IsFullFiller(value, field.length)) {
     Report(rows, record, field, field.message);
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "common/record_layout.h"
@@ -11,60 +12,93 @@
 
 namespace verdalia {
 
-// Copies of the definitions, so the checks do not depend on the reference data staying
-// where it is, kept in Sec order.
+// Copies of the definitions, so the checks do not depend on the reference data's layout,
+// kept in Sec order; a kind's are prepared when a run first asks for them, since a check
+// mostly reads files of one kind.
 struct PreparedDefinitions::Tables {
-  std::map<int, std::map<std::string, std::vector<PreparedField>, std::less<>>> by_type;
-  // Every record asks for the definitions of its type: the types of one character of the
-  // three kinds, which are all a database normally holds, are found by kind and character.
+  explicit Tables(const ReferenceData &data) : reference(data) {}
+
+  const ReferenceData &reference;
+  std::array<std::once_flag, 4> prepared; // by kind
+  std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
+  // Every record asks for the definitions of its type: the types of one character, which
+  // are all a database normally holds, are found by character.
   std::array<std::array<const std::vector<PreparedField> *, 256>, 4> by_character{};
+  std::array<std::array<std::unique_ptr<RecordPlan>, 256>, 4> plans;
+
+  void Prepare(std::size_t kind);
 };
 
-PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
-    : m_tables(std::make_unique<Tables>()) {
+void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
+  auto &types = by_type[kind];
   for (const FieldDefinition &row : reference.definitions) {
-    auto &fields = m_tables->by_type[row.kind][row.record_type];
-    if (!fields.empty()) {
-      continue; // this kind and record type is prepared already
+    if (row.kind != static_cast<int>(kind) || types.contains(row.record_type)) {
+      continue;
     }
+    auto &fields = types[row.record_type];
     for (const FieldDefinition &definition : reference.Definitions(row.kind, row.record_type)) {
       fields.push_back(PrepareField(definition));
     }
   }
-  for (const auto &[kind, types] : m_tables->by_type) {
-    for (const auto &[type, fields] : types) {
-      if (kind >= 1 && kind <= 3 && type.size() == 1) {
-        m_tables
-            ->by_character[static_cast<std::size_t>(kind)][static_cast<unsigned char>(type[0])] =
-            &fields;
+  for (const auto &[type, fields] : types) {
+    if (type.size() == 1) {
+      const auto t = static_cast<unsigned char>(type[0]);
+      by_character[kind][t] = &fields;
+      // Only detail records are checked through a plan.
+      if (t == '2' || t == '3') {
+        const int line_length = reference.line_lengths[kind];
+        plans[kind][t] = std::make_unique<RecordPlan>(
+            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
       }
     }
   }
 }
+
+PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
+    : m_tables(std::make_unique<Tables>(reference)) {}
 PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;
 
+const PreparedDefinitions::Tables *PreparedDefinitions::Kind(int kind) const {
+  if (kind < 1 || kind > 3) {
+    return nullptr;
+  }
+  const auto k = static_cast<std::size_t>(kind);
+  std::call_once(m_tables->prepared[k], [this, k] { m_tables->Prepare(k); });
+  return m_tables.get();
+}
+
 const std::vector<PreparedField> &PreparedDefinitions::Fields(int kind,
                                                               std::string_view record_type) const {
   static const std::vector<PreparedField> kNone;
-  if (kind >= 1 && kind <= 3 && record_type.size() == 1) {
-    const auto *fields = m_tables->by_character[static_cast<std::size_t>(kind)]
-                                               [static_cast<unsigned char>(record_type[0])];
-    return fields ? *fields : kNone;
-  }
-  const auto by_kind = m_tables->by_type.find(kind);
-  if (by_kind == m_tables->by_type.end()) {
+  const Tables *tables = Kind(kind);
+  if (tables == nullptr) {
     return kNone;
   }
-  const auto found = by_kind->second.find(record_type);
-  return found == by_kind->second.end() ? kNone : found->second;
+  const auto k = static_cast<std::size_t>(kind);
+  if (record_type.size() == 1) {
+    const auto *fields = tables->by_character[k][static_cast<unsigned char>(record_type[0])];
+    return fields ? *fields : kNone;
+  }
+  const auto found = tables->by_type[k].find(record_type);
+  return found == tables->by_type[k].end() ? kNone : found->second;
+}
+
+const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
+  const Tables *tables = Kind(kind);
+  if (tables == nullptr) {
+    return nullptr;
+  }
+  return tables->plans[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type)]
+      .get();
 }
 
 namespace {
 
+// The texts are fixed messages, or texts the list keeps.
 void Report(ResultList &rows, int record, std::string_view field, std::string_view message) {
-  rows.push_back(ResultRow{record, std::string(field), std::string(message)});
+  rows.push_back(ResultRow{record, field, message});
 }
 
 bool BeginsWith(std::string_view line, char type) {
@@ -79,12 +113,15 @@ std::string_view Line(const DataFile &file, int record) {
 void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows) {
   static const std::string kInvalidType =
       Cp1252("Error.Tipo de registro no es válido. No se puede validar.");
+  std::array<bool, 256> allowed{};
+  for (const char type : kind.allowed_types) {
+    allowed[static_cast<unsigned char>(type)] = true;
+  }
   std::array<int, 5> counts{};
   for (int k = 1; k <= file.line_count; ++k) {
     const std::string_view line = Line(file, k);
-    const char type = line.empty() ? '\0' : line[0];
-    if (type != '\0' && kind.allowed_types.find(type) != std::string_view::npos) {
-      ++counts[static_cast<std::size_t>(type - '0')];
+    if (!line.empty() && allowed[static_cast<unsigned char>(line[0])]) {
+      ++counts[static_cast<std::size_t>(line[0] - '0')];
     } else {
       Report(rows, k, "", kInvalidType);
     }
@@ -104,18 +141,21 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     Report(rows, 1, "", "Error.Registro tipo 1 no es el primero del archivo.");
   }
   if (counts[1] > 1) {
-    Report(rows, 1, "", Cp1252("Error.Existe más de un registro tipo 1 en el archivo."));
+    static const std::string kManyHeaders =
+        Cp1252("Error.Existe más de un registro tipo 1 en el archivo.");
+    Report(rows, 1, "", kManyHeaders);
   }
   if (closing_count == 0) {
-    Report(rows, last, "", "Error.Archivo no contiene registro tipo " + closing + ".");
+    Report(rows, last, "", rows.Keep("Error.Archivo no contiene registro tipo " + closing + "."));
   }
   if (!BeginsWith(last_line, kind.closing_type)) {
     Report(rows, last, "",
-           "Error.Registro tipo " + closing + Cp1252(" no es el último del archivo."));
+           rows.Keep("Error.Registro tipo " + closing + Cp1252(" no es el último del archivo.")));
   }
   if (closing_count > 1) {
-    Report(rows, last, "",
-           Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo.");
+    Report(
+        rows, last, "",
+        rows.Keep(Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo."));
   }
 }
 
@@ -128,9 +168,10 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
   if (file.line_count >= 1 && Field(Line(file, 1), kHeader.period) != period) {
-    Report(rows, 1, "FECHA_CIERRE",
-           Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
-                  "la fecha de cierre"));
+    static const std::string kPeriod =
+        Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
+               "la fecha de cierre");
+    Report(rows, 1, "FECHA_CIERRE", kPeriod);
   }
   labels.period = period;
 
@@ -140,10 +181,13 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   if (file.line_count >= 1) {
     CheckHeaderRecord(definitions.Fields(kind.number, "1"), Line(file, 1), 1, rows, labels);
   }
+  RecordPlan::Scratch scratch;
   for (int k = 2; k <= file.line_count - 1; ++k) {
     const std::string_view line = Line(file, k);
     if (BeginsWith(line, '2') || BeginsWith(line, '3')) {
-      CheckDetailRecord(definitions.Fields(kind.number, line.substr(0, 1)), line, k, rows);
+      if (const RecordPlan *plan = definitions.Plan(kind.number, line[0])) {
+        plan->Check(line, k, scratch, rows);
+      }
     }
   }
   // The control record is checked against the definitions of the type it carries itself,

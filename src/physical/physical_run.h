@@ -8,12 +8,14 @@
 #include "common/file_kind.h"
 #include "common/result.h"
 #include "physical/prepared_field.h"
+#include "physical/record_plan.h"
 #include "refdata/reference_data.h"
 
 namespace verdalia {
 
-// The definitions of every kind and record type, prepared once when the reference data is
-// loaded (type upper-cased, special names and rule keywords resolved), not per record.
+// The definitions of every kind and record type, prepared once (type upper-cased, special
+// names and rule keywords resolved, the plans of the detail records made), not per record:
+// a kind's when a run first asks for them. The reference data must outlive them.
 class PreparedDefinitions {
 public:
   explicit PreparedDefinitions(const ReferenceData &reference);
@@ -23,9 +25,13 @@ public:
 
   // The fields of one kind and record type in ascending Sec; none for a type without any.
   const std::vector<PreparedField> &Fields(int kind, std::string_view record_type) const;
+  // The plan of the detail checks of a kind's record type of one character, for lines of the
+  // kind's length; none for a type without fields.
+  const RecordPlan *Plan(int kind, char record_type) const;
 
 private:
   struct Tables;
+  const Tables *Kind(int kind) const; // prepared; none for a kind other than 1 to 3
   std::unique_ptr<Tables> m_tables;
 };
 

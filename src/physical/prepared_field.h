@@ -92,9 +92,11 @@ bool IsFullFiller(std::string_view value, std::size_t length);
 // Whether `value` occurs in `text` as a substring; nothing occurs in an empty text.
 bool OccursIn(std::string_view text, std::string_view value);
 
+// The row of a finding about `field`. The message must outlive the list: a fixed message,
+// the definition's own, or a text the list keeps.
 inline void Report(ResultList &rows, int record, const PreparedField &field,
                    std::string_view message) {
-  rows.push_back(ResultRow{record, field.name, std::string(message)});
+  rows.push_back(ResultRow{record, field.name, message});
 }
 
 } // namespace verdalia

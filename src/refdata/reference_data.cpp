@@ -28,9 +28,24 @@ void CodeList::Append(std::string_view code) {
 }
 
 bool CodeList::Contains(std::string_view code) const {
-  std::string needle(code);
-  needle.push_back(kBrokenBar);
-  return m_codes.find(needle) != std::string::npos;
+  const std::string_view text = m_codes;
+  if (code.empty() || code.find(kBrokenBar) != std::string_view::npos) {
+    std::string needle(code);
+    needle.push_back(kBrokenBar);
+    return text.find(needle) != std::string_view::npos;
+  }
+  // A code without a bar of its own can only end right before a bar: the code of the list
+  // that bar ends is compared, its last character first. Searching for the code's first
+  // character instead stopped at nearly every code, which all begin with the same few.
+  const std::size_t size = code.size();
+  const char last = code.back();
+  for (std::size_t bar = size; bar < text.size(); ++bar) {
+    if (text[bar] == kBrokenBar && text[bar - 1] == last &&
+        text.compare(bar - size, size, code) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 const std::vector<FieldDefinition> &ReferenceData::Definitions(int kind,
@@ -60,20 +75,28 @@ std::optional<Span> ReferenceData::SpanOfField(int kind, std::string_view record
 }
 
 void ReferenceData::Index() {
-  m_byType.clear();
-  for (const FieldDefinition &def : definitions) {
-    m_byType[def.kind][def.record_type].push_back(def);
+  // The positions of the definitions are sorted, and each definition copied once, in order.
+  std::map<int, std::map<std::string, std::vector<std::size_t>, std::less<>>> positions;
+  for (std::size_t i = 0; i < definitions.size(); ++i) {
+    positions[definitions[i].kind][definitions[i].record_type].push_back(i);
   }
-  for (auto &[kind, types] : m_byType) {
-    for (auto &[type, defs] : types) {
+  m_byType.clear();
+  for (auto &[kind, types] : positions) {
+    for (auto &[type, order] : types) {
       // Null sorts before every value; equal keys keep the stored order.
-      std::stable_sort(defs.begin(), defs.end(),
-                       [](const FieldDefinition &a, const FieldDefinition &b) {
-                         if (!a.sequence || !b.sequence) {
-                           return !a.sequence && b.sequence;
-                         }
-                         return *a.sequence < *b.sequence;
-                       });
+      std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        const std::optional<double> &x = definitions[a].sequence;
+        const std::optional<double> &y = definitions[b].sequence;
+        if (!x || !y) {
+          return !x && y;
+        }
+        return *x < *y;
+      });
+      std::vector<FieldDefinition> &defs = m_byType[kind][type];
+      defs.reserve(order.size());
+      for (const std::size_t i : order) {
+        defs.push_back(definitions[i]);
+      }
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "refdata/sqlite_source.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -53,9 +54,8 @@ bool IsNull(sqlite3_stmt *stmt, int col) {
   return sqlite3_column_type(stmt, col) == SQLITE_NULL;
 }
 
-// A column's text as the program sees it: Windows-1252 bytes.
-std::string TextOf(sqlite3_stmt *stmt, int col) {
-  const int type = sqlite3_column_type(stmt, col);
+// A column's text as the program sees it: Windows-1252 bytes. `type` is the column's type.
+std::string TextOf(sqlite3_stmt *stmt, int col, int type) {
   if (type == SQLITE_BLOB) {
     const auto *data = static_cast<const char *>(sqlite3_column_blob(stmt, col));
     return std::string(data ? data : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
@@ -72,11 +72,16 @@ std::string TextOf(sqlite3_stmt *stmt, int col) {
   return Utf8ToWindows1252(std::string_view(text ? text : "", static_cast<std::size_t>(bytes)));
 }
 
+std::string TextOf(sqlite3_stmt *stmt, int col) {
+  return TextOf(stmt, col, sqlite3_column_type(stmt, col));
+}
+
 std::optional<std::string> OptionalText(sqlite3_stmt *stmt, int col) {
-  if (IsNull(stmt, col)) {
+  const int type = sqlite3_column_type(stmt, col);
+  if (type == SQLITE_NULL) {
     return std::nullopt;
   }
-  return TextOf(stmt, col);
+  return TextOf(stmt, col, type);
 }
 
 // A whole number: an integer, a real without fraction, or a text that is one.
@@ -271,10 +276,31 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
   return def;
 }
 
+// How many rows DefArchivo holds, to make room for them at once: grown row by row, the
+// definitions of a wide layout were moved several times and took twice their memory in
+// fresh pages. Only a hint: where it cannot be had, the reading reports what is wrong.
+std::size_t DefinitionCount(sqlite3 *db) {
+  sqlite3_stmt *raw = nullptr;
+  std::size_t rows = 0;
+  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM DefArchivo", -1, &raw, nullptr) == SQLITE_OK &&
+      sqlite3_step(raw) == SQLITE_ROW) {
+    rows = static_cast<std::size_t>(
+        std::clamp<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0, sqlite3_int64{1} << 20));
+  }
+  sqlite3_finalize(raw);
+  return rows;
+}
+
 void LoadDefinitions(sqlite3 *db, const std::string &source, ReferenceData &data) {
   Statement stmt(db, "SELECT * FROM DefArchivo", source);
   const DefinitionColumns columns(stmt.get(), source);
-  while (stmt.Step()) {
+  // Counted once the first row is read: the count then shares the reading's view of the
+  // database, and never waits for a lock of its own.
+  bool row = stmt.Step();
+  if (row) {
+    data.definitions.reserve(DefinitionCount(db));
+  }
+  for (; row; row = stmt.Step()) {
     if (auto def = ReadDefinition(stmt.get(), columns, source)) {
       data.definitions.push_back(std::move(*def));
     }

@@ -24,29 +24,29 @@ TEST(LeadingNumberValue, ReadsTheNumberATextBeginsWith) {
       {"12", 12},
       {"0012", 12},
       {"  12  ", 12},
-      {"1 2 3", 123},       // blanks inside are skipped
-      {"12A34", 12},        // reading stops at the first letter
+      {"1 2 3", 123}, // blanks inside are skipped
+      {"12A34", 12},  // reading stops at the first letter
       {"-5", -5},
       {"+5", 5},
       {" - 5", -5},
       {"--5", 0},
       {"1.5", 1.5},
-      {"1.2.3", 1.2},       // a second point ends the number
+      {"1.2.3", 1.2}, // a second point ends the number
       {".5", 0.5},
       {".", 0},
       {"-", 0},
       {"1E3", 1000},
       {"1e3", 1000},
       {"2E-2", 0.02},
-      {"1E", 1},            // an exponent letter without digits is not read
+      {"1E", 1}, // an exponent letter without digits is not read
       {"1E+", 1},
       {"1 E 2", 100},
       {"0123.45", 123.45},
       {"00000000000000", 0},
-      {"12,5", 12},         // the comma is never a decimal point
+      {"12,5", 12}, // the comma is never a decimal point
       {"1E400", HUGE_VAL},
       {"1E-400", 0},
-      {"1E00000001", 10},   // leading zeros of the exponent do not count toward its bound
+      {"1E00000001", 10}, // leading zeros of the exponent do not count toward its bound
       {"25E-00000003", 0.025},
       {"1E+0000000400", HUGE_VAL},
       {"7E000000000", 7},
@@ -87,6 +87,28 @@ TEST(FixedPointValue, SplitsIntegerAndDecimalDigits) {
   EXPECT_DOUBLE_EQ(FixedPointValue("12", 4, 2), 12.12);
 }
 
+TEST(FixedPointValue, InALineAsOfTheFieldCutFromIt) {
+  // Read in place, a field must give what the field cut from its line gives: near the
+  // line's start and end, cut short, with blanks and signs, with every split of its digits.
+  std::mt19937 random(11);
+  const std::string alphabet = "0000123456789 -.A/";
+  for (int n = 0; n < 50000; ++n) {
+    std::string line(1 + random() % 16, '0');
+    for (char &c : line) {
+      c = random() % 4 == 0 ? alphabet[random() % alphabet.size()]
+                            : static_cast<char>('0' + random() % 10);
+    }
+    const std::size_t start = random() % (line.size() + 2);
+    const std::size_t length = random() % 10;
+    const std::size_t integer_digits = random() % (length + 2);
+    const std::size_t decimals = random() % (length + 2);
+    SCOPED_TRACE(line + " at " + std::to_string(start) + " of " + std::to_string(length) + ", " +
+                 std::to_string(integer_digits) + "." + std::to_string(decimals));
+    EXPECT_EQ(FixedPointValueAt(line, start, length, integer_digits, decimals),
+              FixedPointValue(Mid(line, start, length), integer_digits, decimals));
+  }
+}
+
 TEST(Mid, ClipsToTheText) {
   EXPECT_EQ(Mid("ABCDEF", 2, 3), "BCD");
   EXPECT_EQ(Mid("ABCDEF", 5, 10), "EF");
@@ -107,11 +129,13 @@ TEST(Windows1252, EveryByteSurvivesARoundTrip) {
 }
 
 TEST(Windows1252, DecodesTheSystemsTexts) {
-  EXPECT_EQ(Windows1252ToUtf8("\xD1" "and\xFA"), "Ñandú");
+  EXPECT_EQ(Windows1252ToUtf8("\xD1"
+                              "and\xFA"),
+            "Ñandú");
   EXPECT_EQ(Windows1252ToUtf8("\x80"), "€");
   EXPECT_EQ(Windows1252ToUtf8("\xA6"), "¦");
   EXPECT_EQ(Cp1252("Razón Social ¦"), "Raz\xF3n Social \xA6");
-  EXPECT_EQ(Cp1252("中"), "?");             // no byte for it
+  EXPECT_EQ(Cp1252("中"), "?");                   // no byte for it
   EXPECT_EQ(Utf8ToWindows1252("\xF3k"), "\xF3k"); // not UTF-8: taken as bytes already
 }
 

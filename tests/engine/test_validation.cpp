@@ -9,6 +9,8 @@
 
 #include "common/windows1252.h"
 #include "engine/validation.h"
+#include "reports/error_list_writer.h"
+#include "support/fixtures.h"
 
 namespace verdalia {
 namespace {
@@ -85,6 +87,23 @@ TEST(Validator, AFileChangedBeforeTheLogicalRunIsRefused) {
     EXPECT_EQ(changed.labels, labels); // a refused run leaves the labels as they were
   }
   fs::remove_all(folder);
+}
+
+// The rows name fields and messages of the definitions the validator prepared, and amounts
+// worked out in a run: a copy of the lists stays whole when the runs and the validator are
+// gone, as the window keeps its lists.
+TEST(Validator, ItsListsOutliveIt) {
+  const fs::path samples = fs::path(VERDALIA_SOURCE_DIR) / "samples";
+  const fs::path expected = fs::path(VERDALIA_SOURCE_DIR) / "tests/cases/samples/all-nine/expected";
+  ResultList physical;
+  ResultList logical;
+  {
+    const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{"."});
+    physical = validator.Physical(samples / "P202402.txt").rows;
+    logical = validator.Logical(samples / "P202403.txt").rows;
+  }
+  EXPECT_EQ(ErrorListText(physical), testing::ReadBytes(expected / "P202402.txt.err.fisico"));
+  EXPECT_EQ(ErrorListText(logical), testing::ReadBytes(expected / "P202403.txt.err.logico"));
 }
 
 } // namespace

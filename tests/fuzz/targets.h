@@ -33,6 +33,9 @@
 #include "common/windows1252.h"
 #include "engine/validation.h"
 #include "logical/number_text.h"
+#include "physical/physical_run.h"
+#include "physical/record_checks.h"
+#include "physical/record_plan.h"
 #include "refdata/reference_data.h"
 #include "refdata/sqlite_source.h"
 #include "reports/error_list_writer.h"
@@ -367,6 +370,31 @@ inline std::vector<Cell> FuzzedDefinition(ByteReader &in, int line_length) {
   return row;
 }
 
+// Every line of `bytes` whose type has a plan is checked through the plan and field by field:
+// the rows must be the same.
+inline Finding CheckPlans(const ReferenceData &reference, int kind, std::string_view bytes) {
+  const PreparedDefinitions definitions(reference);
+  RecordPlan::Scratch scratch;
+  while (!bytes.empty()) {
+    const std::size_t end = std::min(bytes.find("\r\n"), bytes.size());
+    const std::string_view line = bytes.substr(0, end);
+    bytes.remove_prefix(std::min(end + 2, bytes.size()));
+    const RecordPlan *plan = line.empty() ? nullptr : definitions.Plan(kind, line[0]);
+    if (plan == nullptr) {
+      continue;
+    }
+    ResultList planned;
+    ResultList full;
+    plan->Check(line, 2, scratch, planned);
+    CheckDetailRecord(definitions.Fields(kind, line.substr(0, 1)), line, 2, full);
+    if (planned != full) {
+      return "the plan of record type " + std::string(1, line[0]) +
+             " lists other rows than the field-by-field check";
+    }
+  }
+  return {};
+}
+
 // (b) Reference databases whose content is itself fuzzed: line lengths, definitions (past
 // the line, lengths of 0 and of 2^31 - 1, DECIMALES beyond the length or negative, every
 // keyword, lower-case types, Nulls and values of the wrong type) and code lists; then a
@@ -422,6 +450,11 @@ inline Finding FuzzDefinitions(const std::uint8_t *data, std::size_t size,
   const int length = kind ? reference.line_lengths[static_cast<std::size_t>(kind->number)] : 0;
   const std::string_view body = in.Rest();
   const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
+  if (kind) {
+    if (Finding f = CheckPlans(reference, kind->number, bytes); !f.empty()) {
+      return f;
+    }
+  }
   return RunDataFile(*validator, folder, letter, PeriodFor(bytes, flags & 2), bytes, false);
 }
 

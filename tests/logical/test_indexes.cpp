@@ -47,6 +47,31 @@ TEST(FieldTuple, JoinedKeysCompareTheTextFieldKeysEachField) {
   EXPECT_EQ(numbers.Number(FieldsKey("P1", "E2")), 1);
   EXPECT_EQ(numbers.Number(FieldsKey("P1", "E1")), 0);
   EXPECT_EQ(numbers.Find(FieldsKey("P1 ", "E1")), FieldsNumbers::kNone);
+
+  // Fields of every length, so that their bytes fall at every place in the key's words:
+  // keys are equal exactly when their texts are.
+  std::mt19937 random(3);
+  auto text = [&random](std::size_t size) {
+    std::string t;
+    for (std::size_t k = 0; k < size; ++k) {
+      t += std::string_view("AB\0 ", 4)[random() % 4];
+    }
+    return t;
+  };
+  for (int n = 0; n < 20000; ++n) {
+    const std::string a1 = text(random() % 21);
+    const std::string a2 = text(random() % 20);
+    std::string joined = a1 + a2;
+    if (random() % 2 == 0 && !joined.empty()) {
+      joined[random() % joined.size()] = 'B';
+    }
+    const std::size_t cut = random() % (joined.size() + 1);
+    const std::string b1 = joined.substr(0, cut);
+    const std::string b2 = joined.substr(cut);
+    ASSERT_EQ(JoinedKey(a1, a2) == JoinedKey(b1, b2), a1 + a2 == b1 + b2) << a1 << "|" << a2;
+    ASSERT_EQ(FieldsKey(a1, a2) == FieldsKey(b1, b2), a1 == b1 && a2 == b2) << a1 << "|" << a2;
+    ASSERT_EQ(JoinedKey(a1, a2).Hash() == JoinedKey(b1, b2).Hash() || a1 + a2 != b1 + b2, true);
+  }
 }
 
 TEST(LaterRepeats, FindAPartRepeatedLaterInTheListShortOrLong) {
@@ -61,7 +86,15 @@ TEST(LaterRepeats, FindAPartRepeatedLaterInTheListShortOrLong) {
     lists.Seal(1);
     const std::vector<std::string_view> views(lines.begin(), lines.end());
     LaterRepeats repeats(lists, views, [](std::string_view line) { return line; });
+    // In file order, as the rules ask, then in any order.
+    std::vector<int> asked;
     for (int k = 1; k <= length; ++k) {
+      asked.push_back(k);
+    }
+    for (int k = 1; k <= length; ++k) {
+      asked.push_back(static_cast<int>(random() % static_cast<unsigned>(length)) + 1);
+    }
+    for (const int k : asked) {
       bool later = false;
       for (int j = k + 1; j <= length; ++j) {
         later |= lines[static_cast<std::size_t>(j)] == lines[static_cast<std::size_t>(k)];

@@ -1,0 +1,249 @@
+// The plan of a record type must list exactly what the field-by-field detail check lists, for
+// any definitions and any line. The corpus shows the rules one by one; this compares the two
+// ways on random layouts (every type and rule keyword, lower-case codes, special names,
+// fields that overlap, leave gaps or reach past the line) and random lines built mostly
+// of values their fields accept, so that the plan's quick tests meet both answers.
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "physical/field_checks.h"
+#include "physical/prepared_field.h"
+#include "physical/record_checks.h"
+#include "physical/record_plan.h"
+
+namespace verdalia {
+namespace {
+
+const std::vector<std::string> kTypes = {"N", "D", "FE", "RUT", "DV", "T", "FIL", "X", "n", "t"};
+const std::vector<std::string> kNames = {"CAMPO",
+                                         "TIPO_INFORMACION",
+                                         "FECHA_VIGENCIA_INICIAL",
+                                         "FECHA_POLIZA_ENDOSO",
+                                         "NUMERO_ENDOSO",
+                                         "FECHA_VIGENCIA_ENDOSO",
+                                         "TIPO_ENDOSO",
+                                         "tipo_informacion"};
+const std::vector<const char *> kRules = {nullptr,
+                                          "",
+                                          "SI_ES:0",
+                                          "SI_ES:00000000",
+                                          "SI_ES:7",
+                                          "SI_ES:1.5",
+                                          "SI_ES:12",
+                                          "SI_ES:BLANCO",
+                                          "SI_ES:BLANCOoCero",
+                                          "SI_NO_ES:0o1",
+                                          "A#B#",
+                                          "1#2#3#",
+                                          "00#10#20#",
+                                          "AB#CD#",
+                                          "  #C #CA#",
+                                          "P#E#",
+                                          "SI_ES:-3",
+                                          "SI_ES:0.05",
+                                          "SI_ES:1e1",
+                                          "123456789012#9#",
+                                          "SI_ES:123456789"};
+// Characters of the faults: mostly what the fields accept.
+const std::string kAlphabet = "0000111223456789  ABCEPXZ#\"-@<>a.\xD1";
+
+class RandomLayouts {
+public:
+  explicit RandomLayouts(unsigned seed) : m_random(seed) {}
+
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+  template <typename T> const T &Pick(const std::vector<T> &items) {
+    return items[static_cast<std::size_t>(Between(0, static_cast<int>(items.size()) - 1))];
+  }
+
+  std::vector<PreparedField> Fields(int line_length) {
+    std::vector<PreparedField> fields;
+    int start = 1;
+    // Few fields now and then, so that whole records pass every quick test.
+    const int count = Between(1, Between(0, 1) == 0 ? 4 : 24);
+    for (int i = 0; i < count; ++i) {
+      FieldDefinition def;
+      def.name = Between(0, 3) == 0 ? Pick(kNames) : "CAMPO";
+      def.type = def.name.starts_with("FECHA") && Between(0, 3) != 0 ? "FE" : Pick(kTypes);
+      def.length = def.type == "FE" ? Between(7, 9) : Between(0, Between(0, 3) == 0 ? 70 : 10);
+      def.length = def.type == "RUT" ? 9 : def.type == "DV" ? Between(0, 2) : def.length;
+      // Mostly one after the other; now and then back over the field before, or on past.
+      def.start = Between(0, 6) == 0 ? std::max(1, start - Between(0, 3)) : start;
+      def.start = Between(0, 20) == 0 ? line_length - Between(-2, 3) : def.start;
+      def.start = Between(0, 5) == 0 ? Between(1, line_length) : def.start;
+      if (def.name == "TIPO_INFORMACION" && Between(0, 1) == 0) {
+        def.type = "T";
+        def.length = 1;
+        def.valid_values = "P#E#";
+      }
+      start = def.start + def.length;
+      def.decimals = Between(0, 3);
+      def.obligatory = Between(0, 1) == 0 ? "S" : Between(0, 1) == 0 ? "s" : "N";
+      if (const char *rule = Pick(kRules); rule && !def.valid_values) {
+        def.valid_values = rule;
+      }
+      def.message = "E" + std::to_string(i);
+      fields.push_back(PrepareField(def));
+    }
+    return fields;
+  }
+
+  // A line whose fields hold values of their kind, mostly, with a fault now and then.
+  std::string Line(const std::vector<PreparedField> &fields, int line_length) {
+    std::string line(static_cast<std::size_t>(line_length), ' ');
+    for (const PreparedField &field : fields) {
+      std::string value = Value(field);
+      value.resize(field.length, Between(0, 1) == 0 ? ' ' : '0');
+      for (std::size_t k = 0; k < value.size() && field.start - 1 + k < line.size(); ++k) {
+        line[field.start - 1 + k] = value[k];
+      }
+    }
+    for (int faults = Between(0, 3) == 0 ? Between(1, 2) : 0; faults > 0; --faults) {
+      line[static_cast<std::size_t>(Between(0, line_length - 1))] = Pick(m_characters);
+    }
+    return line;
+  }
+
+private:
+  std::string Value(const PreparedField &field) {
+    static const std::vector<std::string> kDates = {"20240229", "00000000",  "20230229", "19000229",
+                                                    "        ", " 20240101", "18991231", "25001231",
+                                                    "25010101", "20241301"};
+    static const std::vector<std::string> kTexts = {
+        "A",   "B", "AB", "CD", "P",  "E",  "C ", "CA", "1",  "0",  "01",
+        "000", "X", "",   " ",  "10", "00", "20", "AD", "CB", "A ", "123456789012"};
+    static const std::vector<std::string> kInformation = {"E", "N", "P"};
+    if (field.special == SpecialName::InformationType) {
+      return Pick(kInformation);
+    }
+    std::string digits;
+    switch (field.type) {
+    case FieldType::N:
+    case FieldType::D:
+    case FieldType::RUT:
+      if (Between(0, 2) == 0) {
+        return Pick(kTexts);
+      }
+      if (Between(0, 2) == 0) {
+        // The values "SI_ES:" rules forbid, written to the field's width.
+        static const std::vector<std::string> kForbidden = {"7", "12", "150", "5"};
+        digits = Pick(kForbidden);
+        return std::string(field.length - std::min(field.length, digits.size()), '0') + digits;
+      }
+      for (std::size_t k = 0; k < field.length; ++k) {
+        digits += Between(0, 1) == 0 ? '0' : static_cast<char>('0' + Between(0, 9));
+      }
+      return digits;
+    case FieldType::FE:
+      return Pick(kDates);
+    case FieldType::DV:
+      return std::string(1, "0123456789K"[Between(0, 10)]);
+    case FieldType::FIL:
+      return "";
+    default:
+      return Between(0, 2) == 0 ? std::string(1, Pick(m_characters)) : Pick(kTexts);
+    }
+  }
+
+  std::mt19937 m_random;
+  std::vector<char> m_characters{kAlphabet.begin(), kAlphabet.end()};
+};
+
+TEST(RecordPlan, ListsWhatTheFieldByFieldCheckLists) {
+  RandomLayouts random(20240131);
+  RecordPlan::Scratch scratch;
+  int planned_rows = 0;
+  for (int layout = 0; layout < 4000; ++layout) {
+    const int line_length = random.Between(1, random.Between(0, 1) == 0 ? 40 : 160);
+    const std::vector<PreparedField> fields = random.Fields(line_length);
+    const RecordPlan plan(fields, static_cast<std::size_t>(line_length));
+    for (int n = 0; n < 40; ++n) {
+      const std::string line = random.Line(fields, line_length);
+      ResultList expected;
+      CheckDetailRecord(fields, line, 7, expected);
+      ResultList rows;
+      plan.Check(line, 7, scratch, rows);
+      ASSERT_EQ(rows, expected) << "layout " << layout << ", line \"" << line << "\"";
+      planned_rows += static_cast<int>(rows.size());
+    }
+  }
+  EXPECT_GT(planned_rows, 0);
+}
+
+// Layouts the random ones seldom make: two fields over the same columns forbidding different
+// values or listing different ones, each read for its own.
+TEST(RecordPlan, FieldsOverTheSameColumnsAreTestedEachForItsOwn) {
+  auto field = [](const char *type, int start, int length, const char *rule) {
+    FieldDefinition def;
+    def.name = "CAMPO";
+    def.type = type;
+    def.start = start;
+    def.length = length;
+    def.valid_values = rule;
+    def.message = std::string(type) + rule;
+    return PrepareField(def);
+  };
+  const std::vector<std::vector<PreparedField>> layouts = {
+      {field("N", 1, 2, "SI_ES:7"), field("N", 1, 2, "SI_ES:12"),
+       field("T", 3, 1, "SI_ES:BLANCOoCero")},
+      {field("N", 1, 2, "00#10#20#"), field("N", 2, 1, "0#5#"), field("T", 3, 1, "A#B#"),
+       field("N", 4, 1, "1#2#3#"), field("N", 4, 1, "2#4#")},
+      {field("T", 1, 2, "AB#CD#"), field("N", 3, 2, "12#34#")}};
+  RecordPlan::Scratch scratch;
+  for (const std::vector<PreparedField> &fields : layouts) {
+    const RecordPlan plan(fields, 4);
+    for (const char *line : {"07X2", "12X2", "13X2", "1202", "12 2", "20A2", "20A1", "20A4", "25A2",
+                             "15B2", "20 2", "30B2", "AB12", "AD12", "CD14", "CB34"}) {
+      ResultList expected;
+      CheckDetailRecord(fields, line, 2, expected);
+      ResultList rows;
+      plan.Check(line, 2, scratch, rows);
+      EXPECT_EQ(rows, expected) << line;
+    }
+  }
+}
+
+// Many identity numbers with their check digits, mostly right, so that whole records pass
+// the quick tests that take the check digits several at a time, and each wrong one is seen.
+TEST(RecordPlan, EveryCheckDigitOfARecordIsTestedForItsOwnNumber) {
+  std::mt19937 random(3);
+  for (const int pairs : {1, 4, 5, 8, 9, 13}) {
+    std::vector<PreparedField> fields;
+    for (int p = 0; p < pairs; ++p) {
+      for (const char *type : {"RUT", "DV"}) {
+        FieldDefinition def;
+        def.name = "CAMPO";
+        def.type = type;
+        def.start = 1 + 10 * p + (type[0] == 'D' ? 9 : 0);
+        def.length = type[0] == 'D' ? 1 : 9;
+        def.message = std::string(type) + std::to_string(p);
+        fields.push_back(PrepareField(def));
+      }
+    }
+    const auto length = static_cast<std::size_t>(10 * pairs);
+    const RecordPlan plan(fields, length);
+    RecordPlan::Scratch scratch;
+    for (int n = 0; n < 2000; ++n) {
+      std::string line;
+      for (int p = 0; p < pairs; ++p) {
+        std::string number;
+        for (int k = 0; k < 9; ++k) {
+          number.push_back(static_cast<char>('0' + (random() % 3 == 0 ? 0 : random() % 10)));
+        }
+        const char right = CheckDigitOfDigits(number);
+        line += number + (random() % 20 == 0 ? "0123456789K"[random() % 11] : right);
+      }
+      ResultList expected;
+      CheckDetailRecord(fields, line, 2, expected);
+      ResultList rows;
+      plan.Check(line, 2, scratch, rows);
+      ASSERT_EQ(rows, expected) << line;
+    }
+  }
+}
+
+} // namespace
+} // namespace verdalia
