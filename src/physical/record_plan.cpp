@@ -599,146 +599,37 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
   step.length = static_cast<std::uint32_t>(std::min(field.length, m_line_length - step.start));
   step.mask = FirstBytes(step.length);
   step.sets_information = field.special == SpecialName::InformationType;
-  const Columns columns{step.start, step.length};
-  const bool short_text = step.length <= 8;
-  const ValueRule &rule = field.rule;
-
-  auto require = [&](std::uint8_t classes) {
-    for (std::size_t c = step.start; c < step.start + step.length; ++c) {
-      m_classes[c] = Both(m_classes[c], classes);
-    }
-  };
-  // The field must not hold `mark` in every column; an empty field does.
-  auto not_all = [&](Mark mark) {
-    m_quiet_tests = m_quiet_tests && step.length > 0;
-    m_ranges.push_back({columns, mark});
-  };
-  auto list = [&](bool trimmed) {
-    if (!short_text) {
-      return Test::Never;
-    }
-    step.set = static_cast<std::uint32_t>(m_sets.size());
-    m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
-    if (AllowColumns(step.start, step.length, m_sets.back())) {
-      return Test::InList; // the line pass tests it, column by column
-    }
-    ListTest test;
-    test.start = step.start;
-    test.mask = step.mask;
-    test.set = step.set;
-    HashList(m_sets.back(), test, m_list_tables);
-    m_lists.push_back(test);
-    return Test::InList;
-  };
-  auto forbid_value = [&](const std::string &text) {
-    for (std::size_t k = 0; k < text.size(); ++k) {
-      const std::size_t c = step.start + k;
-      // Two fields over the same columns forbidding different bytes: no quiet test.
-      m_quiet_tests = m_quiet_tests && (!m_valued[c] || m_values[c] == text[k]);
-      m_values[c] = text[k];
-      m_valued[c] = true;
-    }
-    not_all(kValueMark);
-  };
-
-  // The start date is trimmed before its checks: only digits, which no trimming changes,
-  // keep to the plan.
-  const bool trims = field.special == SpecialName::ValidityStart;
   step.test = Test::Always;
   switch (field.type) {
   case FieldType::N:
   case FieldType::D:
-    require(kDigit);
-    if (field.special == SpecialName::EndorsementNumber || !rule.present) {
-      break;
-    }
-    if (rule.forbids && rule.operand_number == 0) {
-      step.test = Test::NotAllZeros;
-      not_all(kZeroMark);
-    } else if (rule.forbids) {
-      std::string text;
-      switch (TextOfValue(field, step.length, rule.operand_number, text)) {
-      case ValueText::None:
-        break;
-      case ValueText::Found:
-        step.test = short_text ? Test::NotValue : Test::Never;
-        step.value = Pack(text);
-        forbid_value(text);
-        break;
-      case ValueText::Unknown:
-        step.test = Test::Never;
-        break;
-      }
-    } else if (!rule.text.empty()) {
-      step.test = list(false);
-    }
+    PlanNumber(field, step);
     break;
   case FieldType::FE:
-    if (field.special == SpecialName::EndorsementIssueDate ||
-        field.special == SpecialName::EndorsementValidityDate) {
-      step.test = Test::EndorsementDate;
-      m_endorsement_dates.push_back({columns, m_information, m_has_information});
-    } else {
-      require(kDigit);
-      step.test = Test::Date;
-      step.forbids_zero_date = rule.forbids_zero_date;
-      m_quiet_tests = m_quiet_tests && step.length == 8;
-      m_dates.push_back({step.start, step.forbids_zero_date});
-    }
+    PlanDate(field, step);
     break;
   case FieldType::RUT:
-    require(kDigit);
+    Require(step, kDigit);
     step.test = Test::Rut;
-    step.forbids_zero = rule.forbids_zero;
+    step.forbids_zero = field.rule.forbids_zero;
     if (step.forbids_zero) {
-      not_all(kZeroMark);
+      ForbidAll(step, kZeroMark);
     }
     break;
   case FieldType::DV:
-    step.test = trims ? Test::Never : Test::CheckDigit;
+    step.test = Trimmed(field) ? Test::Never : Test::CheckDigit;
     {
-      DigitTest test{{columns, m_rut, m_has_rut}, m_rut.length <= 16, {}};
+      DigitTest test{{ColumnsOf(step), m_rut, m_has_rut}, m_rut.length <= 16, {}};
       CheckDigitWeights(m_rut.length, test.weights);
       m_check_digits.push_back(test);
     }
     break;
   case FieldType::T:
-    require(kText);
-    step.obligatory = field.obligatory;
-    if (field.special == SpecialName::EndorsementType) {
-      if (rule.present) {
-        step.test = list(false);
-      }
-      break;
-    }
-    step.text_rule = !rule.present                ? kNoRule
-                     : rule.forbids_blank_or_zero ? kBlankOrZeroRule
-                     : rule.forbids_blank         ? kBlankRule
-                     : rule.must_be_binary        ? kBinaryRule
-                     : rule.text.empty()          ? kNoRule
-                                                  : kListRule;
-    if (step.obligatory || step.text_rule == kBlankOrZeroRule || step.text_rule == kBlankRule) {
-      not_all(kBlankMark);
-    }
-    if (step.text_rule == kBlankOrZeroRule || step.text_rule == kBinaryRule) {
-      not_all(kZeroMark);
-    }
-    if (step.text_rule == kBinaryRule) {
-      // Anything but zeros and ones is reported, by this rule or as an obligatory blank.
-      require(kBinary);
-      m_quiet_tests = m_quiet_tests && short_text;
-    }
-    if (step.text_rule == kListRule && list(true) == Test::Never) {
-      step.test = Test::Never;
-      break;
-    }
-    if (step.text_rule != kNoRule || step.obligatory) {
-      step.test = trims ? Test::Never : Test::Text;
-    }
+    PlanText(field, step);
     break;
   case FieldType::FIL:
-    if (step.length == field.length && !trims) {
-      require(kBlank);
+    if (step.length == field.length && !Trimmed(field)) {
+      Require(step, kBlank);
     } else {
       step.test = Test::Never; // cut short by the line's end, or trimmed to nothing
     }
@@ -751,15 +642,149 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
   }
   // What later fields of the record read of this one.
   if (step.sets_information) {
-    m_information = columns;
+    m_information = ColumnsOf(step);
     m_has_information = true;
   }
   if (field.type == FieldType::RUT) {
-    m_rut = columns;
+    m_rut = ColumnsOf(step);
     m_has_rut = true;
   }
   if (step.test != Test::Always || step.sets_information) {
     m_steps.push_back(step);
+  }
+}
+
+// The start date is trimmed before its checks: only digits, which no trimming changes,
+// keep to the plan.
+bool RecordPlan::Trimmed(const PreparedField &field) {
+  return field.special == SpecialName::ValidityStart;
+}
+
+RecordPlan::Columns RecordPlan::ColumnsOf(const Step &step) {
+  return {step.start, step.length};
+}
+
+// Every column of the field must be of one of `classes`.
+void RecordPlan::Require(const Step &step, std::uint8_t classes) {
+  for (std::size_t c = step.start; c < step.start + step.length; ++c) {
+    m_classes[c] = Both(m_classes[c], classes);
+  }
+}
+
+// The field must not hold `mark` in every column; an empty field does.
+void RecordPlan::ForbidAll(const Step &step, Mark mark) {
+  m_quiet_tests = m_quiet_tests && step.length > 0;
+  m_ranges.push_back({ColumnsOf(step), mark});
+}
+
+// The field must not hold `text`, which is as long as the field.
+void RecordPlan::ForbidValue(const Step &step, const std::string &text) {
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const std::size_t c = step.start + k;
+    // Two fields over the same columns forbidding different bytes: no quiet test.
+    m_quiet_tests = m_quiet_tests && (!m_valued[c] || m_values[c] == text[k]);
+    m_values[c] = text[k];
+    m_valued[c] = true;
+  }
+  ForbidAll(step, kValueMark);
+}
+
+// The field's value must be one of the rule's list: tested in the line pass where the list
+// is a set of bytes per column, else through a hash table; never in the plan for texts
+// longer than a word.
+RecordPlan::Test RecordPlan::PlanList(const ValueRule &rule, Step &step, bool trimmed) {
+  if (step.length > 8) {
+    return Test::Never;
+  }
+  step.set = static_cast<std::uint32_t>(m_sets.size());
+  m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
+  if (AllowColumns(step.start, step.length, m_sets.back())) {
+    return Test::InList;
+  }
+  ListTest test;
+  test.start = step.start;
+  test.mask = step.mask;
+  test.set = step.set;
+  HashList(m_sets.back(), test, m_list_tables);
+  m_lists.push_back(test);
+  return Test::InList;
+}
+
+void RecordPlan::PlanNumber(const PreparedField &field, Step &step) {
+  const ValueRule &rule = field.rule;
+  Require(step, kDigit);
+  if (field.special == SpecialName::EndorsementNumber || !rule.present) {
+    return;
+  }
+  if (rule.forbids && rule.operand_number == 0) {
+    step.test = Test::NotAllZeros;
+    ForbidAll(step, kZeroMark);
+  } else if (rule.forbids) {
+    std::string text;
+    switch (TextOfValue(field, step.length, rule.operand_number, text)) {
+    case ValueText::None:
+      break;
+    case ValueText::Found:
+      step.test = step.length <= 8 ? Test::NotValue : Test::Never;
+      step.value = Pack(text);
+      ForbidValue(step, text);
+      break;
+    case ValueText::Unknown:
+      step.test = Test::Never;
+      break;
+    }
+  } else if (!rule.text.empty()) {
+    step.test = PlanList(rule, step, false);
+  }
+}
+
+void RecordPlan::PlanDate(const PreparedField &field, Step &step) {
+  if (field.special == SpecialName::EndorsementIssueDate ||
+      field.special == SpecialName::EndorsementValidityDate) {
+    step.test = Test::EndorsementDate;
+    m_endorsement_dates.push_back({ColumnsOf(step), m_information, m_has_information});
+    return;
+  }
+  Require(step, kDigit);
+  step.test = Test::Date;
+  step.forbids_zero_date = field.rule.forbids_zero_date;
+  m_quiet_tests = m_quiet_tests && step.length == 8;
+  m_dates.push_back({step.start, step.forbids_zero_date});
+}
+
+void RecordPlan::PlanText(const PreparedField &field, Step &step) {
+  const ValueRule &rule = field.rule;
+  Require(step, kText);
+  step.obligatory = field.obligatory;
+  if (field.special == SpecialName::EndorsementType) {
+    if (rule.present) {
+      step.test = PlanList(rule, step, false);
+    }
+    return;
+  }
+  step.text_rule = !rule.present                ? kNoRule
+                   : rule.forbids_blank_or_zero ? kBlankOrZeroRule
+                   : rule.forbids_blank         ? kBlankRule
+                   : rule.must_be_binary        ? kBinaryRule
+                   : rule.text.empty()          ? kNoRule
+                                                : kListRule;
+  if (step.obligatory || step.text_rule == kBlankOrZeroRule || step.text_rule == kBlankRule) {
+    ForbidAll(step, kBlankMark);
+  }
+  if (step.text_rule == kBlankOrZeroRule || step.text_rule == kBinaryRule) {
+    ForbidAll(step, kZeroMark);
+  }
+  if (step.text_rule == kBinaryRule) {
+    // Anything but zeros and ones is reported, by this rule or as an obligatory blank.
+    Require(step, kBinary);
+    m_quiet_tests = m_quiet_tests && step.length <= 8;
+  }
+  if (step.text_rule == kListRule && PlanList(rule, step, true) == Test::Never) {
+    step.test = Test::Never;
+    return;
+  }
+  if (step.text_rule != kNoRule || step.obligatory) {
+    step.test = Trimmed(field) ? Test::Never : Test::Text;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -127,7 +128,15 @@ private:
   void AddStep(const PreparedField &field, std::uint32_t index);
   bool AllowColumns(std::uint32_t start, std::size_t length,
                     const std::vector<std::uint64_t> &texts);
-  void AddQuietTests(const Step &step, const PreparedField &field);
+  static bool Trimmed(const PreparedField &field);
+  static Columns ColumnsOf(const Step &step);
+  void Require(const Step &step, std::uint8_t classes);
+  void ForbidAll(const Step &step, Mark mark);
+  void ForbidValue(const Step &step, const std::string &text);
+  Test PlanList(const ValueRule &rule, Step &step, bool trimmed);
+  void PlanNumber(const PreparedField &field, Step &step);
+  void PlanDate(const PreparedField &field, Step &step);
+  void PlanText(const PreparedField &field, Step &step);
   void GroupRanges();
   void BatchCheckDigits();
   bool Scan(const char *bytes, std::uint64_t *marks) const;
