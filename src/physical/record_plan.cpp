@@ -13,8 +13,10 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
+// glibc's header is written for C: clang's C++ does not know its _Bool.
+#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
 #include <sys/platform/x86.h>
+#define VERDALIA_GLIBC_CPU_FEATURES 1
 #endif
 #define VERDALIA_X86_CLASSES 1
 #endif
@@ -274,7 +276,7 @@ enum class CpuFeature { kAvx2, kSsse3 };
 // that out as the program started; asking the processor again costs tens of microseconds
 // in a virtual machine, where every such question traps to the host.
 bool Usable(CpuFeature feature) {
-#if __has_include(<sys/platform/x86.h>)
+#ifdef VERDALIA_GLIBC_CPU_FEATURES
   return feature == CpuFeature::kAvx2 ? CPU_FEATURE_ACTIVE(AVX2) : CPU_FEATURE_ACTIVE(SSSE3);
 #else
   __builtin_cpu_init();
