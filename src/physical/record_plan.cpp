@@ -1043,11 +1043,11 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
   return true;
 }
 
-void RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
+bool RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
                        ResultList &rows) const {
   if (line.size() != m_line_length || m_classes.empty()) {
     CheckDetailRecord(m_fields, line, record, rows);
-    return;
+    return false;
   }
   const std::size_t size = m_classes.size();
   if (scratch.m_bytes.size() < size) {
@@ -1069,10 +1069,10 @@ void RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
                         m_allowed_high.data()};
   if (!scan(input, bytes, marks)) {
     CheckDetailRecord(m_fields, line, record, rows);
-    return;
+    return false;
   }
   if (m_quiet_tests && Quiet(bytes, marks)) {
-    return;
+    return true;
   }
   // The steps read the copy; a field that fails its step gets its full check on the line.
   DetailState state;
@@ -1082,6 +1082,7 @@ void RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
       CheckDetailField(field, FieldText(line, field), state, record, rows);
     }
   }
+  return false;
 }
 
 } // namespace verdalia

@@ -54,8 +54,9 @@ public:
   // `fields` must outlive the plan.
   RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length);
 
-  // The detail check of one record; a line of another length gets the full check.
-  void Check(std::string_view line, int record, Scratch &scratch, ResultList &rows) const;
+  // The detail check of one record; a line of another length gets the full check. True
+  // when the record passed the plan's own tests and no field of it was checked on its own.
+  bool Check(std::string_view line, int record, Scratch &scratch, ResultList &rows) const;
 
 private:
   enum class Test : std::uint8_t;

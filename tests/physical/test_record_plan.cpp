@@ -245,5 +245,54 @@ TEST(RecordPlan, EveryCheckDigitOfARecordIsTestedForItsOwnNumber) {
   }
 }
 
+// What the plan is for: a record whose fields accept it passes the plan's own tests, with no
+// field checked on its own; the boundaries of dates, every lane of the check digits taken
+// several at a time and fields that must not be all zeros or blanks included.
+TEST(RecordPlan, ARecordItsFieldsAcceptPassesThePlanAlone) {
+  std::vector<PreparedField> fields;
+  auto add = [&fields](const char *type, int start, int length, const char *rule,
+                       const char *obligatory) {
+    FieldDefinition def;
+    def.name = "CAMPO";
+    def.type = type;
+    def.start = start;
+    def.length = length;
+    def.valid_values = rule;
+    def.obligatory = obligatory;
+    def.message = type;
+    fields.push_back(PrepareField(def));
+  };
+  add("N", 1, 3, "SI_ES:0", "N");
+  add("FE", 4, 8, "", "N");
+  add("T", 12, 5, "", "S");
+  constexpr int kPairs = 10;
+  for (int p = 0; p < kPairs; ++p) {
+    add("RUT", 17 + 10 * p, 9, "", "N");
+    add("DV", 26 + 10 * p, 1, "", "N");
+  }
+  add("FIL", 17 + 10 * kPairs, 4, "", "N");
+  const std::size_t length = 16 + 10 * kPairs + 4;
+  const RecordPlan plan(fields, length);
+  RecordPlan::Scratch scratch;
+  std::mt19937 random(5);
+  const char *numbers[] = {"007", "700", "100", "010", "999"};
+  int n = 0;
+  for (const char *date : {"19000101", "25001231", "20240229", "20231130", "00000000"}) {
+    std::string line = std::string(numbers[n++]) + date + "A B  ";
+    for (int p = 0; p < kPairs; ++p) {
+      std::string number;
+      for (int k = 0; k < 9; ++k) {
+        number.push_back(static_cast<char>('0' + random() % 10));
+      }
+      line += number + CheckDigitOfDigits(number);
+    }
+    line += "    ";
+    ASSERT_EQ(line.size(), length);
+    ResultList rows;
+    EXPECT_TRUE(plan.Check(line, 2, scratch, rows)) << line;
+    EXPECT_TRUE(rows.empty()) << line;
+  }
+}
+
 } // namespace
 } // namespace verdalia
