@@ -1,0 +1,1 @@
+UPDATE TipoArchivo SET LargoFila = 1;
