@@ -73,7 +73,7 @@ def first_difference(expected, actual):
 
 def run_case(case_dir, bin_dir, bless):
     """The problems found in one case; empty when it passes."""
-    spec = parse_case(os.path.join(case_dir, "case"))
+    setup = parse_case(os.path.join(case_dir, "case"))
     expected_dir = os.path.join(case_dir, "expected")
     with tempfile.TemporaryDirectory(prefix="verdalia-case-") as work:
         for name in os.listdir(case_dir):
@@ -86,7 +86,7 @@ def run_case(case_dir, bin_dir, bless):
                 shutil.copytree(source, os.path.join(work, name))
             else:
                 shutil.copy(source, work)
-        for listed in spec["files"]:
+        for listed in setup["files"]:
             for name in listed.split():
                 shutil.copy(os.path.join(ROOT, name), work)
         deltas = [os.path.join(d, "reference.sql") for d in (os.path.dirname(case_dir), case_dir)]
@@ -95,7 +95,7 @@ def run_case(case_dir, bin_dir, bless):
             build_db(os.path.join(work, "ref.db"), [SHIPPED_SQL] + deltas)
 
         env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
-        run = subprocess.run(["/bin/sh", "-c", "\n".join(spec["run"])], cwd=work, env=env,
+        run = subprocess.run(["/bin/sh", "-c", "\n".join(setup["run"])], cwd=work, env=env,
                              capture_output=True, timeout=120)
         actual = {"stderr": run.stderr}
         for dirpath, _, names in os.walk(work):
@@ -107,8 +107,8 @@ def run_case(case_dir, bin_dir, bless):
             return bless_case(case_dir, expected_dir, actual, run)
 
         problems = []
-        if str(run.returncode) != spec["status"][0]:
-            problems.append(f"exit status {run.returncode}, expected {spec['status'][0]}")
+        if str(run.returncode) != setup["status"][0]:
+            problems.append(f"exit status {run.returncode}, expected {setup['status'][0]}")
         expected = {}
         if os.path.isdir(expected_dir):
             for dirpath, _, names in os.walk(expected_dir):
