@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace verdalia {
@@ -140,6 +141,7 @@ private:
   bool SplitView(std::shared_ptr<const FileBytes> view);
   void TakeUsualLines();
   bool ReadChunks();
+  bool SameSinceOpened();
   void Reserve();
   void Grow();
   bool ReadChunk(std::size_t &got);
@@ -290,18 +292,45 @@ void LineReader::DropExcess() {
   }
 }
 
+// Whether the file's last write lies far enough back that any later one gives it another
+// modification time. Time stamps advance by a clock tick on some file systems and by whole
+// seconds (two on FAT) on others, so a file written within that moment could be written
+// again without its stamp moving: such a file is read into memory, where the bytes checked
+// cannot change under the run.
+bool WrittenLongAgo(const struct stat &info) {
+  constexpr std::int64_t kNano = 1'000'000'000;
+  constexpr std::int64_t kMargin = 3 * kNano;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * kNano + now.tv_nsec;
+  return now_ns - StampOf(info).modified_ns >= kMargin;
+}
+
 // A file no larger than the most a valid one can be is viewed where it lies, with no copy
 // and no memory of its own: the views of the file are shared by the runs that check it. A
 // larger one is refused whatever it holds, and is read a chunk at a time so that the line
-// it is refused at costs no memory.
+// it is refused at costs no memory; so is a file written a moment ago.
 bool LineReader::ReadLines() {
   const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (m_expected + 2);
-  if (m_expected_length >= 0 && m_file_size <= limit) {
+  if (m_expected_length >= 0 && m_file_size <= limit && WrittenLongAgo(m_info)) {
     if (auto view = MapFile(m_fd.get(), m_info)) {
       return SplitView(std::move(view));
     }
   }
-  return ReadChunks();
+  return ReadChunks() && SameSinceOpened();
+}
+
+// The bytes read into memory are one version of the file only when nobody wrote it while
+// they were read.
+bool LineReader::SameSinceOpened() {
+  struct stat now {};
+  if (::fstat(m_fd.get(), &now) != 0) {
+    return Refuse(ReadStatus::ReadError, std::strerror(errno));
+  }
+  if (!(StampOf(now) == StampOf(m_info))) {
+    return Refuse(ReadStatus::ReadError, "el archivo cambió mientras se leía");
+  }
+  return true;
 }
 
 bool LineReader::SplitView(std::shared_ptr<const FileBytes> view) {
@@ -369,6 +398,7 @@ void LineReader::HandOver(DataFile &out) {
   }
   out.lines = std::move(m_lines);
   out.line_count = m_line_count;
+  out.stamp = StampOf(m_info);
 }
 
 } // namespace

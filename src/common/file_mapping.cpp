@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -99,36 +100,40 @@ void GiveBack(GuardSlot &slot) {
   slot.taken.store(false, std::memory_order_release);
 }
 
+// The view keeps a descriptor of its own, so that it can ask whether its file was written
+// since, whatever name the file goes by now.
 class MappedFile final : public FileBytes {
 public:
-  MappedFile(const char *data, std::size_t size, std::size_t mapped, GuardSlot *slot,
+  MappedFile(const char *data, std::size_t size, std::size_t mapped, GuardSlot *slot, int fd,
              const struct stat &info)
-      : m_data(data), m_size(size), m_mapped(mapped), m_slot(slot), m_device(info.st_dev),
-        m_inode(info.st_ino) {}
+      : m_data(data), m_size(size), m_mapped(mapped), m_slot(slot), m_fd(fd),
+        m_stamp(StampOf(info)) {}
   ~MappedFile() override {
     // Nothing reads the view any more: the handler can stop looking at it.
     m_slot->begin.store(0, std::memory_order_release);
     ::munmap(const_cast<char *>(m_data), m_mapped);
     GiveBack(*m_slot);
+    ::close(m_fd);
   }
   MappedFile(const MappedFile &) = delete;
   MappedFile &operator=(const MappedFile &) = delete;
 
   std::string_view Bytes() const override { return {m_data, m_size}; }
   bool Cut() const override { return m_slot->cut.load(std::memory_order_acquire); }
-
-  bool Views(const struct stat &info) const {
-    return info.st_dev == m_device && info.st_ino == m_inode &&
-           static_cast<std::size_t>(info.st_size) == m_size && !Cut();
+  bool Changed() const override {
+    struct stat now {};
+    return Cut() || ::fstat(m_fd, &now) != 0 || !(StampOf(now) == m_stamp);
   }
+
+  bool Views(const struct stat &info) const { return StampOf(info) == m_stamp && !Changed(); }
 
 private:
   const char *m_data;
   std::size_t m_size;
   std::size_t m_mapped;
   GuardSlot *m_slot;
-  dev_t m_device;
-  ino_t m_inode;
+  int m_fd;
+  FileStamp m_stamp;
 };
 
 // The views alive, for sharing.
@@ -147,6 +152,14 @@ std::shared_ptr<const MappedFile> LiveView(const struct stat &info) {
 
 } // namespace
 
+FileStamp StampOf(const struct stat &info) {
+  constexpr std::int64_t kNano = 1'000'000'000;
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size),
+          static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNano + info.st_mtim.tv_nsec,
+          static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNano + info.st_ctim.tv_nsec};
+}
+
 std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info) {
   if (info.st_size <= 0 || !InstallGuard()) {
     return nullptr;
@@ -161,14 +174,20 @@ std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info) {
   if (data == MAP_FAILED) {
     return nullptr;
   }
+  const int own_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (own_fd < 0) {
+    ::munmap(data, mapped);
+    return nullptr;
+  }
   const auto begin = reinterpret_cast<std::uintptr_t>(data);
   GuardSlot *slot = TakeSlot(begin, begin + mapped);
   if (slot == nullptr) {
     ::munmap(data, mapped);
+    ::close(own_fd);
     return nullptr;
   }
-  auto view =
-      std::make_shared<const MappedFile>(static_cast<const char *>(data), size, mapped, slot, info);
+  auto view = std::make_shared<const MappedFile>(static_cast<const char *>(data), size, mapped,
+                                                 slot, own_fd, info);
   g_views.push_back(view);
   return view;
 }
