@@ -2,22 +2,37 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/atomic_file.h"
 #include "common/windows1252.h"
 
 namespace verdalia {
+
+namespace {
+
+// A text of a row with the bytes that would end a column or a line made blanks.
+void AppendCell(std::string &text, std::string_view cell) {
+  const std::size_t from = text.size();
+  text += cell;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '\t' || text[i] == '\r' || text[i] == '\n') {
+      text[i] = ' ';
+    }
+  }
+}
+
+} // namespace
 
 std::string ErrorListText(const ResultList &rows) {
   std::string text;
   for (const ResultRow &row : rows) {
     text += std::to_string(row.record);
     text += '\t';
-    text += row.field;
+    AppendCell(text, row.field);
     text += '\t';
-    text += row.message;
+    AppendCell(text, row.message);
     text += "\r\n";
   }
   return text;
@@ -28,52 +43,25 @@ std::string ErrorListPath(const std::string &data_path, ListKind kind) {
 }
 
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows) {
-  // Only a regular file is replaced: a device or folder of that name is left alone.
-  struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-    return {false, "no es un archivo regular"};
-  }
-  const std::string text = ErrorListText(rows);
-  std::string temp = path + ".tmpXXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    return {false, std::strerror(errno)};
-  }
-  auto fail = [&](int error) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return SaveResult{false, std::strerror(error)};
-  };
-  // mkstemp makes the file private; a list is an ordinary document.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  const WriteOutcome written = WriteFileAtomically(path, ErrorListText(rows));
+  return {written.ok, written.reason};
+}
 
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return fail(errno);
+RemoveResult RemoveErrorList(const std::string &path) {
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) != 0) {
+    if (errno == ENOENT) {
+      return {};
     }
-    written += static_cast<std::size_t>(n);
+    return {false, false, std::strerror(errno)};
   }
-  if (::fsync(fd) != 0) {
-    return fail(errno);
+  if (!S_ISREG(existing.st_mode)) {
+    return {false, false, "no es un archivo regular"};
   }
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return {false, std::strerror(error)};
+  if (::unlink(path.c_str()) != 0) {
+    return {false, false, std::strerror(errno)};
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return {false, std::strerror(error)};
-  }
-  return {};
+  return {true, true, {}};
 }
 
 std::string SavedMessage(const std::string &path) {

@@ -9,7 +9,9 @@ namespace verdalia {
 enum class ListKind { Physical = 0, Logical = 1 };
 
 // Every row as record number, TAB, field, TAB, message, CR LF, bytes unchanged (the rows
-// are Windows-1252 already); an empty list gives an empty text.
+// are Windows-1252 already), but for a TAB, CR or LF inside a field name or a message (texts
+// of the reference database may hold them), written as a blank so that every line keeps its
+// three columns; an empty list gives an empty text.
 std::string ErrorListText(const ResultList &rows);
 
 // The error-list file of a data file: its path followed by ".err.fisico" or ".err.logico".
@@ -20,9 +22,19 @@ struct SaveResult {
   std::string error; // UTF-8: the system's reason, when !ok
 };
 
-// Replaces the file whole: the text goes to a temporary file in the same folder, which is
-// then renamed over the old one, so a failed write leaves the previous list as it was.
+// Replaces the file whole (WriteFileAtomically): a failed or interrupted write leaves the
+// previous list as it was and no other file.
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows);
+
+struct RemoveResult {
+  bool ok = true;
+  bool existed = false; // a list was there and is gone
+  std::string error;    // UTF-8: the system's reason, when !ok
+};
+
+// Removes the error-list file at `path` when one is there; something other than a regular
+// file of that name is left alone and reported.
+RemoveResult RemoveErrorList(const std::string &path);
 
 // "El listado de errores se guardo en el archivo " + the path (Windows-1252).
 std::string SavedMessage(const std::string &path);

@@ -24,6 +24,8 @@ TEST(ErrorListText, WritesTabSeparatedRowsWithCrLf) {
                                  "-3\t\tAdvertencia. \xD1\r\n"
                                  "0\tA + B\t\r\n");
   EXPECT_EQ(ErrorListText({}), "");
+  // A name or message of the reference data with a TAB or a line break keeps the row whole.
+  EXPECT_EQ(ErrorListText({{7, "A\tB", "Error.\r\nX\n"}}), "7\tA B\tError.  X \r\n");
 }
 
 TEST(ErrorListPath, AddsTheListsExtensionToTheDataFilesPath) {

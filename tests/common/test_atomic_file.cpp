@@ -1,0 +1,76 @@
+// The two ways a file is replaced whole: through a file without a name, and, where the file
+// system has none, through a hidden name that a killed write may leave for the next one.
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/atomic_file.h"
+#include "support/fixtures.h"
+
+namespace verdalia {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempDir;
+
+using Writer = WriteOutcome (*)(const std::string &, std::string_view, ExistingFile);
+
+std::size_t Entries(const fs::path &folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class AtomicFile : public ::testing::TestWithParam<Writer> {};
+
+TEST_P(AtomicFile, ReplacesOrKeepsAndLeavesNothingElse) {
+  const Writer write = GetParam();
+  const TempDir dir;
+  // The longest name a folder takes: the temporary name must fit as well.
+  const std::string name = "P202401" + std::string(255 - 7 - 11, 'x') + ".err.fisico";
+  const std::string path = (dir.path() / name).string();
+  ASSERT_TRUE(write(path, "first", ExistingFile::Keep).ok);
+  EXPECT_EQ(ReadBytes(path), "first");
+  const WriteOutcome kept = write(path, "second", ExistingFile::Keep);
+  EXPECT_FALSE(kept.ok);
+  EXPECT_EQ(kept.error, EEXIST);
+  EXPECT_EQ(ReadBytes(path), "first");
+  ASSERT_TRUE(write(path, "second", ExistingFile::Replace).ok);
+  EXPECT_EQ(ReadBytes(path), "second");
+  EXPECT_EQ(Entries(dir.path()), 1u);
+
+  // A temporary file left by a write that was killed goes with the next write.
+  const std::string left = (dir.path() / TemporaryNameOf(name)).string();
+  dir.Write(TemporaryNameOf(name), "half");
+  ASSERT_TRUE(write(path, "third", ExistingFile::Replace).ok);
+  EXPECT_EQ(ReadBytes(path), "third");
+  EXPECT_FALSE(fs::exists(left));
+
+  // The usual mode, less the umask, without the umask being touched.
+  const mode_t mask = ::umask(022);
+  ASSERT_TRUE(write(path, "fourth", ExistingFile::Replace).ok);
+  ::umask(mask);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+  // Only a regular file is replaced.
+  fs::create_directory(dir.path() / "folder");
+  EXPECT_FALSE(write((dir.path() / "folder").string(), "x", ExistingFile::Replace).ok);
+  EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithoutAName, AtomicFile, ::testing::Values(&WriteFileAtomically));
+INSTANTIATE_TEST_SUITE_P(ThroughAName, AtomicFile,
+                         ::testing::Values(&WriteFileAtomicallyThroughName));
+
+TEST(TemporaryNameOf, IsHiddenAndNoLongerThanTheName) {
+  EXPECT_EQ(TemporaryNameOf("P202401.txt.err.fisico"), ".~P202401.txt.err.fisico");
+  const std::string longest(255, 'n');
+  EXPECT_EQ(TemporaryNameOf(longest), ".~" + std::string(253, 'n'));
+}
+
+} // namespace
+} // namespace verdalia
