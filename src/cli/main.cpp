@@ -1,15 +1,25 @@
 // verdalia-cli: the verifications without the window, for batch use, scripts and CI.
 #include <clocale>
-#include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 
 int main(int argc, char **argv) {
+  verdalia::cli::HoldStandardDescriptors();
   std::setlocale(LC_ALL, "");
   std::vector<std::string> args(argv + 1, argv + argc);
-  return verdalia::cli::Main(args, std::cout, std::cerr);
+  verdalia::cli::CheckedOutput output(1);
+  std::ostream out(&output);
+  int status = verdalia::cli::Main(args, out, std::cerr);
+  // A listing that did not reach its end is no report: whatever the checks found, the run
+  // failed.
+  if (!output.Close()) {
+    std::cerr << "verdalia-cli: no se pudo escribir la salida estándar: " << output.Error()
+              << "\n";
+    status = verdalia::cli::kExitRefused;
+  }
+  return status;
 }
