@@ -381,11 +381,14 @@ void ValidatorWindow::RunPhysical() {
       m_title = result.kind->title;
       m_labels = result.labels;
       ShowLabels();
+      ++m_checks;
       ShowList(0, {path,
                    result.rows,
                    {result.file.lines.begin(), result.file.lines.end()},
-                   result.kind->number});
+                   result.kind->number,
+                   m_checks});
       ShowList(1, {});
+      m_checked = std::move(result.file);
     }
   }
   if (ShowRefusal(result)) {
@@ -405,7 +408,8 @@ void ValidatorWindow::RunLogical() {
   RunResult result;
   {
     const WaitCursor wait;
-    result = m_validator->Logical(path, m_labels);
+    // Only the bytes the physical run passed are checked: a file changed since is refused.
+    result = m_validator->Logical(path, m_checked, m_labels);
     if (!result.Refused()) {
       m_title = result.kind->title;
       m_labels = result.labels;
@@ -413,8 +417,13 @@ void ValidatorWindow::RunLogical() {
       ShowList(1, {path,
                    result.rows,
                    {result.file.lines.begin(), result.file.lines.end()},
-                   result.kind->number});
+                   result.kind->number,
+                   m_checks});
     }
+  }
+  if (result.Refused() && result.refusal->reason == Refusal::Reason::Changed) {
+    // What passed the physical verification is not on disk any more.
+    m_logical_button->setEnabled(false);
   }
   if (ShowRefusal(result)) {
     return;
@@ -443,7 +452,19 @@ void ValidatorWindow::SaveList(int index) {
                  QString::fromUtf8(saved.error)));
     return;
   }
-  m_dialogs.information(this, QStringLiteral("Atención"), FromCp1252(SavedMessage(path)));
+  QString message = FromCp1252(SavedMessage(path));
+  if (kind == ListKind::Logical) {
+    m_logical_saved = list.check;
+    m_logical_path = path;
+  } else if (const std::string logical = ErrorListPath(list.path, ListKind::Logical);
+             !(m_logical_saved == list.check && m_logical_path == logical) &&
+             QFileInfo::exists(FromFileSystemName(logical))) {
+    // A logical list beside it that this check did not write reads as this check's.
+    message += QStringLiteral("\n\nEl listado %1 que está junto a él es de una verificación "
+                              "anterior.")
+                   .arg(QDir::toNativeSeparators(FromFileSystemName(logical)));
+  }
+  m_dialogs.information(this, QStringLiteral("Atención"), message);
 }
 
 std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {

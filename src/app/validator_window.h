@@ -72,6 +72,7 @@ private:
     ResultList rows;
     std::vector<std::string> lines; // the file's lines, for the record under the list
     int kind = 0;
+    int check = 0; // the physical run it belongs to, counted from 1
   };
 
   void BuildFileTab(QWidget *tab);
@@ -100,6 +101,10 @@ private:
   std::string m_title;   // the kind's title above both lists
   HeaderLabels m_labels; // beside both lists
   std::array<ShownList, 2> m_lists;
+  DataFile m_checked;         // what the last physical run read, which the logical run checks
+  int m_checks = 0;           // physical runs that checked a file
+  int m_logical_saved = 0;    // the run whose logical list was saved last ...
+  std::string m_logical_path; // ... to this file
 
   QTabWidget *m_tabs = nullptr;
   DriveList *m_drives = nullptr;

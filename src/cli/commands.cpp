@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <new>
 #include <filesystem>
 #include <optional>
 
@@ -71,7 +72,7 @@ struct CheckOptions {
 };
 
 int Usage(std::ostream &err, const std::string &problem) {
-  err << "verdalia-cli: " << problem << "\n"
+  err << "verdalia-cli: " << Printable(problem) << "\n"
       << "Try 'verdalia-cli --help'.\n";
   return kExitUsage;
 }
@@ -84,38 +85,44 @@ std::string CheckedPath(const std::string &file) {
   return JoinPath(folder, path.filename().string());
 }
 
-// Both verifications of one file, as the window runs them, and its lists saved when asked.
-// `labels` are the labels as the previous file left them. Returns whether it was refused.
+// The whole check of one file, and its lists saved when asked. `labels` are the labels as
+// the previous file left them.
 class FileCheck {
 public:
   FileCheck(const Validator &validator, const CheckOptions &options, std::ostream &err)
       : m_validator(validator), m_options(options), m_err(err) {}
 
-  // Fills `report`; false when a run refused the file or a list could not be saved.
+  // Fills `report`; false when the file was refused or a list could not be saved or removed.
   bool Run(const std::string &file, HeaderLabels &labels, FileReport &report) {
     const std::string path = CheckedPath(file);
     report.path = file;
-    m_physical = m_validator.Physical(path, labels);
-    if (m_physical.kind) {
-      report.kind = std::string(1, m_physical.kind->letter);
-      report.title = m_physical.kind->title;
+    m_check = CheckResult{}; // the previous file's lists go before this one's are made
+    m_check = m_validator.Check(path, labels,
+                                m_options.physical_only ? Scope::PhysicalOnly : Scope::Both);
+    const RunResult &physical = m_check.physical;
+    if (physical.kind) {
+      report.kind = std::string(1, physical.kind->letter);
+      report.title = physical.kind->title;
     }
-    if (m_physical.Refused()) {
-      return Refuse(file, *m_physical.refusal, report);
+    report.outcome = m_check.outcome;
+    if (physical.Refused()) {
+      return Refuse(file, *physical.refusal, report);
     }
-    labels = m_physical.labels;
+    const RunResult &last = m_check.logical ? *m_check.logical : physical;
+    labels = last.labels;
     report.labels = labels;
-    report.physical = &m_physical.rows;
-    bool ok = !m_options.save || Save(path, ListKind::Physical, m_physical.rows, report);
-    if (m_physical.LogicalMayFollow() && !m_options.physical_only) {
-      m_logical = m_validator.Logical(path, labels);
-      labels = m_logical.labels;
-      report.labels = labels;
-      if (m_logical.Refused()) {
-        return Refuse(file, *m_logical.refusal, report);
-      }
-      report.logical = &m_logical.rows;
-      ok = (!m_options.save || Save(path, ListKind::Logical, m_logical.rows, report)) && ok;
+    report.physical = &physical.rows;
+    if (m_check.logical) {
+      report.logical = &m_check.logical->rows;
+    }
+    if (!m_options.save) {
+      return true;
+    }
+    bool ok = Save(path, ListKind::Physical, physical.rows, report);
+    if (m_check.logical) {
+      ok = Save(path, ListKind::Logical, m_check.logical->rows, report) && ok;
+    } else {
+      ok = RemoveStaleList(path, report) && ok;
     }
     return ok;
   }
@@ -124,7 +131,8 @@ private:
   bool Refuse(const std::string &file, const Refusal &refusal, FileReport &report) {
     report.refused = true;
     report.refusal = refusal.message;
-    m_err << "verdalia-cli: " << file << ": " << Windows1252ToUtf8(refusal.message) << "\n";
+    m_err << "verdalia-cli: " << Printable(file) << ": "
+          << Printable(Windows1252ToUtf8(refusal.message)) << "\n";
     return false;
   }
 
@@ -132,18 +140,33 @@ private:
     const std::string target = ErrorListPath(path, kind);
     const SaveResult saved = SaveErrorList(target, rows);
     if (!saved.ok) {
-      m_err << "verdalia-cli: no se pudo guardar " << target << ": " << saved.error << "\n";
+      m_err << "verdalia-cli: no se pudo guardar " << Printable(target) << ": " << saved.error
+            << "\n";
       return false;
     }
     report.saved.push_back(target);
     return true;
   }
 
+  // A logical list beside the file from an earlier check would read as this check's: it goes.
+  bool RemoveStaleList(const std::string &path, FileReport &report) {
+    const std::string target = ErrorListPath(path, ListKind::Logical);
+    const RemoveResult removed = RemoveErrorList(target);
+    if (!removed.ok) {
+      m_err << "verdalia-cli: no se pudo eliminar " << Printable(target)
+            << ", la lista lógica de una verificación anterior: " << removed.error << "\n";
+      return false;
+    }
+    if (removed.existed) {
+      report.removed.push_back(target);
+    }
+    return true;
+  }
+
   const Validator &m_validator;
   const CheckOptions &m_options;
   std::ostream &m_err;
-  RunResult m_physical;
-  RunResult m_logical;
+  CheckResult m_check;
 };
 
 int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
@@ -151,7 +174,10 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
   try {
     validator.emplace(LoadValidator(options.db, options.decimal_separator));
   } catch (const ReferenceDataError &error) {
-    err << "verdalia-cli: " << error.what() << "\n";
+    err << "verdalia-cli: " << Printable(error.what()) << "\n";
+    return kExitReference;
+  } catch (const std::bad_alloc &) {
+    err << "verdalia-cli: no hay memoria suficiente para cargar la base de datos de referencia\n";
     return kExitReference;
   }
   const auto writer = options.format == "json" ? MakeJsonWriter(out, options.summary)
@@ -200,7 +226,7 @@ int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) 
     out << "COMUNA: " << count_codes(data.commune_codes) << " códigos\n";
     out << "CULTIVO: " << count_codes(data.crop_codes) << " códigos\n";
   } catch (const ReferenceDataError &error) {
-    err << "verdalia-cli: " << error.what() << "\n";
+    err << "verdalia-cli: " << Printable(error.what()) << "\n";
     return kExitReference;
   }
   return kExitClean;
@@ -236,7 +262,12 @@ public:
             },
             "text|json"));
     m_check->add_option("--decimal-separator", m_check_options.decimal_separator)
-        ->check(NotEmpty("needs a separator", "SEP"));
+        ->check(CLI::Validator(
+            [](std::string &value) {
+              return IsSeparator(value) ? "" : "takes one printable character that is neither a "
+                                              "digit nor a blank";
+            },
+            "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
     m_check->add_flag("--summary", m_check_options.summary);
     m_check->add_option("FILE", m_check_options.files);
@@ -284,8 +315,21 @@ private:
                           name);
   }
 
+  // A decimal separator keeps an amount one readable column: one character Windows-1252
+  // holds, printable, no digit, no blank; never TAB, CR or LF, which would split a row.
+  static bool IsSeparator(const std::string &utf8) {
+    const std::string cp1252 = Utf8ToWindows1252(utf8);
+    if (cp1252.size() != 1 || Windows1252ToUtf8(cp1252) != utf8) {
+      return false;
+    }
+    const auto c = static_cast<unsigned char>(cp1252[0]);
+    const bool control = c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F ||
+                         c == 0x90 || c == 0x9D;
+    return !control && !(c >= '0' && c <= '9') && c != ' ' && c != 0xA0;
+  }
+
   static int ImportUsage(std::ostream &err, const std::string &problem) {
-    err << "verdalia-cli: import-mdb: " << problem << "\n"
+    err << "verdalia-cli: import-mdb: " << Printable(problem) << "\n"
         << "Try 'verdalia-cli import-mdb --help'.\n";
     return kExitUsage;
   }

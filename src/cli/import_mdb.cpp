@@ -1,6 +1,7 @@
+#include <cerrno>
 #include <filesystem>
+#include <new>
 #include <ostream>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "cli/import_mdb.h"
 
 #include "cli/commands.h"
+#include "cli/report_writer.h"
+#include "common/atomic_file.h"
 #include "refdata/mdb_source.h"
 #include "refdata/reference_data.h"
 #include "refdata/sqlite_source.h"
@@ -17,46 +20,16 @@
 namespace verdalia::cli {
 namespace {
 
-// A file beside the target, removed at the end unless it was renamed into place.
-class TemporaryFile {
-public:
-  explicit TemporaryFile(const std::filesystem::path &target) {
-    std::random_device random;
-    const std::filesystem::path folder =
-        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    m_path = folder / ("." + target.filename().string() + ".tmp" + std::to_string(random()));
+// The whole in-memory database as the bytes of an SQLite file; empty when it cannot be had.
+std::string DatabaseBytes(sqlite3 *db) {
+  sqlite3_int64 size = 0;
+  unsigned char *bytes = sqlite3_serialize(db, "main", &size, 0);
+  if (bytes == nullptr) {
+    return {};
   }
-  ~TemporaryFile() {
-    std::error_code ec;
-    std::filesystem::remove(m_path, ec); // nothing is left when it was renamed into place
-  }
-  TemporaryFile(const TemporaryFile &) = delete;
-  TemporaryFile &operator=(const TemporaryFile &) = delete;
-
-  const std::filesystem::path &path() const { return m_path; }
-
-private:
-  std::filesystem::path m_path;
-};
-
-// Copies the whole in-memory database into a new file; empty when all went well.
-std::string WriteDatabase(sqlite3 *source, const std::filesystem::path &path) {
-  sqlite3 *raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  const SqliteHandle target(raw);
-  if (rc != SQLITE_OK) {
-    return raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-  }
-  sqlite3_backup *backup = sqlite3_backup_init(raw, "main", source, "main");
-  if (!backup) {
-    return sqlite3_errmsg(raw);
-  }
-  sqlite3_backup_step(backup, -1);
-  if (sqlite3_backup_finish(backup) != SQLITE_OK) {
-    return sqlite3_errmsg(raw);
-  }
-  return std::string();
+  std::string copy(reinterpret_cast<const char *>(bytes), static_cast<std::size_t>(size));
+  sqlite3_free(bytes);
+  return copy;
 }
 
 long long RowCount(sqlite3 *db, const char *table) {
@@ -71,43 +44,24 @@ long long RowCount(sqlite3 *db, const char *table) {
   return count;
 }
 
-// Whether OUT may be written: not a folder, and not there at all unless forced. Returns the
+// Whether OUT may be written: not a folder, not the Access database itself under any name
+// (a link, another spelling of its path), and not there at all unless forced. Returns the
 // exit status of a refusal, or kExitClean.
 int CheckTarget(const ImportOptions &options, std::ostream &err) {
   std::error_code ec;
   const auto status = std::filesystem::status(options.out, ec);
   if (std::filesystem::is_directory(status)) {
-    err << "verdalia-cli: import-mdb: " << options.out << " is a folder\n";
+    err << "verdalia-cli: import-mdb: " << Printable(options.out) << " is a folder\n";
+    return kExitRefused;
+  }
+  if (std::filesystem::exists(status) && std::filesystem::equivalent(options.in, options.out, ec)) {
+    err << "verdalia-cli: import-mdb: " << Printable(options.out)
+        << " is the Access database itself; it is never replaced\n";
     return kExitRefused;
   }
   if (std::filesystem::exists(status) && !options.force) {
-    err << "verdalia-cli: import-mdb: " << options.out
+    err << "verdalia-cli: import-mdb: " << Printable(options.out)
         << " already exists; use --force to replace it\n";
-    return kExitRefused;
-  }
-  return kExitClean;
-}
-
-// Puts the written copy in place: over an existing database only when forced, else only
-// where no file is, so one that appeared meanwhile is not replaced.
-int PutInPlace(const ImportOptions &options, const TemporaryFile &temporary, std::ostream &err) {
-  const std::filesystem::path target(options.out);
-  std::error_code ec;
-  if (options.force) {
-    std::filesystem::rename(temporary.path(), target, ec);
-  } else {
-    std::filesystem::create_hard_link(temporary.path(), target, ec);
-    if (ec == std::errc::file_exists) {
-      err << "verdalia-cli: import-mdb: " << options.out
-          << " already exists; use --force to replace it\n";
-      return kExitRefused;
-    }
-    if (ec && !std::filesystem::exists(target)) {
-      std::filesystem::rename(temporary.path(), target, ec); // a folder without hard links
-    }
-  }
-  if (ec) {
-    err << "verdalia-cli: import-mdb: cannot write " << options.out << ": " << ec.message() << "\n";
     return kExitRefused;
   }
   return kExitClean;
@@ -118,7 +72,7 @@ int PutInPlace(const ImportOptions &options, const TemporaryFile &temporary, std
 int RunImportMdb(const ImportOptions &options, std::ostream &out, std::ostream &err) {
   if (IsAccessDatabasePath(options.out)) {
     // A name ending in .mdb or .accdb would be read back as Access and never load.
-    err << "verdalia-cli: import-mdb: OUT must be an SQLite database, not " << options.out
+    err << "verdalia-cli: import-mdb: OUT must be an SQLite database, not " << Printable(options.out)
         << "\nTry 'verdalia-cli import-mdb --help'.\n";
     return kExitUsage;
   }
@@ -131,19 +85,34 @@ int RunImportMdb(const ImportOptions &options, std::ostream &out, std::ostream &
     // What is written must be what start-up accepts.
     LoadFromConnection(db.get(), options.in);
   } catch (const ReferenceDataError &error) {
-    err << "verdalia-cli: import-mdb: " << error.what() << "\n";
+    err << "verdalia-cli: import-mdb: " << Printable(error.what()) << "\n";
+    return kExitReference;
+  } catch (const std::bad_alloc &) {
+    err << "verdalia-cli: import-mdb: no hay memoria suficiente para leer " << Printable(options.in)
+        << "\n";
     return kExitReference;
   }
 
-  const TemporaryFile temporary(options.out);
-  if (const std::string why = WriteDatabase(db.get(), temporary.path()); !why.empty()) {
-    err << "verdalia-cli: import-mdb: cannot write " << options.out << ": " << why << "\n";
+  // Written whole or not at all; without --force, never over a file that appeared meanwhile.
+  const std::string bytes = DatabaseBytes(db.get());
+  if (bytes.empty()) {
+    err << "verdalia-cli: import-mdb: cannot write " << Printable(options.out)
+        << ": no se pudo copiar la base de datos en memoria\n";
     return kExitRefused;
   }
-  if (const int status = PutInPlace(options, temporary, err); status != kExitClean) {
-    return status;
+  const WriteOutcome written = WriteFileAtomically(
+      options.out, bytes, options.force ? ExistingFile::Replace : ExistingFile::Keep);
+  if (!written.ok && written.error == EEXIST) {
+    err << "verdalia-cli: import-mdb: " << Printable(options.out)
+        << " already exists; use --force to replace it\n";
+    return kExitRefused;
   }
-  out << "import-mdb: " << options.in << " -> " << options.out << ":";
+  if (!written.ok) {
+    err << "verdalia-cli: import-mdb: cannot write " << Printable(options.out) << ": "
+        << written.reason << "\n";
+    return kExitRefused;
+  }
+  out << "import-mdb: " << Printable(options.in) << " -> " << Printable(options.out) << ":";
   const char *separator = " ";
   for (const char *table : {"DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc",
                             "RegionComunaZHS"}) {

@@ -14,33 +14,42 @@ std::string Utf8(std::string_view text) {
   return Windows1252ToUtf8(text);
 }
 
+// What the listing shows of a Windows-1252 text.
+std::string Shown(std::string_view text) {
+  return Printable(Windows1252ToUtf8(text));
+}
+
 class TextWriter : public ReportWriter {
 public:
   TextWriter(std::ostream &out, bool summary) : m_out(out), m_summary(summary) {}
 
   void Write(const FileReport &report) override {
-    m_out << "== " << report.path;
+    m_out << "== " << Printable(report.path);
     if (!report.title.empty()) {
-      m_out << ": " << Utf8(report.title);
+      m_out << ": " << Shown(report.title);
     }
     m_out << "\n";
-    if (report.refused && !report.physical) {
-      m_out << "   Rechazado: " << Utf8(report.refusal) << "\n\n";
+    if (report.refused) {
+      m_out << "   Rechazado: " << Shown(report.refusal) << "\n\n";
       return;
     }
-    m_out << "   RUT: " << Utf8(report.labels.rut) << "\n";
-    m_out << "   Razón Social: " << Utf8(report.labels.name) << "\n";
-    m_out << "   Periodo: " << Utf8(report.labels.period) << "\n";
+    m_out << "   RUT: " << Shown(report.labels.rut) << "\n";
+    m_out << "   Razón Social: " << Shown(report.labels.name) << "\n";
+    m_out << "   Periodo: " << Shown(report.labels.period) << "\n";
     WriteList("Verificación Física", report.physical);
     if (report.logical) {
       WriteList("Verificación Lógica", report.logical);
-    } else if (report.refused) {
-      m_out << "-- Verificación Lógica rechazada: " << Utf8(report.refusal) << "\n";
+    } else if (report.outcome == LogicalOutcome::NotAsked) {
+      m_out << "-- Verificación Lógica: no solicitada (--physical-only)\n";
     } else {
       m_out << "-- Verificación Lógica: no habilitada (la lista física contiene errores)\n";
     }
     for (const std::string &path : report.saved) {
-      m_out << "   Guardado: " << path << "\n";
+      m_out << "   Guardado: " << Printable(path) << "\n";
+    }
+    for (const std::string &path : report.removed) {
+      m_out << "   Eliminado: " << Printable(path)
+            << " (la lista lógica de una verificación anterior)\n";
     }
     m_out << "\n";
   }
@@ -68,11 +77,11 @@ private:
     for (const ResultRow &row : *rows) {
       if (field == nullptr || row.field != *field) {
         field = &row.field;
-        field_utf8 = Utf8(row.field);
+        field_utf8 = Shown(row.field);
       }
       if (message == nullptr || row.message != *message) {
         message = &row.message;
-        message_utf8 = Utf8(row.message);
+        message_utf8 = Shown(row.message);
       }
       char record[16];
       char *const record_end = std::to_chars(record, record + sizeof record, row.record).ptr;
@@ -90,7 +99,7 @@ private:
   void WriteGroups(const ResultList &rows) {
     for (const FindingGroup &group : Summarize(rows).groups) {
       m_out << "   " << group.rows << (group.rows == 1 ? " fila\t" : " filas\t")
-            << Utf8(group.field) << "\t" << Utf8(group.message) << "\tprimera en el registro "
+            << Shown(group.field) << "\t" << Shown(group.message) << "\tprimera en el registro "
             << group.first_record << "\n";
     }
   }
@@ -132,6 +141,22 @@ Json Groups(const ResultList *rows) {
   return {{"errors", summary.errors}, {"warnings", summary.warnings}, {"groups", groups}};
 }
 
+// Why there is no logical list: "refused", "physical_errors", "physical_only"; null when
+// there is one.
+Json Skipped(const FileReport &report) {
+  switch (report.outcome) {
+  case LogicalOutcome::Ran:
+    return nullptr;
+  case LogicalOutcome::FileRefused:
+    return "refused";
+  case LogicalOutcome::PhysicalErrors:
+    return "physical_errors";
+  case LogicalOutcome::NotAsked:
+    return "physical_only";
+  }
+  return nullptr;
+}
+
 // One object per file, one file per line, each written as soon as its runs end.
 class JsonWriter : public ReportWriter {
 public:
@@ -152,9 +177,11 @@ public:
         {"refusal", report.refused ? Json(Utf8(report.refusal)) : Json(nullptr)},
         {"physical", List(report.physical)},
         {"logical", List(report.logical)},
+        {"logical_skipped", Skipped(report)},
         {"errors", physical.errors + logical.errors},
         {"warnings", physical.warnings + logical.warnings},
         {"saved", report.saved},
+        {"removed", report.removed},
     };
     if (m_summary) {
       file["summary"] = {{"physical", Groups(report.physical)},
@@ -184,6 +211,55 @@ std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary) {
 }
 std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary) {
   return std::make_unique<JsonWriter>(out, summary);
+}
+
+std::string Printable(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(utf8.size());
+  const auto escape = [&](const char *prefix, unsigned value, int digits) {
+    out += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+      out += kHex[(value >> shift) & 0xF];
+    }
+  };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {
+      if (byte < 0x20 || byte == 0x7F) {
+        escape("\\x", byte, 2);
+      } else {
+        out += static_cast<char>(byte);
+      }
+      ++i;
+      continue;
+    }
+    // The length of a well-formed sequence that begins here, or 0.
+    std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
+                         : byte >= 0xF0 && byte <= 0xF4                                  ? 4
+                                                                                        : 0;
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
+        length = 0;
+      }
+    }
+    const auto second = length > 1 ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second >= 0xA0) ||
+        (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second >= 0x90)) {
+      length = 0; // overlong, a surrogate, or past U+10FFFF
+    }
+    if (length == 0) {
+      escape("\\x", byte, 2);
+      ++i;
+    } else if (byte == 0xC2 && second < 0xA0) {
+      escape("\\u", second, 4); // U+0080 to U+009F: C2 80 to C2 9F
+      i += 2;
+    } else {
+      out.append(utf8.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
 }
 
 Counts CountRows(const ResultList *rows) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "engine/validation.h"
 
 namespace verdalia::cli {
 
@@ -20,7 +21,9 @@ struct FileReport {
   std::string refusal;                  // the message of the refusal
   const ResultList *physical = nullptr; // null when the physical run was refused
   const ResultList *logical = nullptr;  // null when the logical run did not take place
+  LogicalOutcome outcome = LogicalOutcome::FileRefused; // why, when it did not
   std::vector<std::string> saved;       // error-list files written (UTF-8)
+  std::vector<std::string> removed;     // logical lists of an earlier check removed (UTF-8)
 };
 
 // The one output seam of the command line: a readable listing or JSON.
@@ -35,6 +38,11 @@ public:
 // listing in place of the rows, JSON beside them).
 std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary = false);
 std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary = false);
+
+// A text for a terminal: control characters (C0, DEL, C1) and bytes that are no UTF-8 are
+// written escaped ("\x1b", "\u009b"), so that a data file's header or a file name cannot
+// move the cursor, retitle or clear the terminal. `utf8` is UTF-8 where it is valid.
+std::string Printable(std::string_view utf8);
 
 struct Counts {
   int errors = 0;

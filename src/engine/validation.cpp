@@ -1,5 +1,7 @@
 #include "engine/validation.h"
 
+#include <new>
+
 #include "common/path.h"
 #include "common/record_layout.h"
 #include "common/text.h"
@@ -67,18 +69,35 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
   return true;
 }
 
-// A file cut short while a run read it was not checked as it is: the run's findings are
-// dropped and the file refused. Returns whether it was.
-bool RefuseIfCut(const std::string &path, const HeaderLabels &labels, RunResult &result) {
-  if (!result.file.Cut()) {
-    return false;
-  }
-  const ReadResult cut{ReadStatus::ReadError, "el archivo se acortó mientras se leía"};
-  result.refusal = ReadRefusal(cut, *result.kind, 0, path);
+// The refusal of a file that is no longer the one checked: cut short or written in place
+// while a run read it.
+Refusal ChangedWhileRead(const DataFile &file, const FileKind &kind, const std::string &path) {
+  const ReadResult read{ReadStatus::ReadError, file.Cut() ? "el archivo se acortó mientras se leía"
+                                                          : "el archivo cambió mientras se leía"};
+  return ReadRefusal(read, kind, 0, path);
+}
+
+// A run refused after it began: its findings are dropped and the labels are left as given.
+void Refuse(Refusal refusal, const HeaderLabels &labels, RunResult &result) {
+  result.refusal = std::move(refusal);
   result.rows.clear();
   result.labels = labels;
   result.file = DataFile{};
-  return true;
+}
+
+Refusal OutOfMemory(const std::string &path) {
+  return {Refusal::Reason::Unreadable, "No hay memoria suficiente para validar el archivo " +
+                                           Utf8ToWindows1252(path) + "."};
+}
+
+// Whether `now` is the version of the file `checked` was read from: the same size, the same
+// time of its last write and the same bytes.
+bool SameVersion(const DataFile &checked, const DataFile &now) {
+  if (checked.Changed() || checked.stamp.size != now.stamp.size ||
+      checked.stamp.modified_ns != now.stamp.modified_ns || !checked.content || !now.content) {
+    return false;
+  }
+  return checked.content->Bytes() == now.content->Bytes();
 }
 
 } // namespace
@@ -96,7 +115,7 @@ const NumberFormat &Validator::Numbers() const {
   return m_prepared->numbers;
 }
 
-RunResult Validator::Physical(const std::string &path, const HeaderLabels &labels) const {
+RunResult Validator::RunPhysical(const std::string &path, const HeaderLabels &labels) const {
   RunResult result;
   result.labels = labels;
   if (!ReadForRun(m_prepared->reference, path, result)) {
@@ -105,38 +124,104 @@ RunResult Validator::Physical(const std::string &path, const HeaderLabels &label
   result.rows.KeepAlive(m_prepared);
   CheckFile(m_prepared->definitions, *result.kind, result.file, Utf8ToWindows1252(FileNameOf(path)),
             result.rows, result.labels);
-  RefuseIfCut(path, labels, result);
   return result;
 }
 
-RunResult Validator::Logical(const std::string &path, const HeaderLabels &labels) const {
-  RunResult result;
-  result.labels = labels;
-  if (!ReadForRun(m_prepared->reference, path, result)) {
-    return result;
-  }
-  // A file emptied since the physical run has no header to take the labels from.
-  if (result.file.line_count == 0) {
-    result.refusal = {Refusal::Reason::Unreadable, Cp1252("El archivo ") + result.kind->title +
-                                                       " " + Utf8ToWindows1252(path) +
-                                                       Cp1252(" está vacío; no se puede validar.")};
-    result.file = DataFile{};
-    return result;
-  }
-
-  // The opening every rule set performs: the labels from the header's fixed positions and
-  // the file name.
-  const std::string_view header = result.file.lines[1];
+// The opening every rule set performs, then the rule set of the kind, on `file`'s lines.
+void Validator::RunRules(const std::string &path, const DataFile &file, RunResult &result) const {
+  const std::string_view header = file.lines[1];
   result.labels.rut = std::string(Trim(Field(header, kHeader.insurer_rut))) + "-" +
                       std::string(Field(header, kHeader.insurer_check_digit));
   result.labels.name = Trim(Field(header, kHeader.insurer_name));
   result.labels.period = Field(Utf8ToWindows1252(FileNameOf(path)), kHeader.period);
 
-  const LogicalInput input{result.file.lines, result.file.line_count,
-                           m_prepared->reference.commune_codes, m_prepared->reference.crop_codes,
-                           m_prepared->numbers};
+  const LogicalInput input{file.lines, file.line_count, m_prepared->reference.commune_codes,
+                           m_prepared->reference.crop_codes, m_prepared->numbers};
   CheckLogicalRules(result.kind->number, input, result.rows);
-  RefuseIfCut(path, labels, result);
+}
+
+RunResult Validator::Physical(const std::string &path, const HeaderLabels &labels) const {
+  RunResult result;
+  try {
+    result = RunPhysical(path, labels);
+    if (!result.Refused() && result.file.Changed()) {
+      Refuse(ChangedWhileRead(result.file, *result.kind, path), labels, result);
+    }
+  } catch (const std::bad_alloc &) {
+    result = RunResult{};
+    result.kind = KindOfFileName(Utf8ToWindows1252(FileNameOf(path)));
+    Refuse(OutOfMemory(path), labels, result);
+  }
+  return result;
+}
+
+CheckResult Validator::Check(const std::string &path, const HeaderLabels &labels,
+                             Scope scope) const {
+  CheckResult check;
+  try {
+    check.physical = RunPhysical(path, labels);
+    RunResult &physical = check.physical;
+    if (physical.Refused()) {
+      return check;
+    }
+    if (!physical.LogicalMayFollow()) {
+      check.outcome = LogicalOutcome::PhysicalErrors;
+    } else if (scope == Scope::PhysicalOnly) {
+      check.outcome = LogicalOutcome::NotAsked;
+    } else {
+      check.logical.emplace();
+      check.logical->kind = physical.kind;
+      check.logical->labels = physical.labels;
+      RunRules(path, physical.file, *check.logical);
+      check.outcome = LogicalOutcome::Ran;
+    }
+    if (physical.file.Changed()) {
+      Refuse(ChangedWhileRead(physical.file, *physical.kind, path), labels, physical);
+      check.logical.reset();
+      check.outcome = LogicalOutcome::FileRefused;
+    }
+  } catch (const std::bad_alloc &) {
+    check = CheckResult{};
+    check.physical.kind = KindOfFileName(Utf8ToWindows1252(FileNameOf(path)));
+    Refuse(OutOfMemory(path), labels, check.physical);
+  }
+  return check;
+}
+
+RunResult Validator::Logical(const std::string &path, const DataFile &checked,
+                             const HeaderLabels &labels) const {
+  RunResult result;
+  try {
+    result.labels = labels;
+    if (!ReadForRun(m_prepared->reference, path, result)) {
+      return result;
+    }
+    const std::string shown_path = Utf8ToWindows1252(path);
+    // A file emptied since the physical run has no header to take the labels from.
+    if (result.file.line_count == 0) {
+      result.refusal = {Refusal::Reason::Unreadable,
+                        Cp1252("El archivo ") + result.kind->title + " " + shown_path +
+                            Cp1252(" está vacío; no se puede validar.")};
+      result.file = DataFile{};
+      return result;
+    }
+    if (!SameVersion(checked, result.file)) {
+      Refuse({Refusal::Reason::Changed,
+              Cp1252("El archivo ") + result.kind->title + " " + shown_path +
+                  Cp1252(" cambió después de la Verificación Física; realice de nuevo la "
+                         "Verificación Física.")},
+             labels, result);
+      return result;
+    }
+    RunRules(path, result.file, result);
+    if (result.file.Changed()) {
+      Refuse(ChangedWhileRead(result.file, *result.kind, path), labels, result);
+    }
+  } catch (const std::bad_alloc &) {
+    result = RunResult{};
+    result.kind = KindOfFileName(Utf8ToWindows1252(FileNameOf(path)));
+    Refuse(OutOfMemory(path), labels, result);
+  }
   return result;
 }
 

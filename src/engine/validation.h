@@ -12,11 +12,13 @@
 
 namespace verdalia {
 
-// Why a run did not check the file: its name's letter names no kind, or the file could not
-// be taken whole (unreadable, not a regular file, a line of the wrong length, more lines
-// than record numbers reach, emptied since the physical run).
+// Why a run did not check the file: its name's letter names no kind; the file could not be
+// taken whole (unreadable, not a regular file, a line of the wrong length, more lines than
+// record numbers reach, cut or written while it was checked, or no memory to check it); or,
+// for a logical run after a physical one, the file on disk is no longer the one that run
+// read.
 struct Refusal {
-  enum class Reason { WrongLetter, Unreadable };
+  enum class Reason { WrongLetter, Unreadable, Changed };
   Reason reason;
   std::string message; // Windows-1252
 };
@@ -34,8 +36,27 @@ struct RunResult {
   bool LogicalMayFollow() const { return !Refused() && OnlyWarnings(rows); }
 };
 
-// The reference data prepared for runs, and the number format of the logical messages. Both
-// verifications are calls on it with a file's path; it keeps nothing of one run for the next.
+// How far a whole check goes.
+enum class Scope { Both, PhysicalOnly };
+
+// What became of the logical verification in a whole check.
+enum class LogicalOutcome {
+  Ran,            // its list is there
+  FileRefused,    // the file was refused: no list at all
+  PhysicalErrors, // the physical list holds an error, so it may not follow
+  NotAsked,       // only the physical verification was asked for
+};
+
+// A whole check of one file: both lists come from the same bytes.
+struct CheckResult {
+  RunResult physical; // refused: the check's refusal, and no list at all
+  // The logical run, when it ran; its lines are the physical run's (`physical.file`).
+  std::optional<RunResult> logical;
+  LogicalOutcome outcome = LogicalOutcome::FileRefused;
+};
+
+// The reference data prepared for runs, and the number format of the logical messages. Each
+// verification is a call on it with a file's path; it keeps nothing of one run for the next.
 class Validator {
 public:
   Validator(ReferenceData reference, NumberFormat numbers);
@@ -43,19 +64,32 @@ public:
   Validator(Validator &&) noexcept;
   Validator &operator=(Validator &&) noexcept;
 
-  // The physical verification of the file at `path` (UTF-8). `labels` are the labels as they
-  // stand; the header may extend them rather than replace them, as its definitions say.
+  // The whole check of the file at `path` (UTF-8): the physical verification, then, when its
+  // list holds no error and `scope` asks for it, the logical verification of the same bytes.
+  // `labels` are the labels as they stand. A file cut or written while it was checked is
+  // refused whole.
+  CheckResult Check(const std::string &path, const HeaderLabels &labels = {},
+                    Scope scope = Scope::Both) const;
+
+  // The physical verification alone. `labels` are the labels as they stand; the header may
+  // extend them rather than replace them, as its definitions say.
   RunResult Physical(const std::string &path, const HeaderLabels &labels = {}) const;
 
-  // The logical verification: the file is read again as it is now, its labels come from the
-  // header's fixed positions and the name, and the rule set of its kind runs.
-  RunResult Logical(const std::string &path, const HeaderLabels &labels = {}) const;
+  // The logical verification after a physical run that read `checked` from `path`: the file
+  // is read again as it is now, and refused unless it is still that version (same size,
+  // same time of its last write, same bytes), so that only bytes that passed the physical
+  // verification are checked. Its labels come from the header's fixed positions and the
+  // name, and the rule set of its kind runs.
+  RunResult Logical(const std::string &path, const DataFile &checked,
+                    const HeaderLabels &labels = {}) const;
 
   const ReferenceData &Reference() const;
   const NumberFormat &Numbers() const;
 
 private:
   struct Prepared;
+  RunResult RunPhysical(const std::string &path, const HeaderLabels &labels) const;
+  void RunRules(const std::string &path, const DataFile &file, RunResult &result) const;
   // Shared with the lists of the physical runs, whose rows name the definitions' fields
   // and messages: they stay valid after the validator is gone.
   std::shared_ptr<const Prepared> m_prepared;

@@ -1,5 +1,6 @@
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -289,6 +290,49 @@ private slots:
     f.Write("S202401.txt.err.logico", std::string(400, 'x'));
     f.Button("cmdGuardar(1)")->click();
     QCOMPARE(f.Saved("S202401.txt.err.logico"), QByteArray());
+  }
+
+  void theLogicalRunChecksOnlyWhatThePhysicalRunPassed() {
+    WindowFixture f;
+    WriteSamples(f);
+    f.Started();
+    f.RunPhysical("S202401.txt");
+    const QString path = QDir(f.DataFolder()).filePath("S202401.txt");
+    // The same bytes written again: the file is not the one the physical run read.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    f.Write("S202401.txt", std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    QFile rewritten(path);
+    QVERIFY(rewritten.open(QIODevice::ReadWrite));
+    QVERIFY(rewritten.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                  QFileDevice::FileModificationTime));
+    rewritten.close();
+    f.dialogs.shown.clear();
+    f.Button("cmdValidacionLogica")->click();
+    QCOMPARE(ShownText(f.dialogs.shown.at(0)),
+             "critical|Atención|El archivo INFORMACIÓN DE SINIESTROS VERDALIA " + path +
+                 " cambió después de la Verificación Física; realice de nuevo la Verificación "
+                 "Física.");
+    QVERIFY(!f.Button("cmdValidacionLogica")->isEnabled());
+    QCOMPARE(f.GridRows("grdResultadoLogico"), QStringList());
+
+    // Saving a physical list beside a logical list this check did not write says so.
+    f.Write("S202401.txt.err.logico", "1\t\tError. De antes\r\n");
+    f.RunPhysical("S202401.txt");
+    f.dialogs.shown.clear();
+    f.Button("cmdGuardar(0)")->click();
+    QVERIFY(f.dialogs.shown.at(0).text.endsWith(
+        "\n\nEl listado " + path + ".err.logico que está junto a él es de una verificación "
+        "anterior."));
+    // Once this check's logical list is saved, it is not.
+    f.Button("cmdValidacionLogica")->click();
+    f.Button("cmdGuardar(1)")->click();
+    f.dialogs.shown.clear();
+    f.Button("cmdGuardar(0)")->click();
+    QCOMPARE(f.dialogs.shown.at(0).text,
+             "El listado de errores se guardo en el archivo " + path + ".err.fisico");
   }
 
   void savingToAFolderThatCannotBeWrittenSaysWhy() {

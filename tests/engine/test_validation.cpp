@@ -1,8 +1,11 @@
-// What the window relies on between runs, which one command-line run cannot show: the
-// logical verification reads the file again, and refuses it when it has changed meanwhile.
+// What one command-line run cannot show: the window's logical run after its physical run,
+// which checks only the bytes that passed, and a whole check racing a program that replaces
+// the file under it.
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -17,9 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const fs::path kSamples = fs::path(VERDALIA_SOURCE_DIR) / "samples";
+
 struct Change {
   const char *name;
   void (*apply)(const fs::path &file);
+  Refusal::Reason reason;
   std::string message; // UTF-8; {path} stands for the file's full path
 };
 
@@ -27,25 +33,35 @@ void Write(const fs::path &file, const std::string &bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-TEST(Validator, AFileChangedBeforeTheLogicalRunIsRefused) {
+// The file's last write moved back, as for a file that has lain untouched for a while.
+void Age(const fs::path &file, int seconds) {
+  fs::last_write_time(file, fs::last_write_time(file) - std::chrono::seconds(seconds));
+}
+
+const std::string kChanged = "El archivo PRODUCCION VERDALIA {path} cambió después de la "
+                             "Verificación Física; realice de nuevo la Verificación Física.";
+
+TEST(Validator, TheLogicalRunChecksOnlyWhatThePhysicalRunPassed) {
   const Change changes[] = {
-      {"removed", [](const fs::path &file) { fs::remove(file); },
+      {"removed", [](const fs::path &file) { fs::remove(file); }, Refusal::Reason::Unreadable,
        "No se puede leer el archivo {path}: No such file or directory."},
       {"replaced by a folder",
        [](const fs::path &file) {
          fs::remove(file);
          fs::create_directory(file);
        },
-       "No se puede leer el archivo {path}: es una carpeta."},
+       Refusal::Reason::Unreadable, "No se puede leer el archivo {path}: es una carpeta."},
       {"replaced by a pipe",
        [](const fs::path &file) {
          fs::remove(file);
          ::mkfifo(file.c_str(), 0600);
        },
+       Refusal::Reason::Unreadable,
        "No se puede leer el archivo {path}: no es un archivo regular."},
-      {"emptied", [](const fs::path &file) { Write(file, ""); },
+      {"emptied", [](const fs::path &file) { Write(file, ""); }, Refusal::Reason::Unreadable,
        "El archivo PRODUCCION VERDALIA {path} está vacío; no se puede validar."},
       {"cut inside a line", [](const fs::path &file) { fs::resize_file(file, 402 + 100); },
+       Refusal::Reason::Unreadable,
        "El archivo PRODUCCION VERDALIA en la fila 2 tiene un largo de fila incorrecto(100), "
        "debe ser 400."},
       {"grown past the record limit",
@@ -56,51 +72,125 @@ TEST(Validator, AFileChangedBeforeTheLogicalRunIsRefused) {
          }
          Write(file, lines);
        },
+       Refusal::Reason::Unreadable,
        "El archivo PRODUCCION VERDALIA {path} tiene más de 32767 filas; no se puede validar."},
+      {"written in place, same size and time",
+       [](const fs::path &file) {
+         const auto when = fs::last_write_time(file);
+         std::fstream(file, std::ios::binary | std::ios::in | std::ios::out).seekp(500) << "X";
+         fs::last_write_time(file, when);
+       },
+       Refusal::Reason::Changed, kChanged},
+      {"replaced by another file of the same size and time",
+       [](const fs::path &file) {
+         const auto when = fs::last_write_time(file);
+         std::string bytes = testing::ReadBytes(file);
+         bytes[500] = bytes[500] == 'X' ? 'Y' : 'X';
+         const fs::path other = file.string() + ".new";
+         Write(other, bytes);
+         fs::last_write_time(other, when);
+         fs::rename(other, file);
+       },
+       Refusal::Reason::Changed, kChanged},
+      {"the same bytes written again", [](const fs::path &file) {
+         Write(file, testing::ReadBytes(file));
+       },
+       Refusal::Reason::Changed, kChanged},
   };
-  const fs::path folder = fs::temp_directory_path() / "verdalia-validation-test";
-  const fs::path file = folder / "P202403.txt";
-  for (const Change &change : changes) {
-    SCOPED_TRACE(change.name);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::copy_file(fs::path(VERDALIA_SOURCE_DIR) / "samples" / "P202403.txt", file);
-    const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});
-    ASSERT_TRUE(validator.Physical(file).LogicalMayFollow());
-    const RunResult first = validator.Logical(file);
-    ASSERT_FALSE(first.Refused());
-    ASSERT_FALSE(first.rows.empty());
-    // A second logical run gives the same list, not a doubled one.
-    EXPECT_EQ(validator.Logical(file).rows, first.rows);
+  const testing::TempDir folder;
+  const fs::path file = folder.path() / "P202403.txt";
+  const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});
+  // Read into memory (written a second ago), and viewed where it lies (long ago). Either way
+  // the file's time is a second or more before any change a test makes.
+  for (const int age : {1, 60}) {
+    for (const Change &change : changes) {
+      SCOPED_TRACE(std::string(change.name) + (age == 1 ? ", just written" : ", written long ago"));
+      fs::remove_all(file);
+      fs::copy_file(kSamples / "P202403.txt", file);
+      Age(file, age);
+      RunResult physical = validator.Physical(file);
+      ASSERT_TRUE(physical.LogicalMayFollow());
+      const RunResult first = validator.Logical(file, physical.file);
+      ASSERT_FALSE(first.Refused());
+      ASSERT_FALSE(first.rows.empty());
+      // A second logical run gives the same list, not a doubled one.
+      EXPECT_EQ(validator.Logical(file, physical.file).rows, first.rows);
 
-    change.apply(file);
-    const HeaderLabels labels{"R", "N", "P"};
-    const RunResult changed = validator.Logical(file, labels);
-    ASSERT_TRUE(changed.Refused());
-    EXPECT_EQ(changed.refusal->reason, Refusal::Reason::Unreadable);
-    std::string expected = change.message;
-    if (const auto at = expected.find("{path}"); at != std::string::npos) {
-      expected.replace(at, 6, file.string());
+      change.apply(file);
+      const HeaderLabels labels{"R", "N", "P"};
+      const RunResult changed = validator.Logical(file, physical.file, labels);
+      ASSERT_TRUE(changed.Refused());
+      EXPECT_EQ(changed.refusal->reason, change.reason);
+      std::string expected = change.message;
+      if (const auto at = expected.find("{path}"); at != std::string::npos) {
+        expected.replace(at, 6, file.string());
+      }
+      EXPECT_EQ(Windows1252ToUtf8(changed.refusal->message), expected);
+      EXPECT_TRUE(changed.rows.empty());
+      EXPECT_EQ(changed.labels, labels); // a refused run leaves the labels as they were
     }
-    EXPECT_EQ(Windows1252ToUtf8(changed.refusal->message), expected);
-    EXPECT_TRUE(changed.rows.empty());
-    EXPECT_EQ(changed.labels, labels); // a refused run leaves the labels as they were
   }
-  fs::remove_all(folder);
+}
+
+// Another program puts one version of the file after the other in its place, each whole: a
+// clean file, and one whose period is wrong. Every check pairs the lists of one version.
+TEST(Validator, ACheckPairsTheListsOfOneVersionOfTheFile) {
+  const testing::TempDir folder;
+  const fs::path file = folder.path() / "P202403.txt";
+  const std::string versions[] = {testing::ReadBytes(kSamples / "P202403.txt"),
+                                  testing::ReadBytes(kSamples / "P202401.txt")};
+  const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});
+  struct Lists {
+    std::string physical;
+    std::string logical;
+    bool operator==(const Lists &) const = default;
+  };
+  const auto lists_of = [&](const CheckResult &check) {
+    return Lists{ErrorListText(check.physical.rows),
+                 check.logical ? ErrorListText(check.logical->rows) : "(none)"};
+  };
+  Lists expected[2];
+  for (int v = 0; v < 2; ++v) {
+    Write(file, versions[v]);
+    expected[v] = lists_of(validator.Check(file));
+  }
+  ASSERT_NE(expected[0].logical, "(none)");
+  ASSERT_EQ(expected[1].logical, "(none)");
+
+  std::atomic<bool> done{false};
+  std::thread replacer([&] {
+    for (int n = 0; !done; ++n) {
+      const fs::path next = folder.path() / "next";
+      Write(next, versions[n % 2]);
+      fs::rename(next, file);
+    }
+  });
+  int refused = 0;
+  for (int run = 0; run < 300; ++run) {
+    const CheckResult check = validator.Check(file);
+    if (check.physical.Refused()) {
+      ++refused;
+      continue;
+    }
+    const Lists got = lists_of(check);
+    EXPECT_TRUE(got == expected[0] || got == expected[1]) << "run " << run;
+  }
+  done = true;
+  replacer.join();
+  EXPECT_LT(refused, 300);
 }
 
 // The rows name fields and messages of the definitions the validator prepared, and amounts
 // worked out in a run: a copy of the lists stays whole when the runs and the validator are
 // gone, as the window keeps its lists.
 TEST(Validator, ItsListsOutliveIt) {
-  const fs::path samples = fs::path(VERDALIA_SOURCE_DIR) / "samples";
   const fs::path expected = fs::path(VERDALIA_SOURCE_DIR) / "tests/cases/samples/all-nine/expected";
   ResultList physical;
   ResultList logical;
   {
     const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{"."});
-    physical = validator.Physical(samples / "P202402.txt").rows;
-    logical = validator.Logical(samples / "P202403.txt").rows;
+    physical = validator.Check(kSamples / "P202402.txt").physical.rows;
+    logical = validator.Check(kSamples / "P202403.txt").logical->rows;
   }
   EXPECT_EQ(ErrorListText(physical), testing::ReadBytes(expected / "P202402.txt.err.fisico"));
   EXPECT_EQ(ErrorListText(logical), testing::ReadBytes(expected / "P202403.txt.err.logico"));

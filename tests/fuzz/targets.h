@@ -168,21 +168,21 @@ inline Finding CheckRefusal(const RunResult &run, const HeaderLabels &labels, co
 }
 
 // One file through the physical run and then the logical run, whatever the physical list
-// holds: the file may change between the two and only the line lengths are checked again.
+// holds, and through the whole check, which must pair the same lists.
 inline Finding CheckRuns(const Validator &validator, const std::string &path, bool logical_twice) {
   const ReferenceData &reference = validator.Reference();
   const HeaderLabels labels{"R", "N", "P"};
   const RunResult physical = validator.Physical(path, labels);
   if (physical.Refused()) {
-    if (Finding f = CheckRefusal(physical, labels, "physical"); !f.empty()) {
-      return f;
-    }
-  } else if (!physical.kind) {
+    return CheckRefusal(physical, labels, "physical");
+  }
+  if (!physical.kind) {
     return "a file without a kind letter was not refused";
-  } else if (Finding f = CheckRun(physical, reference, 0, "physical"); !f.empty()) {
+  }
+  if (Finding f = CheckRun(physical, reference, 0, "physical"); !f.empty()) {
     return f;
   }
-  const RunResult logical = validator.Logical(path, labels);
+  const RunResult logical = validator.Logical(path, physical.file, labels);
   if (logical.Refused()) {
     return CheckRefusal(logical, labels, "logical");
   }
@@ -192,8 +192,15 @@ inline Finding CheckRuns(const Validator &validator, const std::string &path, bo
   if (Finding f = CheckRun(logical, reference, 1, "logical"); !f.empty()) {
     return f;
   }
-  if (logical_twice && validator.Logical(path, labels).rows != logical.rows) {
+  if (logical_twice && validator.Logical(path, physical.file, labels).rows != logical.rows) {
     return "a second logical run gave another list";
+  }
+  const CheckResult check = validator.Check(path, labels);
+  if (check.physical.rows != physical.rows || check.physical.labels != physical.labels ||
+      check.logical.has_value() != physical.LogicalMayFollow() ||
+      (check.logical && (check.logical->rows != logical.rows ||
+                         check.logical->labels != logical.labels))) {
+    return "the whole check gave other lists than its two runs";
   }
   return {};
 }
