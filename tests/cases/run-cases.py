@@ -2,7 +2,7 @@
 """Runs the case corpus: each case is a folder of input files, a `case` file and the exact
 outputs expected of it.
 
-    run-cases.py --bin BUILD_DIR [--bless] GROUP_OR_CASE...
+    run-cases.py --bin BUILD_DIR [--bless [--failed] [--status]] GROUP_OR_CASE...
 
 A case folder holds:
   case         "aim:" one line saying what the case is for; "run:" shell lines run in a
@@ -16,9 +16,13 @@ A case folder holds:
                in the case's copy. reference.sql does the same for ref.db, and a group
                folder may hold one for all its cases, run before the case's own.
   anything else  copied as it is.
---bless writes what the build does into expected/ and the status line: review the diff.
+--bless writes what the build does into expected/ and shows, as a diff, every expected file it
+changes (lists decoded from Windows-1252). It never records a run that crashed (a signal, a
+sanitizer report, an uncaught exception), and it leaves a case whose exit status would change
+alone unless --status says so. --failed blesses only the cases that fail.
 """
 import argparse
+import difflib
 import os
 import re
 import shutil
@@ -71,10 +75,9 @@ def first_difference(expected, actual):
     return "same rows"
 
 
-def run_case(case_dir, bin_dir, bless):
-    """The problems found in one case; empty when it passes."""
+def run_case(case_dir, bin_dir):
+    """Runs one case: its setup, what the run wrote and the process."""
     setup = parse_case(os.path.join(case_dir, "case"))
-    expected_dir = os.path.join(case_dir, "expected")
     with tempfile.TemporaryDirectory(prefix="verdalia-case-") as work:
         for name in os.listdir(case_dir):
             source = os.path.join(case_dir, name)
@@ -97,47 +100,80 @@ def run_case(case_dir, bin_dir, bless):
         env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
         run = subprocess.run(["/bin/sh", "-c", "\n".join(setup["run"])], cwd=work, env=env,
                              capture_output=True, timeout=120)
-        actual = {"stderr": run.stderr}
+        actual = {"stderr": run.stderr, "stdout": run.stdout}
         for dirpath, _, names in os.walk(work):
             for name in names:
                 if LISTS.match(name):
                     path = os.path.join(dirpath, name)
                     actual[os.path.relpath(path, work)] = read(path)
-        if bless:
-            return bless_case(case_dir, expected_dir, actual, run)
-
-        problems = []
-        if str(run.returncode) != setup["status"][0]:
-            problems.append(f"exit status {run.returncode}, expected {setup['status'][0]}")
-        expected = {}
-        if os.path.isdir(expected_dir):
-            for dirpath, _, names in os.walk(expected_dir):
-                for name in names:
-                    path = os.path.join(dirpath, name)
-                    expected[os.path.relpath(path, expected_dir)] = read(path)
-        expected.setdefault("stderr", b"")
-        if "stdout" in expected:
-            actual["stdout"] = run.stdout
-        for name in sorted(set(expected) | set(actual)):
-            if name not in actual:
-                problems.append(f"{name}: not written")
-            elif name not in expected:
-                problems.append(f"{name}: written, but none expected\n    "
-                                + first_difference(b"", actual[name]))
-            elif expected[name] != actual[name]:
-                problems.append(f"{name}: {first_difference(expected[name], actual[name])}")
-        return problems
+    return setup, actual, run
 
 
-def bless_case(case_dir, expected_dir, actual, run):
-    keep_stdout = os.path.exists(os.path.join(expected_dir, "stdout"))
+def expected_files(case_dir):
+    expected_dir = os.path.join(case_dir, "expected")
+    expected = {}
+    if os.path.isdir(expected_dir):
+        for dirpath, _, names in os.walk(expected_dir):
+            for name in names:
+                path = os.path.join(dirpath, name)
+                expected[os.path.relpath(path, expected_dir)] = read(path)
+    return expected
+
+
+def compare(setup, actual, run, expected):
+    """The problems of a run against its expected outputs; empty when it passes."""
+    problems = []
+    if str(run.returncode) != setup["status"][0]:
+        problems.append(f"exit status {run.returncode}, expected {setup['status'][0]}")
+    expected = dict(expected)
+    expected.setdefault("stderr", b"")
+    actual = {k: v for k, v in actual.items() if k != "stdout" or "stdout" in expected}
+    for name in sorted(set(expected) | set(actual)):
+        if name not in actual:
+            problems.append(f"{name}: not written")
+        elif name not in expected:
+            problems.append(f"{name}: written, but none expected\n    "
+                            + first_difference(b"", actual[name]))
+        elif expected[name] != actual[name]:
+            problems.append(f"{name}: {first_difference(expected[name], actual[name])}")
+    return problems
+
+
+# What a run that crashed leaves on standard error: nothing of it is ever blessed.
+CRASH = re.compile(rb"AddressSanitizer|UndefinedBehaviorSanitizer|LeakSanitizer|runtime error:"
+                   rb"|terminate called|Segmentation fault|Aborted|core dumped")
+
+
+def decoded(name, content):
+    encoding = "cp1252" if LISTS.match(name) else "utf-8"
+    return content.decode(encoding, "replace").splitlines(keepends=True)
+
+
+def bless_case(case_dir, setup, actual, run, allow_status, show):
+    """Writes what the run did as the case's expected outputs; the reason when it will not."""
+    if run.returncode < 0 or CRASH.search(run.stderr):
+        return [f"not blessed: the run crashed (status {run.returncode})\n    "
+                + first_difference(b"", run.stderr)]
+    if str(run.returncode) != setup["status"][0] and not allow_status:
+        return [f"not blessed: the exit status would change from {setup['status'][0]} to "
+                f"{run.returncode} (--status allows it)"]
+    expected_dir = os.path.join(case_dir, "expected")
+    before = expected_files(case_dir)
+    after = {k: v for k, v in actual.items() if v or k not in ("stderr", "stdout")}
+    if "stdout" not in before:
+        after.pop("stdout", None)
+    elif "stdout" not in after:
+        after["stdout"] = b""
+    for name in sorted(set(before) | set(after)):
+        old, new = before.get(name), after.get(name)
+        if old != new:
+            diff = difflib.unified_diff(decoded(name, old or b""), decoded(name, new or b""),
+                                        f"a/expected/{name}" if old is not None else "/dev/null",
+                                        f"b/expected/{name}" if new is not None else "/dev/null")
+            show("".join(line if line.endswith("\n") else line + "\n" for line in diff))
     shutil.rmtree(expected_dir, ignore_errors=True)
     os.makedirs(expected_dir)
-    if keep_stdout:
-        actual["stdout"] = run.stdout
-    for name, content in actual.items():
-        if name == "stderr" and not content:
-            continue
+    for name, content in after.items():
         path = os.path.join(expected_dir, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
@@ -165,24 +201,34 @@ def case_dirs(path):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bin", required=True, help="the build folder holding verdalia-cli")
-    parser.add_argument("--bless", action="store_true")
+    parser.add_argument("--bless", action="store_true", help="write what the build does as expected")
+    parser.add_argument("--failed", action="store_true", help="with --bless: only the failing cases")
+    parser.add_argument("--status", action="store_true", help="with --bless: the exit status may change")
     parser.add_argument("paths", nargs="+")
     args = parser.parse_args()
+    if (args.failed or args.status) and not args.bless:
+        parser.error("--failed and --status go with --bless")
     bin_dir = os.path.abspath(args.bin)
     cases = [c for p in args.paths for c in case_dirs(os.path.abspath(p))]
     if not cases:
         sys.exit("run-cases: no case found")
     failed = 0
+    blessed = 0
     for case in cases:
         name = os.path.relpath(case, os.path.join(ROOT, "tests", "cases"))
         try:
-            problems = run_case(case, bin_dir, args.bless)
+            setup, actual, run = run_case(case, bin_dir)
+            problems = compare(setup, actual, run, expected_files(case))
+            if args.bless and (problems or not args.failed):
+                problems = bless_case(case, setup, actual, run, args.status,
+                                      lambda text: print(text, end="", flush=True))
+                blessed += 0 if problems else 1
         except (ValueError, OSError, sqlite3.Error, subprocess.TimeoutExpired) as error:
             problems = [str(error)]
         if problems:
             failed += 1
             print(f"FAIL {name}\n  " + "\n  ".join(problems), flush=True)
-    print(f"{len(cases) - failed} of {len(cases)} cases pass" + (" (blessed)" if args.bless else ""))
+    print(f"{len(cases) - failed} of {len(cases)} cases pass" + (f" ({blessed} blessed)" if args.bless else ""))
     return 1 if failed else 0
 
 
