@@ -4,10 +4,13 @@
 
 #include "app/dialogs.h"
 #include "app/validator_window.h"
+#include "common/file_mapping.h"
 #include "refdata/reference_data.h"
 
 int main(int argc, char *argv[]) {
   QApplication application(argc, argv);
+  // Data files are viewed where they lie, guarded against another program cutting them.
+  verdalia::InstallFileViewGuard();
   QApplication::setApplicationName(QStringLiteral("Verdalia"));
   QApplication::setOrganizationName(QStringLiteral("Verdalia"));
 

@@ -6,10 +6,13 @@
 
 #include "cli/commands.h"
 #include "cli/standard_output.h"
+#include "common/file_mapping.h"
 
 int main(int argc, char **argv) {
   verdalia::cli::HoldStandardDescriptors();
   std::setlocale(LC_ALL, "");
+  // Data files are viewed where they lie, guarded against another program cutting them.
+  verdalia::InstallFileViewGuard();
   std::vector<std::string> args(argv + 1, argv + argc);
   verdalia::cli::CheckedOutput output(1);
   std::ostream out(&output);

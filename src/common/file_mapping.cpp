@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -66,20 +65,7 @@ void OnBusError(int signal, siginfo_t *info, void *context) {
   ForwardToPrevious(signal, info, context);
 }
 
-bool InstallGuard() {
-  static const bool installed = [] {
-    const long page = ::sysconf(_SC_PAGESIZE);
-    if (page > 0) {
-      g_page_size = static_cast<std::uintptr_t>(page);
-    }
-    struct sigaction action {};
-    action.sa_sigaction = OnBusError;
-    action.sa_flags = SA_SIGINFO | SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    return ::sigaction(SIGBUS, &action, &g_previous) == 0;
-  }();
-  return installed;
-}
+std::atomic<bool> g_guard_installed{false};
 
 GuardSlot *TakeSlot(std::uintptr_t begin, std::uintptr_t end) {
   for (GuardSlot &slot : g_slots) {
@@ -125,8 +111,6 @@ public:
     return Cut() || ::fstat(m_fd, &now) != 0 || !(StampOf(now) == m_stamp);
   }
 
-  bool Views(const struct stat &info) const { return StampOf(info) == m_stamp && !Changed(); }
-
 private:
   const char *m_data;
   std::size_t m_size;
@@ -135,20 +119,6 @@ private:
   int m_fd;
   FileStamp m_stamp;
 };
-
-// The views alive, for sharing.
-std::mutex g_views_mutex;
-std::vector<std::weak_ptr<const MappedFile>> g_views;
-
-std::shared_ptr<const MappedFile> LiveView(const struct stat &info) {
-  std::erase_if(g_views, [](const auto &view) { return view.expired(); });
-  for (const auto &view : g_views) {
-    if (auto live = view.lock(); live && live->Views(info)) {
-      return live;
-    }
-  }
-  return nullptr;
-}
 
 } // namespace
 
@@ -160,13 +130,27 @@ FileStamp StampOf(const struct stat &info) {
           static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNano + info.st_ctim.tv_nsec};
 }
 
-std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info) {
-  if (info.st_size <= 0 || !InstallGuard()) {
-    return nullptr;
+bool InstallFileViewGuard() {
+  static std::mutex mutex;
+  const std::lock_guard lock(mutex);
+  if (!g_guard_installed.load()) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page > 0) {
+      g_page_size = static_cast<std::uintptr_t>(page);
+    }
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    g_guard_installed.store(::sigaction(SIGBUS, &action, &g_previous) == 0);
   }
-  const std::lock_guard lock(g_views_mutex);
-  if (auto live = LiveView(info)) {
-    return live;
+  return g_guard_installed.load();
+}
+
+std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info) {
+  // Without the guard a file cut under its view would end the process: it is read instead.
+  if (info.st_size <= 0 || !g_guard_installed.load()) {
+    return nullptr;
   }
   const auto size = static_cast<std::size_t>(info.st_size);
   const std::size_t mapped = (size + g_page_size - 1) & ~(g_page_size - 1);
@@ -186,10 +170,8 @@ std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info) {
     ::close(own_fd);
     return nullptr;
   }
-  auto view = std::make_shared<const MappedFile>(static_cast<const char *>(data), size, mapped,
-                                                 slot, own_fd, info);
-  g_views.push_back(view);
-  return view;
+  return std::make_shared<const MappedFile>(static_cast<const char *>(data), size, mapped, slot,
+                                            own_fd, info);
 }
 
 } // namespace verdalia

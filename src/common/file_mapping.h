@@ -37,9 +37,8 @@ public:
 };
 
 // A read-only view of the regular file open on `fd`, whose status `info` was just taken;
-// none when the system will not map it (the caller reads it instead). A view of the same
-// version of a file (FileStamp) that is alive elsewhere and never changed is shared, so a
-// file checked twice is held once.
+// none when the guard below is not installed or the system will not map it (the caller
+// reads the file instead).
 //
 // A view shows what other programs write into the file later; Changed() tells, from the
 // file's stamp, whether anyone did. A mapped file that another program truncates would
@@ -47,5 +46,10 @@ public:
 // replaces the missing pages with zeros and marks the view cut, and the run that reads it
 // refuses the file. A SIGBUS anywhere else goes to the handler that was there before.
 std::shared_ptr<const FileBytes> MapFile(int fd, const struct stat &info);
+
+// Installs the guard of the views, the process's SIGBUS handler (the one before it keeps
+// every SIGBUS that is not a view's). Each program calls it once from main, before its first
+// run; until then files are read into memory. True when it is in place.
+bool InstallFileViewGuard();
 
 } // namespace verdalia

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/file_mapping.h"
 #include "common/windows1252.h"
 #include "engine/validation.h"
 #include "reports/error_list_writer.h"
@@ -97,6 +98,7 @@ TEST(Validator, TheLogicalRunChecksOnlyWhatThePhysicalRunPassed) {
        },
        Refusal::Reason::Changed, kChanged},
   };
+  ASSERT_TRUE(InstallFileViewGuard());
   const testing::TempDir folder;
   const fs::path file = folder.path() / "P202403.txt";
   const Validator validator(LoadReferenceData(VERDALIA_REFERENCE_DB), NumberFormat{});

@@ -7,6 +7,7 @@
 #include "targets.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  verdalia::InstallFileViewGuard();
   verdalia::fuzz::ScratchFolder();
   return 0;
 }

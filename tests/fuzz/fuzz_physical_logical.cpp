@@ -17,6 +17,7 @@ const verdalia::Validator &Shipped() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  verdalia::InstallFileViewGuard();
   Shipped();
   verdalia::fuzz::ScratchFolder();
   return 0;
