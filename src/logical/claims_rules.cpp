@@ -17,11 +17,10 @@ namespace {
 
 // The claim key: claim number followed by policy number, as one untrimmed text.
 JoinedKey ClaimKey(std::string_view claim) {
-  return JoinedKey(Field(claim, kClaim.claim_number), Field(claim, kClaim.policy_number));
+  return JoinedKey::Of<kClaim.claim_number, kClaim.policy_number>(claim);
 }
 JoinedKey DetailClaimKey(std::string_view detail) {
-  return JoinedKey(Field(detail, kClaimDetail.claim_number),
-                   Field(detail, kClaimDetail.policy_number));
+  return JoinedKey::Of<kClaimDetail.claim_number, kClaimDetail.policy_number>(detail);
 }
 // A claim detail repeats another with the same claim key and item: one of the same claim
 // key with the same item number. (A key of the three fields joined is equal exactly when

@@ -18,7 +18,7 @@ namespace {
 // Claim number and policy number, compared one by one. The policy number's 19 characters
 // reach into the declaration date's year.
 FieldsKey NoticeKey(std::string_view line) {
-  return FieldsKey(Field(line, kNotice.claim_number), Field(line, kNotice.policy_number));
+  return FieldsKey::Of<kNotice.claim_number, kNotice.policy_number>(line);
 }
 
 // 1. A later claim notice with the same claim and policy number.

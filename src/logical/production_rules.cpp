@@ -22,10 +22,10 @@ namespace {
 
 // An item record belongs to a policy record with the same policy and endorsement numbers.
 FieldsKey PolicyKey(std::string_view line) {
-  return FieldsKey(Field(line, kPolicy.policy_number), Field(line, kPolicy.endorsement_number));
+  return FieldsKey::Of<kPolicy.policy_number, kPolicy.endorsement_number>(line);
 }
 FieldsKey ItemPolicyKey(std::string_view line) {
-  return FieldsKey(Field(line, kItem.policy_number), Field(line, kItem.endorsement_number));
+  return FieldsKey::Of<kItem.policy_number, kItem.endorsement_number>(line);
 }
 
 std::string_view ItemNumber(std::string_view line) {

@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/record_layout.h"
+
 namespace verdalia {
 
 // A key made of up to three fields of one record, copied into the key: looking a key up
@@ -25,6 +27,15 @@ public:
   // The rules' keys are fixed fields of a few dozen characters at most.
   static constexpr std::size_t kCapacity = 40;
 
+  // The key of the fields at `spans` of a line, as the layout table places them; a rule whose
+  // fields are wider than a key's room does not compile.
+  template <Span... spans> static FieldTuple Of(std::string_view line) {
+    static_assert(sizeof...(spans) >= 1 && sizeof...(spans) <= 3, "a key has one to three fields");
+    static_assert((spans.length + ...) <= kCapacity, "the key's fields are wider than its room");
+    return FieldTuple(Field(line, spans)...);
+  }
+
+  // A key of texts given as they are; at most kCapacity bytes in all.
   FieldTuple(std::string_view first, std::string_view second = {}, std::string_view third = {}) {
     const std::size_t total = first.size() + second.size() + third.size();
     if (total > kCapacity) {

@@ -52,8 +52,14 @@ public:
 
   std::uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
 
+  // One of the options, by a byte taken as one of kSlots fixed slots; a slot past the list
+  // takes the first option. A new option goes at the end of its list: it takes a slot no
+  // option had, so the inputs kept in the corpus keep choosing what they chose.
+  static constexpr std::size_t kSlots = 32;
   template <typename T, std::size_t N> const T &Pick(const T (&options)[N]) {
-    return options[Byte() % N];
+    static_assert(N <= kSlots, "more options than slots");
+    const std::size_t slot = Byte() % kSlots;
+    return options[slot < N ? slot : 0];
   }
 
   // Up to `max` bytes, as many as the next byte says.

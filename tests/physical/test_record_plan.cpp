@@ -13,6 +13,7 @@
 #include "physical/prepared_field.h"
 #include "physical/record_checks.h"
 #include "physical/record_plan.h"
+#include "support/printers.h"
 
 namespace verdalia {
 namespace {

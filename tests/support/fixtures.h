@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "refdata/reference_data.h"
+#include "support/printers.h"
 
 namespace verdalia::testing {
 
