@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -285,6 +286,35 @@ private slots:
     QVERIFY(f.dialogs.shown.back().text.startsWith("No se pudo exportar el listado al archivo " +
                                                    path + ": "));
     QVERIFY(!QFile::exists(path));
+  }
+
+  void exportingManyPagesShowsProgressAndAbortingLeavesNoFile() {
+    WindowFixture f;
+    f.Write("P202403.txt", ManyRowsFile(20000));
+    f.Started();
+    f.RunPhysical("P202403.txt");
+    const auto preview = f.window().MakePreview(0);
+    const QString pdf = QDir(f.DataFolder()).filePath("largo.pdf");
+    QString seen;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto *progress = preview->findChild<QProgressDialog *>("frmProgreso");
+      if (progress != nullptr && progress->isVisible() && seen.isEmpty()) {
+        const QCursor *cursor = QApplication::overrideCursor();
+        seen = progress->labelText() + "|" +
+               (cursor != nullptr && cursor->shape() == Qt::WaitCursor ? "wait" : "no wait");
+        progress->cancel();
+      }
+    });
+    watch.start();
+    f.dialogs.shown.clear();
+    QVERIFY(!preview->ExportPdfTo(pdf));
+    QVERIFY2(seen.startsWith("Exportando el listado...\nPágina "), qPrintable(seen));
+    QVERIFY2(seen.endsWith("|wait"), qPrintable(seen));
+    QVERIFY(!QFile::exists(pdf));
+    QVERIFY(f.dialogs.shown.empty()); // aborting is no failure to report
+    QVERIFY(QApplication::overrideCursor() == nullptr);
   }
 
   void printButtonOpensTheModalPreview() {
