@@ -10,6 +10,7 @@ int main(int argc, char *argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Verdalia"));
   QApplication::setOrganizationName(QStringLiteral("Verdalia"));
+  verdalia::app::InstallSpanishQtTexts();
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Validación Verdalia"));
