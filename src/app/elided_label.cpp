@@ -23,7 +23,8 @@ void ElidedLabel::SetWidths(int minimum_chars, int preferred_chars) {
 
 int ElidedLabel::CharsWidth(int chars) const {
   const int frame = 2 * frameWidth() + 2 * margin() + 2 * indent();
-  return fontMetrics().averageCharWidth() * chars + std::max(0, frame);
+  // Figures are the widest ordinary characters: a RUT or a period counted in them fits whole.
+  return fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + std::max(0, frame);
 }
 
 int ElidedLabel::TextRoom() const {

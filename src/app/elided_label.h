@@ -6,8 +6,8 @@ namespace verdalia::app {
 
 // A label that never widens its window: a text too long for the room it is given shows cut
 // with "…" (in the middle for a path, so its file name stays; at the end for the rest), the
-// whole text then in its tooltip. It asks for the width of `minimum_chars` characters at least
-// and prefers `preferred_chars` (0: its whole text).
+// whole text then in its tooltip. It asks for the width of `minimum_chars` figures at least
+// and prefers `preferred_chars` figures (0: its whole text).
 class ElidedLabel : public QLabel {
   Q_OBJECT
 public:

@@ -14,6 +14,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTimer>
@@ -131,6 +132,10 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   setWindowFlag(Qt::WindowMaximizeButtonHint);
   setSizeGripEnabled(true);
   resize(900, 700);
+  // Within the screen of the window that opens it, frame and title bar included.
+  if (const QScreen *screen = parent != nullptr ? parent->screen() : this->screen()) {
+    resize(size().boundedTo(screen->availableGeometry().size() - QSize(16, 48)));
+  }
 
   m_preview_printer.setDocName(QString::fromUtf8(kPrintJobName));
   KeepPrintableMargins(m_preview_printer);
@@ -200,6 +205,10 @@ void PreviewWindow::AddPageButtons(QHBoxLayout &bar) {
   auto *pages = new QLabel(this);
   pages->setObjectName(QStringLiteral("lblPaginas"));
 
+  // Arrows need no more room than their marks.
+  for (QPushButton *button : {first, previous, next, last}) {
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral(">|")) * 2 + 16);
+  }
   const auto go = [this](QPushButton *button, QKeySequence key, auto page) {
     connect(button, &QPushButton::clicked, this, [this, page] { GoToPage(page()); });
     connect(new QShortcut(key, this), &QShortcut::activated, this,

@@ -119,7 +119,15 @@ ResultPanel::ResultPanel(int index, QWidget *parent)
   auto *split = new QSplitter(Qt::Vertical, this);
   split->addWidget(m_groups);
   split->addWidget(m_grid);
-  split->setStretchFactor(1, 4);
+  // The height is shared a third to the groups, the rest to the grid, however low the
+  // window; each keeps a few lines.
+  const int line = fontMetrics().height() + 4;
+  m_groups->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+  m_groups->setMinimumHeight(line * 3);
+  m_grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+  m_grid->setMinimumHeight(line * 4);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 2);
   split->setChildrenCollapsible(false);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

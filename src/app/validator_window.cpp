@@ -224,9 +224,9 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
   }
   // The boxes as wide as 14, 56 and 14 figures while there is room; narrower, they cut their
   // text (whole in the tooltip) rather than widen the window.
-  labels[1]->SetWidths(12, 14);
-  labels[2]->SetWidths(12, 56);
-  labels[3]->SetWidths(7, 14);
+  labels[1]->SetWidths(11, 14);
+  labels[2]->SetWidths(10, 56);
+  labels[3]->SetWidths(6, 14);
 
   auto *values = new QHBoxLayout;
   values->setSpacing(6);
@@ -317,10 +317,11 @@ void ValidatorWindow::RestoreSettings() {
   }
   UpdateRunButtons();
   restoreGeometry(m_settings.value(kGeometryKey).toByteArray());
-  // A place remembered on a larger screen (or at a larger scale) is brought within this one.
+  // A size remembered on a larger screen (or at a smaller scale), or the first one on a small
+  // screen, is brought within this one, frame and title bar included.
   if (const QScreen *screen = this->screen()) {
-    const QRect room = screen->availableGeometry();
-    const QSize size = this->size().boundedTo(room.size());
+    const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+    const QSize size = this->size().boundedTo(room).expandedTo(minimumSizeHint());
     if (size != this->size()) {
       resize(size);
     }
