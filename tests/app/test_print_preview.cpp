@@ -169,6 +169,24 @@ private slots:
     QCOMPARE(rows, 150);
   }
 
+  void aRefusedRunLeavesThePrintedHeaderToTheListsFile() {
+    WindowFixture f;
+    f.Write("S202401.txt", File({Header("20240131"), Line("4")}));
+    f.Write("D202402.txt", File({Header("20240229", kNoticeLength), Line("2"), Line("3")}));
+    f.Started();
+    f.RunPhysical("S202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    f.RunPhysical("D202402.txt"); // refused: a short line
+    const auto preview = f.window().MakePreview(1);
+    const QString pdf = QDir(f.DataFolder()).filePath("logico.pdf");
+    QVERIFY(preview->ExportPdfTo(pdf));
+    const QStringList lines = Lines(PdfText(pdf, 1, 1));
+    QCOMPARE(lines.mid(0, 3), QStringList({"Resultado validación Lógica",
+                                           "INFORMACIÓN DE SINIESTROS VERDALIA",
+                                           "RUT: 076543210-K Página:1"}));
+    QCOMPARE(lines.at(4), QStringLiteral("Período: 202401"));
+  }
+
   void theTablesFrameStaysInsideThePage() {
     const verdalia::ResultList rows(3, verdalia::ResultRow{7, "CAMPO", "Error.Uno"});
     const ListPainter painter(verdalia::PrintHeaderLines({"F", "T", "R", "N", "P", "01/01/2024"}),
