@@ -102,8 +102,8 @@ void TimeInteractions(verdalia::app::ValidatorWindow &window) {
   grid->setFocus();
 
   Interaction typing{"filter keystroke", {}};
-  for (const QString &word : {QStringLiteral("Error. Relleno"), QStringLiteral("FECHA_"),
-                             QStringLiteral("12345")}) {
+  for (const QString &word :
+       {QStringLiteral("Error. Relleno"), QStringLiteral("FECHA_"), QStringLiteral("12345")}) {
     for (qsizetype k = 1; k <= word.size(); ++k) {
       typing.times.push_back(Elapsed([&] { filter->setText(word.left(k)); }));
     }
@@ -132,8 +132,8 @@ void TimeInteractions(verdalia::app::ValidatorWindow &window) {
     scrolling.times.push_back(Elapsed(
         [&] { grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd); }));
   }
-  scrolling.times.push_back(Elapsed(
-      [&] { grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum); }));
+  scrolling.times.push_back(
+      Elapsed([&] { grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum); }));
 
   Interaction selecting{"selecting a row", {}};
   for (int k = 0; k < 40; ++k) {
@@ -213,8 +213,7 @@ int main(int argc, char *argv[]) {
     });
     std::printf("window physical then logical: %d rows in the logical grid, %.1f ms "
                 "(median of %d, worst %.1f ms)\n",
-                GridRows(window, "grdResultadoLogico"), logical.median_ms, runs,
-                logical.worst_ms);
+                GridRows(window, "grdResultadoLogico"), logical.median_ms, runs, logical.worst_ms);
   }
   window.hide();
   return 0;

@@ -48,7 +48,8 @@ QString DisplayLine(std::string_view line) {
 } // namespace
 
 RecordViewer::RecordViewer(QWidget *parent)
-    : QWidget(parent), m_caption(new ElidedLabel(Qt::ElideRight, this)), m_text(new QPlainTextEdit(this)) {
+    : QWidget(parent), m_caption(new ElidedLabel(Qt::ElideRight, this)),
+      m_text(new QPlainTextEdit(this)) {
   m_caption->setObjectName(QStringLiteral("lblRegistro"));
   m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_caption->SetWidths(12, 0);

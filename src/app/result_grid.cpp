@@ -120,7 +120,8 @@ void ResultListModel::sort(int column, Qt::SortOrder order) {
         list.Rows().begin(), list.Rows().end(),
         [](const ResultRow &a, const ResultRow &b) { return a.record < b.record; });
     const auto lowest = static_cast<std::int64_t>(low->record);
-    const auto span = static_cast<std::size_t>(static_cast<std::int64_t>(high->record) - lowest) + 1;
+    const auto span =
+        static_cast<std::size_t>(static_cast<std::int64_t>(high->record) - lowest) + 1;
     if (span <= (std::size_t{1} << 22)) {
       m_order = SortedByKey(
           count, span,
@@ -293,8 +294,8 @@ ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this) {
 
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) {
-            emit currentRowChanged(current.isValid() ? static_cast<int>(m_model.ListRow(current.row()))
-                                                     : -1);
+            emit currentRowChanged(
+                current.isValid() ? static_cast<int>(m_model.ListRow(current.row())) : -1);
           });
   connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { emit currentRowChanged(-1); });
   // The usual gesture on a column's edge: back to the grid's own proportions.

@@ -77,7 +77,8 @@ QString CountText(long long count) {
 
 ResultPanel::ResultPanel(int index, QWidget *parent)
     : QWidget(parent), m_file(new ElidedLabel(Qt::ElideMiddle, this)), m_counts(new QLabel(this)),
-      m_shown(new QLabel(this)), m_errors_only(new QCheckBox(QStringLiteral("Solo &errores"), this)),
+      m_shown(new QLabel(this)),
+      m_errors_only(new QCheckBox(QStringLiteral("Solo &errores"), this)),
       m_groups(new QTreeWidget(this)), m_filter(new QLineEdit(this)), m_grid(new ResultGrid(this)),
       m_viewer(new RecordViewer(this)) {
   const QString suffix = QStringLiteral("(%1)").arg(index);
@@ -147,9 +148,8 @@ ResultPanel::ResultPanel(int index, QWidget *parent)
   ShowList(std::make_shared<ListContents>(), {}, 0, QString(), nullptr);
 }
 
-void ResultPanel::ShowList(std::shared_ptr<const ListContents> list,
-                           std::vector<std::string> lines, int kind, const QString &path,
-                           const ReferenceData *reference) {
+void ResultPanel::ShowList(std::shared_ptr<const ListContents> list, std::vector<std::string> lines,
+                           int kind, const QString &path, const ReferenceData *reference) {
   m_reference = reference;
   m_list = std::move(list);
   m_file->SetText(path.isEmpty() ? QStringLiteral("Ningún archivo verificado")
@@ -197,17 +197,17 @@ void ResultPanel::ShowList(std::shared_ptr<const ListContents> list,
 void ResultPanel::ChooseGroup() {
   QTreeWidgetItem *item = m_groups->currentItem();
   const long long group = item != nullptr ? item->data(0, kGroupRole).toLongLong() : -1;
-  m_grid->Model().SetGroup(group < 0 ? std::nullopt
-                                     : std::optional<std::uint32_t>(static_cast<std::uint32_t>(group)));
+  m_grid->Model().SetGroup(
+      group < 0 ? std::nullopt : std::optional<std::uint32_t>(static_cast<std::uint32_t>(group)));
 }
 
 void ResultPanel::ShowCounts() {
   const int shown = m_grid->Model().rowCount();
   const auto total = static_cast<long long>(m_list ? m_list->size() : 0);
-  m_shown->setText(shown == total ? QString()
-                                  : CountText(shown) + QStringLiteral(" de ") +
-                                        Counted(total, QStringLiteral("fila"),
-                                                QStringLiteral("filas")));
+  m_shown->setText(shown == total
+                       ? QString()
+                       : CountText(shown) + QStringLiteral(" de ") +
+                             Counted(total, QStringLiteral("fila"), QStringLiteral("filas")));
 }
 
 void ResultPanel::ShowRecordOf(int row) {

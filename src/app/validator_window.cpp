@@ -125,7 +125,8 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   resize(980, 680);
 
   for (int index = 0; index < 2; ++index) {
-    m_lists[static_cast<std::size_t>(index)].title = KindOfNumber(1).title; // until a run names the kind
+    m_lists[static_cast<std::size_t>(index)].title =
+        KindOfNumber(1).title; // until a run names the kind
     ShowLabels(index);
   }
 
@@ -343,11 +344,11 @@ bool ValidatorWindow::OpenFolderOrParent(const QString &folder) {
     return false;
   }
   const bool gone = !QFileInfo(folder).isDir();
-  m_notice->setText(QStringLiteral("La carpeta %1 %2; se muestra %3.")
-                        .arg(QDir::toNativeSeparators(folder),
-                             gone ? QStringLiteral("ya no existe")
-                                  : QStringLiteral("no se puede leer"),
-                             QDir::toNativeSeparators(m_folders->Path())));
+  m_notice->setText(
+      QStringLiteral("La carpeta %1 %2; se muestra %3.")
+          .arg(QDir::toNativeSeparators(folder),
+               gone ? QStringLiteral("ya no existe") : QStringLiteral("no se puede leer"),
+               QDir::toNativeSeparators(m_folders->Path())));
   m_notice->setVisible(true);
   return true;
 }
@@ -467,8 +468,13 @@ void ValidatorWindow::RunPhysical() {
       const std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
       ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)), lines,
                    result.kind->number, m_checks, result.kind->title, result.labels});
-      ShowList(1, {{}, std::make_shared<const ListContents>(), {}, 0, m_checks,
-                   result.kind->title, result.labels});
+      ShowList(1, {{},
+                   std::make_shared<const ListContents>(),
+                   {},
+                   0,
+                   m_checks,
+                   result.kind->title,
+                   result.labels});
       m_checked = std::move(result.file);
     }
   }
@@ -563,7 +569,8 @@ std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
   inputs.header = {VerificationName(kind), list.title,         list.labels.rut,
                    list.labels.name,       list.labels.period, {}};
   inputs.list = list.contents;
-  inputs.pdf_suggestion = FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");
+  inputs.pdf_suggestion =
+      FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");
   return std::make_unique<PreviewWindow>(m_dialogs, std::move(inputs), m_printers, this);
 }
 

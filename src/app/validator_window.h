@@ -114,10 +114,10 @@ private:
   bool m_restoring = false;
   std::array<ShownList, 2> m_lists;
   bool m_logical_ready = false; // the physical list of the chosen file lets the logical run follow
-  DataFile m_checked;         // what the last physical run read, which the logical run checks
-  int m_checks = 0;           // physical runs that checked a file
-  int m_logical_saved = 0;    // the run whose logical list was saved last ...
-  std::string m_logical_path; // ... to this file
+  DataFile m_checked;           // what the last physical run read, which the logical run checks
+  int m_checks = 0;             // physical runs that checked a file
+  int m_logical_saved = 0;      // the run whose logical list was saved last ...
+  std::string m_logical_path;   // ... to this file
 
   QTabWidget *m_tabs = nullptr;
   DriveList *m_drives = nullptr;
@@ -126,7 +126,8 @@ private:
   QPushButton *m_physical_button = nullptr;
   QPushButton *m_logical_button = nullptr;
   QLabel *m_notice = nullptr; // a line under the folders: where the folder shown came from
-  std::array<std::array<ElidedLabel *, 4>, 2> m_captions{}; // [list][0 title, 1 RUT, 2 name, 3 period]
+  std::array<std::array<ElidedLabel *, 4>, 2>
+      m_captions{}; // [list][0 title, 1 RUT, 2 name, 3 period]
   std::array<ResultPanel *, 2> m_panels{};
 };
 

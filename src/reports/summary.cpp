@@ -155,11 +155,10 @@ ListIndex IndexList(const ResultList &rows) {
     const auto [message, new_message] = message_ids.Id(row.message);
     if (new_message) {
       Message shape{0, NumbersIn(row.message)};
-      shape.pattern =
-          pattern_ids
-              .try_emplace(PatternKey(row.message, shape.numbers),
-                           static_cast<std::uint32_t>(pattern_ids.size()))
-              .first->second;
+      shape.pattern = pattern_ids
+                          .try_emplace(PatternKey(row.message, shape.numbers),
+                                       static_cast<std::uint32_t>(pattern_ids.size()))
+                          .first->second;
       messages.push_back(std::move(shape));
     }
     const Severity severity = row.severity();
@@ -170,8 +169,7 @@ ListIndex IndexList(const ResultList &rows) {
       const auto [at, added] =
           group_ids.try_emplace(key, static_cast<std::uint32_t>(summary.groups.size()));
       if (added) {
-        summary.groups.push_back(
-            {std::string(row.field), std::string(), severity, 0, row.record});
+        summary.groups.push_back({std::string(row.field), std::string(), severity, 0, row.record});
         forming.push_back({message, message, std::vector<bool>(messages[message].numbers.size())});
       }
       last_key = key;

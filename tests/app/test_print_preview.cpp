@@ -181,9 +181,9 @@ private slots:
     const QString pdf = QDir(f.DataFolder()).filePath("logico.pdf");
     QVERIFY(preview->ExportPdfTo(pdf));
     const QStringList lines = Lines(PdfText(pdf, 1, 1));
-    QCOMPARE(lines.mid(0, 3), QStringList({"Resultado validación Lógica",
-                                           "INFORMACIÓN DE SINIESTROS VERDALIA",
-                                           "RUT: 076543210-K Página:1"}));
+    QCOMPARE(lines.mid(0, 3),
+             QStringList({"Resultado validación Lógica", "INFORMACIÓN DE SINIESTROS VERDALIA",
+                          "RUT: 076543210-K Página:1"}));
     QCOMPARE(lines.at(4), QStringLiteral("Período: 202401"));
   }
 

@@ -388,7 +388,8 @@ private slots:
     f.dialogs.shown.clear();
     f.Button("cmdGuardar(0)")->click();
     QVERIFY(f.dialogs.shown.at(0).text.endsWith(
-        "\n\nEl listado " + path + ".err.logico que está junto a él es de una verificación "
+        "\n\nEl listado " + path +
+        ".err.logico que está junto a él es de una verificación "
         "anterior."));
     // Once this check's logical list is saved, it is not.
     f.Button("cmdValidacionLogica")->click();
@@ -524,15 +525,18 @@ private slots:
     // Selecting a row shows its own record, whatever the order.
     grid->sortByColumn(0, Qt::DescendingOrder);
     grid->setCurrentIndex(grid->model()->index(1, 0));
-    QVERIFY(f.window().findChild<RecordViewer *>("visorRegistro(1)")->Caption().startsWith(
-        "Registro 3 · PROVISION"));
+    QVERIFY(f.window()
+                .findChild<RecordViewer *>("visorRegistro(1)")
+                ->Caption()
+                .startsWith("Registro 3 · PROVISION"));
   }
 
   void aListNoRunMadeCannotBePrinted() {
     WindowFixture f;
     WriteSamples(f);
     f.Started();
-    const QString none = QStringLiteral("information|Atención|No hay un listado de errores que imprimir.");
+    const QString none =
+        QStringLiteral("information|Atención|No hay un listado de errores que imprimir.");
     for (const int index : {0, 1}) {
       f.dialogs.shown.clear();
       f.Button(QStringLiteral("cmdImprimir(%1)").arg(index))->click();
@@ -579,7 +583,8 @@ private slots:
       deep += QStringLiteral("/carpeta_de_datos_de_la_aseguradora");
     }
     QVERIFY(QDir().mkpath(deep));
-    const QString name = QStringLiteral("COMPANIA DE SEGUROS GENERALES Y REASEGUROS LA CAMPINA S A");
+    const QString name =
+        QStringLiteral("COMPANIA DE SEGUROS GENERALES Y REASEGUROS LA CAMPINA S A");
     QFile file(deep + "/P202401.txt");
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::fromStdString(
