@@ -8,9 +8,9 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3
   libcli11-dev nlohmann-json3-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   mdbtools mdbtools-dev
-  poppler-utils xvfb xauth fonts-dejavu-core
+  poppler-utils xvfb xauth fonts-dejavu-core openbox xdotool
   clang libclang-rt-14-dev
   time python3
 )

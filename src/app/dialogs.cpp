@@ -1,10 +1,32 @@
 #include "app/dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QTranslator>
+
+#include <memory>
 
 namespace verdalia::app {
+
+bool InstallSpanishQtTexts() {
+  // One translator for the program's whole run; Debian ships it as qt6-translations-l10n.
+  static QTranslator *translator = nullptr;
+  if (translator != nullptr) {
+    return true;
+  }
+  auto made = std::make_unique<QTranslator>();
+  if (!made->load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return false;
+  }
+  translator = made.release();
+  QCoreApplication::installTranslator(translator);
+  return true;
+}
 
 void QtDialogs::information(QWidget *parent, const QString &title, const QString &text) {
   QMessageBox::information(parent, title, text, QMessageBox::Ok);

@@ -26,6 +26,10 @@ public:
   virtual bool printDialog(QWidget *parent, QPrinter &printer) = 0;
 };
 
+// Qt's own texts (its file dialogs, the Yes and No of a box, a text box's menu) in Spanish,
+// like the rest of the window. False when the platform has no Spanish translations of Qt.
+bool InstallSpanishQtTexts();
+
 // The platform's message boxes and file chooser.
 class QtDialogs : public Dialogs {
 public:

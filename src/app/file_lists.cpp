@@ -205,6 +205,15 @@ void FileList::SetPath(const QString &path) {
   setCurrentRow(-1);
 }
 
+void FileList::focusInEvent(QFocusEvent *event) {
+  const bool none = !currentIndex().isValid();
+  const QSignalBlocker blocker(this);
+  QListWidget::focusInEvent(event);
+  if (none) {
+    selectionModel()->clearCurrentIndex();
+  }
+}
+
 QString FileList::SelectedName() const {
   const QList<QListWidgetItem *> selected = selectedItems();
   return selected.isEmpty() ? QString() : selected.first()->text();

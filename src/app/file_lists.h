@@ -81,6 +81,11 @@ public:
   // Selects `name` without announcing it; false when it is not listed.
   bool SelectName(const QString &name);
 
+protected:
+  // Coming into a list where no file is chosen chooses none: the first Down then chooses the
+  // first file, not the second.
+  void focusInEvent(QFocusEvent *event) override;
+
 private:
   QString m_path;
 };

@@ -16,10 +16,20 @@ namespace {
 
 using Cells = std::array<QString, 3>;
 
-// A table of the page: its headings and rows, in the columns' widths 6 : 20.5 : 50.5.
+// A table of the page: its headings and rows, in the columns' widths 6 : 20.5 : 50.5. The
+// summary's rows are made for it; the list's are read from the list as they are drawn.
 struct Section {
   Cells headings;
   std::vector<Cells> rows;
+  const ListContents *list = nullptr;
+
+  std::size_t size() const { return list != nullptr ? list->size() : rows.size(); }
+  Cells At(std::size_t row) const {
+    if (list == nullptr) {
+      return rows[row];
+    }
+    return {QString::number(list->Record(row)), list->Field(row), list->Message(row)};
+  }
 };
 
 constexpr std::array<double, 3> kColumnUnits = {6.0, 20.5, 50.5};
@@ -34,28 +44,24 @@ QFont FontOf(double points, bool bold) {
   return font;
 }
 
-std::vector<Section> SectionsOf(const ResultList &rows, bool summary) {
+std::vector<Section> SectionsOf(const ListContents &list, bool summary) {
   std::vector<Section> sections;
   if (summary) {
     Section groups{{QStringLiteral("Filas"), QStringLiteral("Campo"),
                     QStringLiteral("Descripción Error/Advertencia (primer registro)")},
-                   {}};
-    for (const FindingGroup &group : Summarize(rows).groups) {
+                   {},
+                   nullptr};
+    for (const FindingGroup &group : list.Summary().groups) {
       groups.rows.push_back(
           {QString::number(group.rows), FromCp1252(group.field),
            FromCp1252(group.message) + QStringLiteral(" (registro %1)").arg(group.first_record)});
     }
     sections.push_back(std::move(groups));
   }
-  Section list{{QStringLiteral("Nro. Registro"), QStringLiteral("Campo"),
-                QStringLiteral("Descripción Error/Advertencia")},
-               {}};
-  list.rows.reserve(rows.size());
-  for (const ResultRow &row : rows) {
-    list.rows.push_back(
-        {QString::number(row.record), FromCp1252(row.field), FromCp1252(row.message)});
-  }
-  sections.push_back(std::move(list));
+  sections.push_back({{QStringLiteral("Nro. Registro"), QStringLiteral("Campo"),
+                       QStringLiteral("Descripción Error/Advertencia")},
+                      {},
+                      &list});
   return sections;
 }
 
@@ -93,18 +99,45 @@ int WrapFlags(const QFontMetricsF &metrics, const QString &text, double width) {
   return box.width() <= width + 0.5 ? words : Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
 }
 
+// The height of a text wrapped in column `column`; an empty text takes none.
+double TextHeight(const QFontMetricsF &metrics, const PageLayout &layout, const QString &text,
+                  std::size_t column) {
+  if (text.isEmpty()) {
+    return 0;
+  }
+  const double width = layout.column_width[column] - 2 * layout.padding;
+  return metrics.boundingRect(QRectF(0, 0, width, 1e9), WrapFlags(metrics, text, width), text)
+      .height();
+}
+
 double CellsHeight(const QFontMetricsF &metrics, const PageLayout &layout, const Cells &cells) {
   double height = metrics.height();
   for (std::size_t c = 0; c < 3; ++c) {
-    const double width = layout.column_width[c] - 2 * layout.padding;
-    if (!cells[c].isEmpty()) {
-      height = std::max(height, metrics
-                                    .boundingRect(QRectF(0, 0, width, 1e9),
-                                                  WrapFlags(metrics, cells[c], width), cells[c])
-                                    .height());
-    }
+    height = std::max(height, TextHeight(metrics, layout, cells[c], c));
   }
   return height + 2 * layout.padding;
+}
+
+// The heights of the list's rows: a record number never wraps, and a field or message is
+// measured the first time it comes.
+std::vector<double> ListRowHeights(const QFontMetricsF &metrics, const PageLayout &layout,
+                                   const ListContents &list) {
+  std::vector<double> fields(list.Fields().size(), -1);
+  std::vector<double> messages(list.Messages().size(), -1);
+  std::vector<double> heights;
+  heights.reserve(list.size());
+  for (std::size_t row = 0; row < list.size(); ++row) {
+    double &field = fields[list.FieldId(row)];
+    if (field < 0) {
+      field = TextHeight(metrics, layout, list.Field(row), 1);
+    }
+    double &message = messages[list.MessageId(row)];
+    if (message < 0) {
+      message = TextHeight(metrics, layout, list.Message(row), 2);
+    }
+    heights.push_back(std::max({metrics.height(), field, message}) + 2 * layout.padding);
+  }
+  return heights;
 }
 
 // The columns share the table's width; the first widens, at the message column's expense,
@@ -176,6 +209,10 @@ PageLayout Measure(QPaintDevice &device, std::size_t header_lines,
   for (const Section &section : sections) {
     layout.heading_heights.push_back(CellsHeight(grid_bold, layout, section.headings));
     auto &heights = layout.row_heights.emplace_back();
+    if (section.list != nullptr) {
+      heights = ListRowHeights(grid, layout, *section.list);
+      continue;
+    }
     heights.reserve(section.rows.size());
     for (const Cells &cells : section.rows) {
       heights.push_back(CellsHeight(grid, layout, cells));
@@ -242,7 +279,7 @@ double DrawBlock(QPainter &painter, const PageLayout &layout, const Section &sec
   painter.setFont(layout.grid_font);
   for (std::size_t r = block.first; r < block.last; ++r) {
     const double height = layout.row_heights[block.section][r];
-    DrawCells(painter, layout, section.rows[r], y, height, false);
+    DrawCells(painter, layout, section.At(r), y, height, false);
     y += height;
     painter.setPen(rule);
     painter.drawLine(QPointF(left, y), QPointF(layout.table.right(), y));
@@ -279,8 +316,11 @@ void DrawPage(QPainter &painter, const PageLayout &layout, const std::vector<Hea
 
 } // namespace
 
+ListPainter::ListPainter(std::vector<HeaderLine> header, std::shared_ptr<const ListContents> list)
+    : m_header(std::move(header)), m_list(std::move(list)) {}
+
 ListPainter::ListPainter(std::vector<HeaderLine> header, ResultList rows)
-    : m_header(std::move(header)), m_rows(std::move(rows)) {}
+    : ListPainter(std::move(header), std::make_shared<const ListContents>(std::move(rows))) {}
 
 bool ListPainter::Paint(QPagedPaintDevice &device, const Progress &progress, int first,
                         int last) const {
@@ -288,7 +328,7 @@ bool ListPainter::Paint(QPagedPaintDevice &device, const Progress &progress, int
   if (!painter.begin(&device)) {
     return false;
   }
-  const std::vector<Section> sections = SectionsOf(m_rows, m_summary);
+  const std::vector<Section> sections = SectionsOf(*m_list, m_summary);
   const PageLayout layout = Measure(device, m_header.size(), sections);
   const int pages = static_cast<int>(layout.pages.size());
   first = std::clamp(first, 1, pages);

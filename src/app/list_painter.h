@@ -4,9 +4,11 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/list_contents.h"
 #include "common/result.h"
 #include "reports/print_header.h"
 
@@ -17,9 +19,12 @@ namespace verdalia::app {
 // The pages of a printed result list: the page header on every page (with that page's
 // number), the column headings, the rows with their messages wrapped in full, and the footer
 // "Verdalia". On request the list's summary (its rows grouped by field and message) comes
-// first. The same pages go to the preview, the printer and PDF.
+// first. The same pages go to the preview, the printer and PDF. A row's height is measured
+// once per distinct field and message, so a list of hundreds of thousands of rows is laid out
+// in a moment; drawing its pages takes longer, and reports each page to `progress`.
 class ListPainter {
 public:
+  ListPainter(std::vector<HeaderLine> header, std::shared_ptr<const ListContents> list);
   ListPainter(std::vector<HeaderLine> header, ResultList rows);
 
   // Whether the summary prints before the list.
@@ -37,7 +42,7 @@ public:
 
 private:
   std::vector<HeaderLine> m_header;
-  ResultList m_rows;
+  std::shared_ptr<const ListContents> m_list;
   bool m_summary = false;
 };
 

@@ -13,6 +13,7 @@ int main(int argc, char *argv[]) {
   verdalia::InstallFileViewGuard();
   QApplication::setApplicationName(QStringLiteral("Verdalia"));
   QApplication::setOrganizationName(QStringLiteral("Verdalia"));
+  verdalia::app::InstallSpanishQtTexts();
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Validación Verdalia"));

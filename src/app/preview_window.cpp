@@ -1,5 +1,6 @@
 #include "app/preview_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
@@ -13,8 +14,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
@@ -37,6 +40,44 @@ QPushButton *ZoomButton(const QString &text, const QString &name, QWidget *paren
   button->setAutoDefault(false);
   return button;
 }
+
+// What goes with drawing many pages: the hourglass at once and, once the pages take more than
+// a moment, a box with the page in hand and "Abortar".
+class PaintProgress {
+public:
+  PaintProgress(QWidget *parent, const QString &title, const QString &text)
+      : m_text(text), m_dialog(text, QStringLiteral("Abortar"), 0, 1, parent) {
+    m_dialog.setObjectName(QStringLiteral("frmProgreso"));
+    m_dialog.setWindowTitle(title);
+    m_dialog.setWindowModality(Qt::WindowModal);
+    m_dialog.setMinimumDuration(250);
+    m_dialog.setAutoReset(false);
+    m_dialog.setAutoClose(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~PaintProgress() {
+    m_dialog.reset();
+    QApplication::restoreOverrideCursor();
+  }
+  PaintProgress(const PaintProgress &) = delete;
+  PaintProgress &operator=(const PaintProgress &) = delete;
+
+  ListPainter::Progress Callback() {
+    return [this](int page, int pages) {
+      m_dialog.setMaximum(pages);
+      m_dialog.setLabelText(QStringLiteral("%1\nPágina %2 de %3").arg(m_text).arg(page).arg(pages));
+      m_dialog.setValue(page);
+      m_cancelled = m_dialog.wasCanceled();
+      return !m_cancelled;
+    };
+  }
+  bool Cancelled() const { return m_cancelled; }
+
+private:
+  QString m_text;
+  QProgressDialog m_dialog;
+  bool m_cancelled = false;
+};
 
 } // namespace
 
@@ -82,7 +123,7 @@ std::string TodayText() {
 PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFactory printers,
                              QWidget *parent)
     : QDialog(parent), m_dialogs(dialogs), m_printers(std::move(printers)),
-      m_painter(PrintHeaderLines(Dated(std::move(inputs.header))), std::move(inputs.rows)),
+      m_painter(PrintHeaderLines(Dated(std::move(inputs.header))), std::move(inputs.list)),
       m_pdf_suggestion(std::move(inputs.pdf_suggestion)),
       m_preview_printer(QPrinter::HighResolution),
       m_preview(new QPrintPreviewWidget(&m_preview_printer, this)) {
@@ -91,21 +132,37 @@ PreviewWindow::PreviewWindow(Dialogs &dialogs, PreviewInputs inputs, PrinterFact
   setWindowFlag(Qt::WindowMaximizeButtonHint);
   setSizeGripEnabled(true);
   resize(900, 700);
+  // Within the screen of the window that opens it, frame and title bar included.
+  if (const QScreen *screen = parent != nullptr ? parent->screen() : this->screen()) {
+    resize(size().boundedTo(screen->availableGeometry().size() - QSize(16, 48)));
+  }
 
   m_preview_printer.setDocName(QString::fromUtf8(kPrintJobName));
   KeepPrintableMargins(m_preview_printer);
   m_preview->setObjectName(QStringLiteral("fpSpreadPreview1"));
-  connect(m_preview, &QPrintPreviewWidget::paintRequested, this,
-          [this](QPrinter *printer) { m_painter.Paint(*printer); });
+  connect(m_preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter *printer) {
+    PaintProgress progress(this, QStringLiteral("Vista Preliminar"),
+                           QStringLiteral("Preparando las páginas del listado..."));
+    if (!m_painter.Paint(*printer, progress.Callback()) && progress.Cancelled()) {
+      // Aborted: the operator does not want to wait for these pages.
+      m_preview_aborted = true;
+      QTimer::singleShot(0, this, &QDialog::reject);
+    }
+  });
 
+  // Two rows of buttons, so the window can be made narrow (800 pixels, or a screen at 150 %):
+  // zoom and output above, "&Imprimir" at the top right; the pages and the summary below.
   auto *bar = new QHBoxLayout;
   AddZoomButtons(*bar);
-  bar->addSpacing(12);
-  AddPageButtons(*bar);
   bar->addStretch(1);
   AddOutputButtons(*bar);
+  auto *pages = new QHBoxLayout;
+  AddPageButtons(*pages);
+  pages->addStretch(1);
+  pages->addWidget(m_summary);
   auto *layout = new QVBoxLayout(this);
   layout->addLayout(bar);
+  layout->addLayout(pages);
   layout->addWidget(m_preview, 1);
   m_preview->fitToWidth();
 }
@@ -148,6 +205,10 @@ void PreviewWindow::AddPageButtons(QHBoxLayout &bar) {
   auto *pages = new QLabel(this);
   pages->setObjectName(QStringLiteral("lblPaginas"));
 
+  // Arrows need no more room than their marks.
+  for (QPushButton *button : {first, previous, next, last}) {
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral(">|")) * 2 + 16);
+  }
   const auto go = [this](QPushButton *button, QKeySequence key, auto page) {
     connect(button, &QPushButton::clicked, this, [this, page] { GoToPage(page()); });
     connect(new QShortcut(key, this), &QShortcut::activated, this,
@@ -169,7 +230,7 @@ void PreviewWindow::AddPageButtons(QHBoxLayout &bar) {
   }
 }
 
-// The summary choice, "Exportar PDF" and "&Imprimir".
+// The summary choice (shown with the pages), "Exportar PDF" and "&Imprimir".
 void PreviewWindow::AddOutputButtons(QHBoxLayout &bar) {
   m_summary = new QCheckBox(QStringLiteral("Imprimir &resumen"), this);
   m_summary->setObjectName(QStringLiteral("chkResumen"));
@@ -184,7 +245,6 @@ void PreviewWindow::AddOutputButtons(QHBoxLayout &bar) {
   });
   connect(export_pdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
   connect(print, &QPushButton::clicked, this, [this] { Print(); });
-  bar.addWidget(m_summary);
   bar.addWidget(export_pdf);
   bar.addWidget(print);
 }
@@ -223,22 +283,15 @@ bool PreviewWindow::Print() {
   }
   const bool range = printer->printRange() == QPrinter::PageRange;
 
-  QProgressDialog progress(QStringLiteral("Imprimiendo el listado..."), QStringLiteral("Abortar"),
-                           0, 1, this);
-  progress.setWindowTitle(QStringLiteral("IMPRIMIR"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
+  bool printed = false;
   bool cancelled = false;
-  const bool printed = m_painter.Paint(
-      *printer,
-      [&](int page, int pages) {
-        progress.setMaximum(pages);
-        progress.setValue(page);
-        cancelled = progress.wasCanceled();
-        return !cancelled;
-      },
-      range ? printer->fromPage() : 1, range ? printer->toPage() : 0);
-  progress.reset();
+  {
+    PaintProgress progress(this, QStringLiteral("IMPRIMIR"),
+                           QStringLiteral("Imprimiendo el listado..."));
+    printed = m_painter.Paint(*printer, progress.Callback(), range ? printer->fromPage() : 1,
+                              range ? printer->toPage() : 0);
+    cancelled = progress.Cancelled();
+  }
   if (!printed && !cancelled) {
     m_dialogs.critical(this, QStringLiteral("Atención"),
                        QStringLiteral("No se pudo imprimir el listado."));
@@ -276,9 +329,12 @@ bool PreviewWindow::ExportPdfTo(const QString &path) {
     writer.setTitle(QString::fromUtf8(kPrintJobName));
     writer.setCreator(QStringLiteral("Verdalia"));
     writer.setPageLayout(m_preview_printer.pageLayout());
-    if (!m_painter.Paint(writer)) {
+    PaintProgress progress(this, QStringLiteral("Exportar PDF"),
+                           QStringLiteral("Exportando el listado..."));
+    if (!m_painter.Paint(writer, progress.Callback())) {
       file.cancelWriting();
-      return fail(QStringLiteral("no se pudieron dibujar las páginas"));
+      return progress.Cancelled() ? false
+                                  : fail(QStringLiteral("no se pudieron dibujar las páginas"));
     }
   }
   if (!file.commit()) {

@@ -38,14 +38,17 @@ inline constexpr const char *kPrintJobName = "Impresión Validador";
 // What the main window hands the preview of one list.
 struct PreviewInputs {
   PrintHeaderInputs header; // without the date: the preview dates the header when it opens
-  ResultList rows;
+  std::shared_ptr<const ListContents> list;
   QString pdf_suggestion; // where "Exportar PDF" proposes to write
 };
 
 // frmPreview, "Vista Preliminar": the pages of one result list as they will print, zoomable,
 // with buttons to the first, previous, next and last page and a page number to go to, the
 // choice to print the list's summary first, "&Imprimir" (after a confirmation, through the
-// printer's own dialog) and "Exportar PDF".
+// printer's own dialog) and "Exportar PDF". Drawing many pages (the preview's, the printer's,
+// a PDF's) shows the hourglass and, after a moment, the pages done with "Abortar"; aborting
+// the preview's closes it.
+
 class PreviewWindow : public QDialog {
   Q_OBJECT
 public:
@@ -65,7 +68,10 @@ public:
   // "Exportar PDF": asks where, then writes the pages there.
   bool ExportPdf();
   // Writes the pages as a PDF file at `path`, replacing it whole; says why when it cannot.
+  // Aborted, it leaves no file.
   bool ExportPdfTo(const QString &path);
+  // Whether the operator aborted the drawing of the preview's pages.
+  bool PreviewAborted() const { return m_preview_aborted; }
 
 private:
   void AddZoomButtons(QHBoxLayout &bar);
@@ -80,6 +86,7 @@ private:
   QPrintPreviewWidget *m_preview;
   QSpinBox *m_page = nullptr;
   QCheckBox *m_summary = nullptr;
+  bool m_preview_aborted = false;
 };
 
 } // namespace verdalia::app

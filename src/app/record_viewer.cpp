@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "app/elided_label.h"
 #include "app/qt_text.h"
 
 namespace verdalia::app {
@@ -47,9 +48,11 @@ QString DisplayLine(std::string_view line) {
 } // namespace
 
 RecordViewer::RecordViewer(QWidget *parent)
-    : QWidget(parent), m_caption(new QLabel(this)), m_text(new QPlainTextEdit(this)) {
+    : QWidget(parent), m_caption(new ElidedLabel(Qt::ElideRight, this)),
+      m_text(new QPlainTextEdit(this)) {
   m_caption->setObjectName(QStringLiteral("lblRegistro"));
   m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_caption->SetWidths(12, 0);
   m_text->setObjectName(QStringLiteral("txtRegistro"));
   m_text->setReadOnly(true);
   m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -121,7 +124,7 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row)
   m_text->setExtraSelections({});
   if (row == nullptr || row->record < 1 ||
       static_cast<std::size_t>(row->record) >= m_lines.size()) {
-    m_caption->setText(
+    m_caption->SetText(
         row == nullptr ? QStringLiteral("Seleccione una fila para ver su registro.")
                        : QStringLiteral("Registro %1: no está en el archivo.").arg(row->record));
     m_text->clear();
@@ -168,7 +171,7 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row)
     m_text->setTextCursor(cursor);
     m_text->ensureCursorVisible();
   }
-  m_caption->setText(caption);
+  m_caption->SetText(caption);
 }
 
 QString RecordViewer::Caption() const {

@@ -8,10 +8,11 @@
 #include "common/result.h"
 #include "refdata/reference_data.h"
 
-class QLabel;
 class QPlainTextEdit;
 
 namespace verdalia::app {
+
+class ElidedLabel;
 
 // Under a result list: the record of the selected row, with a column ruler above it and the
 // spans of the fields the row names highlighted, so the operator sees the offending values.
@@ -36,7 +37,7 @@ public:
 private:
   std::vector<std::string> m_lines;
   int m_kind = 0;
-  QLabel *m_caption;
+  ElidedLabel *m_caption;
   QPlainTextEdit *m_text;
   std::vector<std::pair<int, int>> m_highlights;
 };

@@ -7,8 +7,9 @@
 #include <QKeyEvent>
 
 #include <algorithm>
-
-#include "app/qt_text.h"
+#include <charconv>
+#include <numeric>
+#include <string_view>
 
 namespace verdalia::app {
 namespace {
@@ -16,20 +17,201 @@ namespace {
 // Column widths of the lists, in character widths.
 constexpr std::array<double, 3> kColumnUnits = {6.0, 20.5, 50.5};
 
+// The rows [0, count) ordered by a key of `buckets` values, rows of one key in list order:
+// one counting pass, whatever the size of the list.
+template <class Key>
+std::vector<std::uint32_t> SortedByKey(std::size_t count, std::size_t buckets, Key key,
+                                       bool descending) {
+  std::vector<std::uint32_t> starts(buckets + 1, 0);
+  for (std::size_t row = 0; row < count; ++row) {
+    const std::size_t bucket = descending ? buckets - 1 - key(row) : key(row);
+    ++starts[bucket + 1];
+  }
+  std::partial_sum(starts.begin(), starts.end(), starts.begin());
+  std::vector<std::uint32_t> order(count);
+  for (std::size_t row = 0; row < count; ++row) {
+    const std::size_t bucket = descending ? buckets - 1 - key(row) : key(row);
+    order[starts[bucket]++] = static_cast<std::uint32_t>(row);
+  }
+  return order;
+}
+
+// Each text's place when the texts are sorted, case aside.
+std::vector<std::uint32_t> Ranks(const std::vector<QString> &texts) {
+  std::vector<std::uint32_t> ids(texts.size());
+  std::iota(ids.begin(), ids.end(), 0U);
+  std::stable_sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return QString::compare(texts[a], texts[b], Qt::CaseInsensitive) < 0;
+  });
+  std::vector<std::uint32_t> rank(texts.size());
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    rank[ids[k]] = static_cast<std::uint32_t>(k);
+  }
+  return rank;
+}
+
+// Which of the distinct texts hold `text`, case aside.
+std::vector<char> Matches(const std::vector<QString> &texts, const QString &text) {
+  std::vector<char> matches(texts.size());
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    matches[k] = texts[k].contains(text, Qt::CaseInsensitive) ? 1 : 0;
+  }
+  return matches;
+}
+
 } // namespace
 
-void ResultListModel::SetRows(const ResultList &rows) {
+QColor WarningColour() {
+  return {156, 87, 0};
+}
+
+void ResultListModel::SetList(std::shared_ptr<const ListContents> list) {
+  m_list = list ? std::move(list) : std::make_shared<ListContents>();
+  m_group.reset();
+  m_text.clear();
+  m_order.clear();
+  m_field_rank.clear();
+  m_message_rank.clear();
+  if (m_sort_column >= 0) {
+    sort(m_sort_column, m_sort_order); // the order chosen stays for the next list
+  } else {
+    Show();
+  }
+}
+
+void ResultListModel::SetGroup(std::optional<std::uint32_t> group) {
+  if (group != m_group) {
+    m_group = group;
+    Show();
+  }
+}
+
+void ResultListModel::SetText(const QString &text) {
+  if (text != m_text) {
+    m_text = text;
+    Show();
+  }
+}
+
+void ResultListModel::SetErrorsOnly(bool errors_only) {
+  if (errors_only != m_errors_only) {
+    m_errors_only = errors_only;
+    Show();
+  }
+}
+
+const std::vector<std::uint32_t> &ResultListModel::RankOf(int column) {
+  std::vector<std::uint32_t> &rank = column == 1 ? m_field_rank : m_message_rank;
+  if (rank.empty()) {
+    rank = Ranks(column == 1 ? m_list->Fields() : m_list->Messages());
+  }
+  return rank;
+}
+
+void ResultListModel::sort(int column, Qt::SortOrder order) {
+  m_sort_column = column;
+  m_sort_order = order;
+  const ListContents &list = *m_list;
+  const std::size_t count = list.size();
+  const bool descending = order == Qt::DescendingOrder;
+  m_order.clear();
+  if (column == 0 && count > 0) {
+    const auto [low, high] = std::minmax_element(
+        list.Rows().begin(), list.Rows().end(),
+        [](const ResultRow &a, const ResultRow &b) { return a.record < b.record; });
+    const auto lowest = static_cast<std::int64_t>(low->record);
+    const auto span =
+        static_cast<std::size_t>(static_cast<std::int64_t>(high->record) - lowest) + 1;
+    if (span <= (std::size_t{1} << 22)) {
+      m_order = SortedByKey(
+          count, span,
+          [&](std::size_t row) {
+            return static_cast<std::size_t>(static_cast<std::int64_t>(list.Record(row)) - lowest);
+          },
+          descending);
+    } else {
+      m_order.resize(count);
+      std::iota(m_order.begin(), m_order.end(), 0U);
+      std::stable_sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return descending ? list.Record(b) < list.Record(a) : list.Record(a) < list.Record(b);
+      });
+    }
+  } else if ((column == 1 || column == 2) && count > 0) {
+    const std::vector<std::uint32_t> &rank = RankOf(column);
+    m_order = SortedByKey(
+        count, rank.size(),
+        [&](std::size_t row) {
+          return rank[column == 1 ? list.FieldId(row) : list.MessageId(row)];
+        },
+        descending);
+  }
+  Show();
+}
+
+void ResultListModel::Show() {
+  const ListContents &list = *m_list;
+  const std::size_t count = list.size();
+  const bool by_text = !m_text.isEmpty();
+  std::vector<char> field_matches;
+  std::vector<char> message_matches;
+  bool records_may_match = false;
+  std::string digits;
+  if (by_text) {
+    field_matches = Matches(list.Fields(), m_text);
+    message_matches = Matches(list.Messages(), m_text);
+    // A record number is written with digits and a sign only.
+    records_may_match = std::all_of(m_text.begin(), m_text.end(), [](QChar c) {
+      return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
+    });
+    digits = m_text.toStdString();
+  }
+  const auto shown = [&](std::size_t row) {
+    if (m_group && list.Group(row) != *m_group) {
+      return false;
+    }
+    if (m_errors_only && list.Warning(row)) {
+      return false;
+    }
+    if (!by_text || field_matches[list.FieldId(row)] || message_matches[list.MessageId(row)]) {
+      return true;
+    }
+    if (!records_may_match) {
+      return false;
+    }
+    char text[16];
+    char *const end = std::to_chars(text, text + sizeof text, list.Record(row)).ptr;
+    return std::string_view(text, static_cast<std::size_t>(end - text)).find(digits) !=
+           std::string_view::npos;
+  };
+
   beginResetModel();
-  m_rows.clear();
-  m_rows.reserve(rows.size());
-  for (const ResultRow &row : rows) {
-    m_rows.push_back({QString::number(row.record), FromCp1252(row.field), FromCp1252(row.message)});
+  m_shown.clear();
+  if (!m_group && !m_errors_only && !by_text) {
+    if (m_order.empty()) {
+      m_shown.resize(count);
+      std::iota(m_shown.begin(), m_shown.end(), 0U);
+    } else {
+      m_shown = m_order;
+    }
+  } else if (m_order.empty()) {
+    for (std::size_t row = 0; row < count; ++row) {
+      if (shown(row)) {
+        m_shown.push_back(static_cast<std::uint32_t>(row));
+      }
+    }
+  } else {
+    for (const std::uint32_t row : m_order) {
+      if (shown(row)) {
+        m_shown.push_back(row);
+      }
+    }
   }
   endResetModel();
+  emit shownChanged();
 }
 
 int ResultListModel::rowCount(const QModelIndex &parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+  return parent.isValid() ? 0 : static_cast<int>(m_shown.size());
 }
 
 int ResultListModel::columnCount(const QModelIndex &parent) const {
@@ -40,12 +222,20 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
   if (!index.isValid() || index.row() >= rowCount() || index.column() >= 3) {
     return {};
   }
-  const QString &text =
-      m_rows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())];
+  const std::size_t row = ListRow(index.row());
   switch (role) {
   case Qt::DisplayRole:
   case Qt::ToolTipRole:
-    return text;
+    switch (index.column()) {
+    case 0:
+      return QString::number(m_list->Record(row));
+    case 1:
+      return m_list->Field(row);
+    default:
+      return m_list->Message(row);
+    }
+  case Qt::ForegroundRole:
+    return m_list->Warning(row) ? QVariant(WarningColour()) : QVariant();
   default:
     return {};
   }
@@ -71,35 +261,11 @@ Qt::ItemFlags ResultListModel::flags(const QModelIndex &index) const {
   if (!index.isValid()) {
     return Qt::NoItemFlags;
   }
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-void ResultFilter::SetGroup(std::optional<std::pair<QString, QString>> group) {
-  m_group = std::move(group);
-  invalidateFilter();
-}
-
-void ResultFilter::SetText(const QString &text) {
-  m_text = text;
-  invalidateFilter();
-}
-
-bool ResultFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {
-  const auto &cells = static_cast<const ResultListModel *>(sourceModel())->Cells(source_row);
-  if (m_group && (cells[1] != m_group->first || cells[2] != m_group->second)) {
-    return false;
-  }
-  if (m_text.isEmpty()) {
-    return true;
-  }
-  return std::any_of(cells.begin(), cells.end(), [this](const QString &cell) {
-    return cell.contains(m_text, Qt::CaseInsensitive);
-  });
-}
-
-ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this), m_filter(this) {
-  m_filter.setSourceModel(&m_model);
-  setModel(&m_filter);
+ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this) {
+  setModel(&m_model);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -107,13 +273,17 @@ ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this), m_f
   setTextElideMode(Qt::ElideRight);
   setAlternatingRowColors(true);
   verticalHeader()->setVisible(false);
-  // Rows of one height keep a list of tens of thousands of findings quick to scroll.
+  // Rows of one height keep a list of hundreds of thousands of findings quick to scroll.
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   horizontalHeader()->setStretchLastSection(true);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // Unsorted until a heading is clicked; a third click on it brings the list's order back.
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  horizontalHeader()->setSortIndicatorClearable(true);
+  setSortingEnabled(true);
 
   auto *copy = new QAction(QStringLiteral("&Copiar"), this);
   copy->setShortcut(QKeySequence::Copy);
@@ -124,7 +294,8 @@ ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this), m_f
 
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) {
-            emit currentRowChanged(current.isValid() ? m_filter.mapToSource(current).row() : -1);
+            emit currentRowChanged(
+                current.isValid() ? static_cast<int>(m_model.ListRow(current.row())) : -1);
           });
   connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { emit currentRowChanged(-1); });
   // The usual gesture on a column's edge: back to the grid's own proportions.
@@ -136,14 +307,14 @@ ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent), m_model(this), m_f
   });
 }
 
-void ResultGrid::SetRows(const ResultList &rows) {
-  m_model.SetRows(rows);
+void ResultGrid::SetList(std::shared_ptr<const ListContents> list) {
+  m_model.SetList(std::move(list));
 }
 
-std::vector<int> ResultGrid::SelectedRows() const {
-  std::vector<int> rows;
+std::vector<std::size_t> ResultGrid::SelectedRows() const {
+  std::vector<std::size_t> rows;
   for (const QModelIndex &index : selectionModel()->selectedRows()) {
-    rows.push_back(m_filter.mapToSource(index).row());
+    rows.push_back(m_model.ListRow(index.row()));
   }
   std::sort(rows.begin(), rows.end());
   return rows;
@@ -151,9 +322,10 @@ std::vector<int> ResultGrid::SelectedRows() const {
 
 void ResultGrid::CopySelection() const {
   QString text;
-  for (const int row : SelectedRows()) {
-    const auto &cells = m_model.Cells(row);
-    text += cells[0] + '\t' + cells[1] + '\t' + cells[2] + '\n';
+  const ListContents &list = m_model.List();
+  for (const std::size_t row : SelectedRows()) {
+    text += QString::number(list.Record(row)) + '\t' + list.Field(row) + '\t' + list.Message(row) +
+            '\n';
   }
   if (!text.isEmpty()) {
     QApplication::clipboard()->setText(text);

@@ -1,25 +1,43 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QSortFilterProxyModel>
+#include <QColor>
 #include <QTableView>
 
-#include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
-#include "common/result.h"
+#include "app/list_contents.h"
 
 namespace verdalia::app {
 
-// The rows of one result list, decoded for display: "Nro. Registro", "Campo",
-// "Descripción Error/Advertencia". Read-only; the list is replaced whole after a run.
+// The colour of a warning's text, in the grid and in the groups: warnings read apart from
+// errors at a glance.
+QColor WarningColour();
+
+// The rows of one result list as the grid shows them ("Nro. Registro", "Campo",
+// "Descripción Error/Advertencia"): every row in list order, or only those of one group, those
+// that hold a text in any cell (case aside), the errors alone, sorted by a column. Each change
+// is one pass over the rows' ids, with the text matched once per distinct field and message,
+// so it stays quick with hundreds of thousands of rows; cells are decoded only when drawn.
+// Read-only.
 class ResultListModel : public QAbstractTableModel {
   Q_OBJECT
 public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  void SetRows(const ResultList &rows);
+  // A new list: every row shown, in list order.
+  void SetList(std::shared_ptr<const ListContents> list);
+  const ListContents &List() const { return *m_list; }
+
+  // The group (its index in the list's summary), or none for every row.
+  void SetGroup(std::optional<std::uint32_t> group);
+  void SetText(const QString &text);
+  void SetErrorsOnly(bool errors_only);
+  // The list's row shown at `row`.
+  std::size_t ListRow(int row) const { return m_shown[static_cast<std::size_t>(row)]; }
 
   int rowCount(const QModelIndex &parent = {}) const override;
   int columnCount(const QModelIndex &parent = {}) const override;
@@ -27,48 +45,43 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex &index) const override;
+  // By record, field or message, rows of one key in list order; column -1: list order.
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-  const std::array<QString, 3> &Cells(int row) const {
-    return m_rows[static_cast<std::size_t>(row)];
-  }
-
-private:
-  std::vector<std::array<QString, 3>> m_rows;
-};
-
-// The rows the grid shows: those of one group (a field and a message) when one is chosen,
-// and of those the rows holding the filter text in any cell, case aside.
-class ResultFilter : public QSortFilterProxyModel {
-  Q_OBJECT
-public:
-  using QSortFilterProxyModel::QSortFilterProxyModel;
-
-  // The group's field and message (decoded), or none for every row.
-  void SetGroup(std::optional<std::pair<QString, QString>> group);
-  void SetText(const QString &text);
-
-protected:
-  bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;
+signals:
+  // The rows shown changed: another group, text, choice or order.
+  void shownChanged();
 
 private:
-  std::optional<std::pair<QString, QString>> m_group;
+  void Show();
+  const std::vector<std::uint32_t> &RankOf(int column);
+
+  std::shared_ptr<const ListContents> m_list = std::make_shared<ListContents>();
+  std::optional<std::uint32_t> m_group;
   QString m_text;
+  bool m_errors_only = false;
+  int m_sort_column = -1;
+  Qt::SortOrder m_sort_order = Qt::AscendingOrder;
+  std::vector<std::uint32_t> m_order; // the list's rows in the order of the sort; empty: list order
+  std::vector<std::uint32_t> m_shown; // the rows shown, in the order shown
+  std::vector<std::uint32_t> m_field_rank;   // by field id, made when first sorted by field
+  std::vector<std::uint32_t> m_message_rank; // by message id, likewise
 };
 
 // The grid of a result list. Its three columns keep the widths 6 : 20.5 : 50.5 of the grid
 // until the operator sets a width of their own, which then stays when the window is resized;
-// a double click on a column's edge brings the proportions back. The full message of a row shows as
-// its tooltip; Ctrl+C copies the selected rows as tab-separated text.
+// a double click on a column's edge brings the proportions back. A click on a heading sorts
+// by that column (a third click brings the list's order back). The full message of a row
+// shows as its tooltip; Ctrl+C copies the selected rows as tab-separated text.
 class ResultGrid : public QTableView {
   Q_OBJECT
 public:
   explicit ResultGrid(QWidget *parent = nullptr);
 
-  void SetRows(const ResultList &rows);
+  void SetList(std::shared_ptr<const ListContents> list);
   ResultListModel &Model() { return m_model; }
-  ResultFilter &Filter() { return m_filter; }
   // The list's rows that are selected, in list order.
-  std::vector<int> SelectedRows() const;
+  std::vector<std::size_t> SelectedRows() const;
   void CopySelection() const;
   void ApplyColumnProportions();
 
@@ -82,7 +95,6 @@ protected:
 
 private:
   ResultListModel m_model;
-  ResultFilter m_filter;
   bool m_user_widths = false;   // the operator has set a column's width
   bool m_proportioning = false; // the grid is setting the widths itself
 };

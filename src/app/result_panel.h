@@ -2,24 +2,29 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "app/list_contents.h"
 #include "refdata/reference_data.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QTreeWidget;
 
 namespace verdalia::app {
 
+class ElidedLabel;
 class RecordViewer;
 class ResultGrid;
 
 // What a result tab shows below its captions: the file its list came from, the counts of
-// errors and warnings, the list's rows grouped by field and message (a click on a group
-// shows only its rows), a text filter, the grid, and the record of the selected row.
+// errors and warnings and of the rows shown, the list's rows grouped by field and message
+// (numbers set aside; a click on a group shows only its rows; a click on a heading orders
+// the groups, by count among others), a text filter, the choice to show errors only, the
+// grid, and the record of the selected row.
 class ResultPanel : public QWidget {
   Q_OBJECT
 public:
@@ -28,7 +33,7 @@ public:
 
   // Shows a list: its rows, the lines of the file they came from (element k = record k), the
   // file's kind and path (UTF-8; empty when no list has been made).
-  void ShowList(const ResultList &rows, std::vector<std::string> lines, int kind,
+  void ShowList(std::shared_ptr<const ListContents> list, std::vector<std::string> lines, int kind,
                 const QString &path, const ReferenceData *reference);
 
   ResultGrid *Grid() const { return m_grid; }
@@ -39,15 +44,21 @@ public:
 private:
   void ShowRecordOf(int row);
   void ChooseGroup();
+  void ShowCounts();
 
   const ReferenceData *m_reference = nullptr;
-  ResultList m_rows;
-  QLabel *m_file;
+  std::shared_ptr<const ListContents> m_list;
+  ElidedLabel *m_file;
   QLabel *m_counts;
+  QLabel *m_shown;
+  QCheckBox *m_errors_only;
   QTreeWidget *m_groups;
   QLineEdit *m_filter;
   ResultGrid *m_grid;
   RecordViewer *m_viewer;
 };
+
+// A count as the window writes it: "36.722".
+QString CountText(long long count);
 
 } // namespace verdalia::app

@@ -10,16 +10,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
+#include "app/elided_label.h"
 #include "app/file_lists.h"
 #include "app/qt_text.h"
+#include "app/result_grid.h"
 #include "app/result_panel.h"
 #include "common/file_kind.h"
 #include "common/path.h"
@@ -53,8 +57,8 @@ QLabel *Caption(const QString &name, const QString &text, QWidget *parent) {
 }
 
 // A value box: a label with the window's background and a single border.
-QLabel *ValueBox(const QString &name, QWidget *parent) {
-  auto *label = new QLabel(parent);
+ElidedLabel *ValueBox(const QString &name, QWidget *parent) {
+  auto *label = new ElidedLabel(Qt::ElideRight, parent);
   label->setObjectName(name);
   label->setFrameStyle(QFrame::Box | QFrame::Plain);
   label->setLineWidth(1);
@@ -85,6 +89,18 @@ QString DroppedDataFile(const QMimeData *mime) {
   return {};
 }
 
+// The nearest folder at or above `folder` that still exists; empty when none does.
+QString NearestExisting(QString folder) {
+  while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+    const QString parent = QFileInfo(folder).path();
+    if (parent == folder) {
+      return {};
+    }
+    folder = parent;
+  }
+  return folder;
+}
+
 } // namespace
 
 ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent)
@@ -108,9 +124,11 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   setCentralWidget(m_tabs);
   resize(980, 680);
 
-  m_title = KindOfNumber(1).title; // until a run names the kind
-  ShowLabels();
-  m_logical_button->setEnabled(false);
+  for (int index = 0; index < 2; ++index) {
+    m_lists[static_cast<std::size_t>(index)].title =
+        KindOfNumber(1).title; // until a run names the kind
+    ShowLabels(index);
+  }
 
   // Before start-up the lists show the current drive and folder.
   m_folders->SetPath(QDir::currentPath());
@@ -134,21 +152,27 @@ void ValidatorWindow::BuildFileTab(QWidget *tab) {
   file_caption->setBuddy(m_files);
   dir_caption->setBuddy(m_folders);
 
+  m_notice = new QLabel(frame);
+  m_notice->setObjectName(QStringLiteral("lblAviso"));
+  m_notice->setWordWrap(true);
+  m_notice->setVisible(false);
   auto *grid = new QGridLayout(frame);
   grid->addWidget(file_caption, 0, 0);
   grid->addWidget(m_files, 1, 0, 2, 1);
   grid->addWidget(dir_caption, 0, 1);
   grid->addWidget(m_folders, 1, 1);
   grid->addWidget(m_drives, 2, 1);
+  grid->addWidget(m_notice, 3, 0, 1, 2);
   grid->setColumnStretch(0, 2);
   grid->setColumnStretch(1, 3);
   grid->setRowStretch(1, 1);
 
+  // Each run has a letter of its own (Alt+F, Alt+L): with one letter for both, Alt+R would
+  // only move between them.
   m_physical_button =
-      Button(QStringLiteral("cmdProcesar"), QStringLiteral("&Realizar Verificación Física"), tab);
+      Button(QStringLiteral("cmdProcesar"), QStringLiteral("Realizar Verificación &Física"), tab);
   m_logical_button = Button(QStringLiteral("cmdValidacionLogica"),
-                            QStringLiteral("&Realizar Verificación Lógica"), tab);
-  // Both captions give Alt+R; each run has a key of its own too.
+                            QStringLiteral("Realizar Verificación &Lógica"), tab);
   m_physical_button->setToolTip(
       QStringLiteral("Verificación física del archivo elegido (F5, o Intro en la lista)"));
   m_logical_button->setToolTip(QStringLiteral("Verificación lógica del archivo elegido (F6)"));
@@ -191,17 +215,19 @@ void ValidatorWindow::BuildResultTab(QWidget *tab, int index) {
   const int first_caption = index == 0 ? 2 : 5;
 
   auto &labels = m_captions[list];
-  labels[0] = Caption(label_name.arg(0), QString(), tab);
+  labels[0] = new ElidedLabel(Qt::ElideRight, tab);
+  labels[0]->setObjectName(label_name.arg(0));
   QFont bold = labels[0]->font();
   bold.setBold(true);
   labels[0]->setFont(bold);
   for (int k = 1; k <= 3; ++k) {
     labels[static_cast<std::size_t>(k)] = ValueBox(label_name.arg(k), tab);
   }
-  const int box = fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14;
-  labels[1]->setMinimumWidth(box);
-  labels[2]->setMinimumWidth(box * 4);
-  labels[3]->setMinimumWidth(box);
+  // The boxes as wide as 14, 56 and 14 figures while there is room; narrower, they cut their
+  // text (whole in the tooltip) rather than widen the window.
+  labels[1]->SetWidths(11, 14);
+  labels[2]->SetWidths(10, 56);
+  labels[3]->SetWidths(6, 14);
 
   auto *values = new QHBoxLayout;
   values->setSpacing(6);
@@ -251,6 +277,17 @@ void ValidatorWindow::BuildShortcuts() {
   shortcut(QKeySequence(Qt::Key_F5), &ValidatorWindow::RunPhysical, m_physical_button);
   shortcut(QKeySequence(Qt::Key_F6), &ValidatorWindow::RunLogical, m_logical_button);
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), &ValidatorWindow::Reread, nullptr);
+  shortcut(QKeySequence::Find, &ValidatorWindow::FocusFilter, nullptr);
+}
+
+void ValidatorWindow::FocusFilter() {
+  // The filter of the list shown; on the first tab there is none.
+  const int tab = m_tabs->currentIndex();
+  if (tab == 1 || tab == 2) {
+    QLineEdit *filter = m_panels[static_cast<std::size_t>(tab - 1)]->FilterText();
+    filter->setFocus(Qt::ShortcutFocusReason);
+    filter->selectAll();
+  }
 }
 
 bool ValidatorWindow::Start(const QString &database_path) {
@@ -273,14 +310,47 @@ void ValidatorWindow::RestoreSettings() {
     m_drives->SelectDrive(drive);
   }
   if (!dir.isEmpty()) {
-    OpenFolder(QDir::fromNativeSeparators(dir));
+    OpenFolderOrParent(QDir::fromNativeSeparators(dir));
   }
   const QString file = m_settings.value(kFileKey).toString();
   if (!file.isEmpty()) {
     m_files->SelectName(file);
   }
+  UpdateRunButtons();
   restoreGeometry(m_settings.value(kGeometryKey).toByteArray());
+  // A size remembered on a larger screen (or at a smaller scale), or the first one on a small
+  // screen, is brought within this one, frame and title bar included.
+  if (const QScreen *screen = this->screen()) {
+    const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+    const QSize size = this->size().boundedTo(room).expandedTo(minimumSizeHint());
+    if (size != this->size()) {
+      resize(size);
+    }
+  }
   m_restoring = false;
+}
+
+bool ValidatorWindow::OpenFolderOrParent(const QString &folder) {
+  if (OpenFolder(folder)) {
+    return true;
+  }
+  // Gone, or not to be read: the nearest folder above it that can be.
+  QString parent = NearestExisting(folder);
+  while (!parent.isEmpty() && !OpenFolder(parent)) {
+    const QString up = QFileInfo(parent).path();
+    parent = up == parent ? QString() : up;
+  }
+  if (parent.isEmpty()) {
+    return false;
+  }
+  const bool gone = !QFileInfo(folder).isDir();
+  m_notice->setText(
+      QStringLiteral("La carpeta %1 %2; se muestra %3.")
+          .arg(QDir::toNativeSeparators(folder),
+               gone ? QStringLiteral("ya no existe") : QStringLiteral("no se puede leer"),
+               QDir::toNativeSeparators(m_folders->Path())));
+  m_notice->setVisible(true);
+  return true;
 }
 
 bool ValidatorWindow::OpenFolder(const QString &folder) {
@@ -307,11 +377,15 @@ bool ValidatorWindow::SelectFile(const QString &path) {
 
 void ValidatorWindow::Reread() {
   const QString selected = m_files->SelectedName();
+  const QString folder = m_folders->Path();
   m_drives->Refresh();
-  if (!OpenFolder(m_folders->Path())) {
+  if (!OpenFolderOrParent(folder)) {
     return;
   }
-  m_files->SelectName(selected); // still chosen when it is still there
+  if (m_folders->Path() == folder) {
+    m_files->SelectName(selected); // still chosen when it is still there
+  }
+  UpdateRunButtons();
 }
 
 void ValidatorWindow::OnDriveChanged() {
@@ -331,11 +405,22 @@ void ValidatorWindow::OnDriveChanged() {
 void ValidatorWindow::OnFolderChanged(const QString &path) {
   m_files->SetPath(path);
   m_drives->FollowFolder(path);
+  // What was said of the folder before is said of it no more.
+  m_notice->clear();
+  m_notice->setVisible(false);
+  UpdateRunButtons();
 }
 
 void ValidatorWindow::OnFileChosen() {
   // A newly chosen file must pass the physical verification before its logical one.
-  m_logical_button->setEnabled(false);
+  m_logical_ready = false;
+  UpdateRunButtons();
+}
+
+void ValidatorWindow::UpdateRunButtons() {
+  const bool chosen = !m_files->SelectedName().isEmpty();
+  m_physical_button->setEnabled(chosen);
+  m_logical_button->setEnabled(chosen && m_logical_ready && SelectedPath() == List(0).path);
 }
 
 std::string ValidatorWindow::SelectedPath() const {
@@ -351,9 +436,7 @@ bool ValidatorWindow::ShowRefusal(const RunResult &result) {
     m_dialogs.critical(this, QStringLiteral("ERROR"), text);
     return true;
   }
-  // The kind was known: its title is shown before the file is read.
-  m_title = result.kind->title;
-  ShowLabels();
+  // Each list keeps what it held, and the captions of the file it came from.
   m_dialogs.critical(this, QStringLiteral("Atención"), text);
   return true;
 }
@@ -361,33 +444,37 @@ bool ValidatorWindow::ShowRefusal(const RunResult &result) {
 void ValidatorWindow::ShowList(int index, ShownList list) {
   auto &shown = m_lists[static_cast<std::size_t>(index)];
   shown = std::move(list);
+  ShowLabels(index);
   m_panels[static_cast<std::size_t>(index)]->ShowList(
-      shown.rows, shown.lines, shown.kind, FromFileSystemName(shown.path),
+      shown.contents, shown.lines, shown.kind, FromFileSystemName(shown.path),
       m_validator ? &m_validator->Reference() : nullptr);
 }
 
 void ValidatorWindow::RunPhysical() {
-  m_logical_button->setEnabled(false);
-  if (!m_validator) {
+  m_logical_ready = false;
+  UpdateRunButtons();
+  if (!m_validator || m_files->SelectedName().isEmpty()) {
     return;
   }
   const std::string path = SelectedPath();
   RunResult result;
   {
     const WaitCursor wait;
-    result = m_validator->Physical(path, m_labels);
+    result = m_validator->Physical(path, List(0).labels);
     if (!result.Refused()) {
-      // Both lists start again; the header named the file for both.
-      m_title = result.kind->title;
-      m_labels = result.labels;
-      ShowLabels();
+      // Both lists start again: the physical one with its rows, the logical one with none
+      // yet; the header names the file above both.
       ++m_checks;
-      ShowList(0, {path,
-                   result.rows,
-                   {result.file.lines.begin(), result.file.lines.end()},
-                   result.kind->number,
-                   m_checks});
-      ShowList(1, {});
+      const std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
+      ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)), lines,
+                   result.kind->number, m_checks, result.kind->title, result.labels});
+      ShowList(1, {{},
+                   std::make_shared<const ListContents>(),
+                   {},
+                   0,
+                   m_checks,
+                   result.kind->title,
+                   result.labels});
       m_checked = std::move(result.file);
     }
   }
@@ -397,33 +484,37 @@ void ValidatorWindow::RunPhysical() {
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Física finalizada"));
   m_tabs->setCurrentIndex(1);
-  m_logical_button->setEnabled(result.LogicalMayFollow());
+  // The keys go on in the list, not on a button the space bar would press.
+  m_panels[0]->Grid()->setFocus(Qt::OtherFocusReason);
+  m_logical_ready = OnlyWarnings(Rows(0));
+  UpdateRunButtons();
 }
 
 void ValidatorWindow::RunLogical() {
-  if (!m_validator) {
+  if (!m_validator || !m_logical_button->isEnabled()) {
     return;
   }
-  const std::string path = SelectedPath();
+  // The file the physical list came from, which is the one chosen while the button is on.
+  const std::string path = List(0).path;
   RunResult result;
   {
     const WaitCursor wait;
     // Only the bytes the physical run passed are checked: a file changed since is refused.
-    result = m_validator->Logical(path, m_checked, m_labels);
+    result = m_validator->Logical(path, m_checked, List(0).labels);
     if (!result.Refused()) {
-      m_title = result.kind->title;
-      m_labels = result.labels;
-      ShowLabels();
-      ShowList(1, {path,
-                   result.rows,
-                   {result.file.lines.begin(), result.file.lines.end()},
-                   result.kind->number,
-                   m_checks});
+      // The rule set names the file again, above both lists of this one check.
+      const std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
+      ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)), lines,
+                   result.kind->number, m_checks, result.kind->title, result.labels});
+      m_lists[0].title = result.kind->title;
+      m_lists[0].labels = result.labels;
+      ShowLabels(0);
     }
   }
   if (result.Refused() && result.refusal->reason == Refusal::Reason::Changed) {
     // What passed the physical verification is not on disk any more.
-    m_logical_button->setEnabled(false);
+    m_logical_ready = false;
+    UpdateRunButtons();
   }
   if (ShowRefusal(result)) {
     return;
@@ -431,6 +522,7 @@ void ValidatorWindow::RunLogical() {
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Lógica finalizada"));
   m_tabs->setCurrentIndex(2);
+  m_panels[1]->Grid()->setFocus(Qt::OtherFocusReason);
 }
 
 void ValidatorWindow::SaveList(int index) {
@@ -443,7 +535,7 @@ void ValidatorWindow::SaveList(int index) {
   }
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   const std::string path = ErrorListPath(list.path, kind);
-  const SaveResult saved = SaveErrorList(path, list.rows);
+  const SaveResult saved = SaveErrorList(path, list.contents->Rows());
   if (!saved.ok) {
     m_dialogs.critical(
         this, QStringLiteral("Atención"),
@@ -469,30 +561,37 @@ void ValidatorWindow::SaveList(int index) {
 
 std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
   const ShownList &list = List(index);
+  if (list.path.empty()) {
+    return nullptr;
+  }
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   PreviewInputs inputs;
-  inputs.header = {VerificationName(kind), m_title,         m_labels.rut,
-                   m_labels.name,          m_labels.period, {}};
-  inputs.rows = list.rows;
+  inputs.header = {VerificationName(kind), list.title,         list.labels.rut,
+                   list.labels.name,       list.labels.period, {}};
+  inputs.list = list.contents;
   inputs.pdf_suggestion =
-      list.path.empty()
-          ? QDir(m_files->Path()).filePath(QStringLiteral("listado.pdf"))
-          : FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");
+      FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");
   return std::make_unique<PreviewWindow>(m_dialogs, std::move(inputs), m_printers, this);
 }
 
 void ValidatorWindow::PrintList(int index) {
   const std::unique_ptr<PreviewWindow> preview = MakePreview(index);
+  if (!preview) {
+    // A list that no run has made would print as a clean result of a check never done.
+    m_dialogs.information(this, QStringLiteral("Atención"),
+                          QStringLiteral("No hay un listado de errores que imprimir."));
+    return;
+  }
   preview->exec();
 }
 
-void ValidatorWindow::ShowLabels() {
-  for (auto &labels : m_captions) {
-    labels[0]->setText(FromCp1252(m_title));
-    labels[1]->setText(FromCp1252(m_labels.rut));
-    labels[2]->setText(FromCp1252(m_labels.name));
-    labels[3]->setText(FromCp1252(m_labels.period));
-  }
+void ValidatorWindow::ShowLabels(int index) {
+  const ShownList &list = List(index);
+  auto &labels = m_captions[static_cast<std::size_t>(index)];
+  labels[0]->SetText(FromCp1252(list.title));
+  labels[1]->SetText(FromCp1252(list.labels.rut));
+  labels[2]->SetText(FromCp1252(list.labels.name));
+  labels[3]->SetText(FromCp1252(list.labels.period));
 }
 
 void ValidatorWindow::StoreSettings() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/list_contents.h"
 #include "app/preview_window.h"
 #include "engine/validation.h"
 
@@ -20,6 +21,7 @@ namespace verdalia::app {
 
 class Dialogs;
 class DriveList;
+class ElidedLabel;
 class FileList;
 class FolderList;
 class ResultPanel;
@@ -42,18 +44,23 @@ public:
 
   // Opens `folder` as if it had been chosen in the drive and folder lists.
   bool OpenFolder(const QString &folder);
+  // Opens `folder`, or when it is gone or cannot be read its nearest parent that can, and
+  // says so on the first tab. False when not even the root can be read.
+  bool OpenFolderOrParent(const QString &folder);
   // Selects a data file as if it had been chosen in the lists (a file dropped on the window).
   bool SelectFile(const QString &path);
 
-  // The preview of list `index` (0 physical, 1 logical) that "&Imprimir" opens.
+  // The preview of list `index` (0 physical, 1 logical) that "&Imprimir" opens; none while
+  // no run has made that list.
   std::unique_ptr<PreviewWindow> MakePreview(int index);
   void SetPrinterFactory(PrinterFactory printers) { m_printers = std::move(printers); }
 
   // The rows of list `index` (0 physical, 1 logical) as they were made.
-  const ResultList &Rows(int index) const { return List(index).rows; }
+  const ResultList &Rows(int index) const { return List(index).contents->Rows(); }
 
-  // The buttons' work: "&Realizar Verificación Física" (F5), "&Realizar Verificación Lógica"
-  // (F6), and "&Guardar" and "&Imprimir" under list `index`; reading the folder again (Ctrl+R).
+  // The buttons' work: "Realizar Verificación &Física" (F5), "Realizar Verificación &Lógica"
+  // (F6), each only while its button is enabled, and "&Guardar" and "&Imprimir" under list
+  // `index`; reading the folder again (Ctrl+R).
   void RunPhysical();
   void RunLogical();
   void SaveList(int index);
@@ -66,13 +73,16 @@ protected:
   void dropEvent(QDropEvent *event) override;
 
 private:
-  // One result list and the file it was made from.
+  // One result list and the file it was made from, with the title and labels that name that
+  // file above it: a refused run leaves every list as it was, captions included.
   struct ShownList {
     std::string path; // as the file system names it; empty while no run has made the list
-    ResultList rows;
+    std::shared_ptr<const ListContents> contents = std::make_shared<ListContents>();
     std::vector<std::string> lines; // the file's lines, for the record under the list
     int kind = 0;
     int check = 0; // the physical run it belongs to, counted from 1
+    std::string title;
+    HeaderLabels labels;
   };
 
   void BuildFileTab(QWidget *tab);
@@ -82,14 +92,18 @@ private:
   void OnDriveChanged();
   void OnFolderChanged(const QString &path);
   void OnFileChosen();
+  // Each run button is enabled only while it can run: the physical one with a file chosen,
+  // the logical one when that file's physical list lets it follow.
+  void UpdateRunButtons();
+  void FocusFilter();
   void RestoreSettings();
   void StoreSettings();
   // The selected file's full path, as the file system names it.
   std::string SelectedPath() const;
   // A refused run's message box; false when the run was not refused.
   bool ShowRefusal(const RunResult &result);
-  // The captions of both lists: every run that gets past the kind letter sets them all.
-  void ShowLabels();
+  // The captions above list `index`: those of the file the list came from.
+  void ShowLabels(int index);
   void ShowList(int index, ShownList list);
   const ShownList &List(int index) const { return m_lists[static_cast<std::size_t>(index)]; }
 
@@ -98,13 +112,12 @@ private:
   std::optional<Validator> m_validator;
   PrinterFactory m_printers = DefaultPrinter;
   bool m_restoring = false;
-  std::string m_title;   // the kind's title above both lists
-  HeaderLabels m_labels; // beside both lists
   std::array<ShownList, 2> m_lists;
-  DataFile m_checked;         // what the last physical run read, which the logical run checks
-  int m_checks = 0;           // physical runs that checked a file
-  int m_logical_saved = 0;    // the run whose logical list was saved last ...
-  std::string m_logical_path; // ... to this file
+  bool m_logical_ready = false; // the physical list of the chosen file lets the logical run follow
+  DataFile m_checked;           // what the last physical run read, which the logical run checks
+  int m_checks = 0;             // physical runs that checked a file
+  int m_logical_saved = 0;      // the run whose logical list was saved last ...
+  std::string m_logical_path;   // ... to this file
 
   QTabWidget *m_tabs = nullptr;
   DriveList *m_drives = nullptr;
@@ -112,7 +125,9 @@ private:
   FileList *m_files = nullptr;
   QPushButton *m_physical_button = nullptr;
   QPushButton *m_logical_button = nullptr;
-  std::array<std::array<QLabel *, 4>, 2> m_captions{}; // [list][0 title, 1 RUT, 2 name, 3 period]
+  QLabel *m_notice = nullptr; // a line under the folders: where the folder shown came from
+  std::array<std::array<ElidedLabel *, 4>, 2>
+      m_captions{}; // [list][0 title, 1 RUT, 2 name, 3 period]
   std::array<ResultPanel *, 2> m_panels{};
 };
 

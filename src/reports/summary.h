@@ -1,16 +1,25 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/result.h"
 
 namespace verdalia {
 
-// The rows of a list that share their field and message: how many there are and the first
-// record they name. Texts in Windows-1252.
+// What stands in a group's message for a number that differs between its rows.
+inline constexpr std::string_view kNumberPlaceholder = "#";
+
+// The rows of a list that share their field and their message once its numbers are set
+// aside: "Error. Informa 19.18, y debe ser 14.76" and "Error. Informa 3.5, y debe ser 2" are
+// one kind of finding. Texts in Windows-1252.
 struct FindingGroup {
   std::string field;
+  // The message of the group's first row, each number that is not the same in every row of
+  // the group shown as kNumberPlaceholder ("Error. Informa #, y debe ser #"); a number the
+  // rows share ("registro tipo 1") stays.
   std::string message;
   Severity severity = Severity::Error;
   int rows = 0;
@@ -26,5 +35,19 @@ struct ListSummary {
 };
 
 ListSummary Summarize(const ResultList &rows);
+
+// A list's texts each taken once, and each row's place among them: what a window needs to
+// filter, sort and group hundreds of thousands of rows without looking at their texts again.
+// The views point into the list's texts, so the index lives no longer than the list.
+struct ListIndex {
+  std::vector<std::string_view> fields;   // the distinct field names, in order of coming
+  std::vector<std::string_view> messages; // the distinct messages, in order of coming
+  std::vector<std::uint32_t> field_of_row;
+  std::vector<std::uint32_t> message_of_row;
+  std::vector<std::uint32_t> group_of_row; // into summary.groups
+  ListSummary summary;
+};
+
+ListIndex IndexList(const ResultList &rows);
 
 } // namespace verdalia

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -168,6 +169,24 @@ private slots:
     QCOMPARE(rows, 150);
   }
 
+  void aRefusedRunLeavesThePrintedHeaderToTheListsFile() {
+    WindowFixture f;
+    f.Write("S202401.txt", File({Header("20240131"), Line("4")}));
+    f.Write("D202402.txt", File({Header("20240229", kNoticeLength), Line("2"), Line("3")}));
+    f.Started();
+    f.RunPhysical("S202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    f.RunPhysical("D202402.txt"); // refused: a short line
+    const auto preview = f.window().MakePreview(1);
+    const QString pdf = QDir(f.DataFolder()).filePath("logico.pdf");
+    QVERIFY(preview->ExportPdfTo(pdf));
+    const QStringList lines = Lines(PdfText(pdf, 1, 1));
+    QCOMPARE(lines.mid(0, 3),
+             QStringList({"Resultado validación Lógica", "INFORMACIÓN DE SINIESTROS VERDALIA",
+                          "RUT: 076543210-K Página:1"}));
+    QCOMPARE(lines.at(4), QStringLiteral("Período: 202401"));
+  }
+
   void theTablesFrameStaysInsideThePage() {
     const verdalia::ResultList rows(3, verdalia::ResultRow{7, "CAMPO", "Error.Uno"});
     const ListPainter painter(verdalia::PrintHeaderLines({"F", "T", "R", "N", "P", "01/01/2024"}),
@@ -285,6 +304,35 @@ private slots:
     QVERIFY(f.dialogs.shown.back().text.startsWith("No se pudo exportar el listado al archivo " +
                                                    path + ": "));
     QVERIFY(!QFile::exists(path));
+  }
+
+  void exportingManyPagesShowsProgressAndAbortingLeavesNoFile() {
+    WindowFixture f;
+    f.Write("P202403.txt", ManyRowsFile(20000));
+    f.Started();
+    f.RunPhysical("P202403.txt");
+    const auto preview = f.window().MakePreview(0);
+    const QString pdf = QDir(f.DataFolder()).filePath("largo.pdf");
+    QString seen;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto *progress = preview->findChild<QProgressDialog *>("frmProgreso");
+      if (progress != nullptr && progress->isVisible() && seen.isEmpty()) {
+        const QCursor *cursor = QApplication::overrideCursor();
+        seen = progress->labelText() + "|" +
+               (cursor != nullptr && cursor->shape() == Qt::WaitCursor ? "wait" : "no wait");
+        progress->cancel();
+      }
+    });
+    watch.start();
+    f.dialogs.shown.clear();
+    QVERIFY(!preview->ExportPdfTo(pdf));
+    QVERIFY2(seen.startsWith("Exportando el listado...\nPágina "), qPrintable(seen));
+    QVERIFY2(seen.endsWith("|wait"), qPrintable(seen));
+    QVERIFY(!QFile::exists(pdf));
+    QVERIFY(f.dialogs.shown.empty()); // aborting is no failure to report
+    QVERIFY(QApplication::overrideCursor() == nullptr);
   }
 
   void printButtonOpensTheModalPreview() {

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
@@ -15,6 +16,8 @@
 
 #include <functional>
 
+#include "app/dialogs.h"
+#include "app/elided_label.h"
 #include "app/file_lists.h"
 #include "app/record_viewer.h"
 #include "app/result_grid.h"
@@ -89,7 +92,7 @@ private slots:
     WindowFixture f;
     WriteSamples(f);
     ValidatorWindow &window = f.Started();
-    window.resize(1300, 760);
+    window.resize(780, 560);
     const QSize size = window.size();
     f.ClickFile("P202402.txt");
     const QString drive = window.findChild<QComboBox *>("Drive1")->currentText();
@@ -109,14 +112,17 @@ private slots:
     QCOMPARE(f.Files()->selectedItems().first()->text(), QStringLiteral("P202402.txt"));
     QCOMPARE(next.size(), size);
 
-    // What is gone since is ignored: the lists keep what they showed.
-    f.settings().setValue("Directorio/DIR", f.DataFolder() + "/gone");
+    // A folder gone since opens its nearest parent, and a line says so; no box stops the start.
+    f.settings().setValue("Directorio/DIR", f.DataFolder() + "/gone/deeper");
     f.settings().setValue("Directorio/ARCHIVO", "P209999.txt");
     ValidatorWindow &third = f.NewWindow();
-    const QString before = DirShown(third);
     QVERIFY(third.Start(f.Database()));
-    QCOMPARE(DirShown(third), before);
+    QCOMPARE(DirShown(third), f.DataFolder());
+    QCOMPARE(f.Label("lblAviso")->text(), "La carpeta " + f.DataFolder() +
+                                              "/gone/deeper ya no existe; se muestra " +
+                                              f.DataFolder() + ".");
     QVERIFY(f.Files()->selectedItems().isEmpty());
+    QVERIFY(!f.Button("cmdProcesar")->isEnabled());
     QVERIFY(f.dialogs.shown.empty());
   }
 
@@ -137,9 +143,13 @@ private slots:
     // The window's keys answer only while it is the active window, as on a real desktop.
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
+    QPushButton *physical = f.Button("cmdProcesar");
     QPushButton *logical = f.Button("cmdValidacionLogica");
-    QVERIFY(f.Button("cmdProcesar")->toolTip().contains("F5"));
+    QVERIFY(physical->toolTip().contains("F5"));
     QVERIFY(logical->toolTip().contains("F6"));
+    // Each run its own Alt key.
+    QCOMPARE(physical->text(), QStringLiteral("Realizar Verificación &Física"));
+    QCOMPARE(logical->text(), QStringLiteral("Realizar Verificación &Lógica"));
     const auto key = [&](QWidget *target, int key, Qt::KeyboardModifiers modifiers = {}) {
       target->setFocus();
       QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
@@ -150,12 +160,36 @@ private slots:
       bool enabled;
       int tab;
     };
+    QString chosen_by_down;
     const std::vector<Step> steps = {
         {"at start", [] {}, false, 0},
+        {"F5 with no file chosen", [&] { key(f.Files(), Qt::Key_F5); }, false, 0},
+        {"Alt+A, then Down chooses the first file",
+         [&] {
+           QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+           QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+           const auto selected = f.Files()->selectedItems();
+           chosen_by_down = selected.isEmpty() ? QString() : selected.first()->text();
+         },
+         false, 0},
+        {"Alt+F runs it",
+         [&] {
+           QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+           QTest::qWait(300);
+         },
+         true, 1},
         {"clean physical run", [&] { f.RunPhysical("P202401.txt"); }, true, 1},
         {"clicking the same file again", [&] { f.ClickFile("P202401.txt"); }, false, 0},
         {"F5 runs the physical verification", [&] { key(f.Files(), Qt::Key_F5); }, true, 1},
         {"F6 runs the logical one", [&] { key(&window, Qt::Key_F6); }, true, 2},
+        {"F5 again, then Alt+L",
+         [&] {
+           key(f.Files(), Qt::Key_F5);
+           f.Tabs()->setCurrentIndex(0);
+           QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
+           QTest::qWait(300); // a button's Alt key clicks it after its press is shown
+         },
+         true, 2},
         {"moving to another file with the keys",
          [&] {
            f.Tabs()->setCurrentIndex(0);
@@ -175,16 +209,46 @@ private slots:
         {"refused for a line length", [&] { f.RunPhysical("P202404.txt"); }, false, 0},
     };
     for (const Step &step : steps) {
+      f.dialogs.shown.clear();
       step.action();
       QVERIFY2(logical->isEnabled() == step.enabled, step.what);
       QVERIFY2(f.Tabs()->currentIndex() == step.tab, step.what);
+      QVERIFY2(physical->isEnabled() == !f.Files()->selectedItems().isEmpty(), step.what);
+      if (step.tab > 0 && !f.dialogs.shown.empty()) {
+        // After a run the keys go on in its grid, not on a button.
+        QVERIFY2(qobject_cast<ResultGrid *>(QApplication::focusWidget()) != nullptr, step.what);
+      }
     }
+    QCOMPARE(chosen_by_down, QStringLiteral("D202401.txt"));
+    // Ctrl+F goes to the filter of the list shown.
+    f.Tabs()->setCurrentIndex(1);
+    QTest::keySequence(&window, QKeySequence::Find);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtFiltro(0)"));
     // Ctrl+R reads the folder again, keeping the file chosen.
     f.ClickFile("S202401.txt");
     f.Write("S202402.txt", File({Header("20240229"), Line("4")}));
     key(&window, Qt::Key_R, Qt::ControlModifier);
     QVERIFY(Listed(f).contains("S202402.txt"));
     QCOMPARE(f.Files()->selectedItems().first()->text(), QStringLiteral("S202401.txt"));
+
+    // Another folder: no file is chosen, so neither run can start, by button or key.
+    const QString other = QDir(f.DataFolder()).filePath("otra/mas");
+    QVERIFY(QDir().mkpath(other));
+    f.RunPhysical("S202401.txt");
+    QVERIFY(logical->isEnabled());
+    window.OpenFolder(other);
+    QVERIFY(!physical->isEnabled());
+    QVERIFY(!logical->isEnabled());
+    f.dialogs.shown.clear();
+    key(f.Files(), Qt::Key_F5);
+    key(f.Files(), Qt::Key_F6);
+    QVERIFY(f.dialogs.shown.empty());
+    // Ctrl+R on a folder removed meanwhile opens its nearest parent, and says so.
+    QVERIFY(QDir(QDir(f.DataFolder()).filePath("otra")).removeRecursively());
+    key(&window, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(DirShown(window), f.DataFolder());
+    QVERIFY(f.Label("lblAviso")->text().startsWith("La carpeta " + other + " ya no existe"));
+    QVERIFY(!f.Label("lblAviso")->isHidden());
   }
 
   void runsFillCaptionsListsAndMessages_data() {
@@ -324,7 +388,8 @@ private slots:
     f.dialogs.shown.clear();
     f.Button("cmdGuardar(0)")->click();
     QVERIFY(f.dialogs.shown.at(0).text.endsWith(
-        "\n\nEl listado " + path + ".err.logico que está junto a él es de una verificación "
+        "\n\nEl listado " + path +
+        ".err.logico que está junto a él es de una verificación "
         "anterior."));
     // Once this check's logical list is saved, it is not.
     f.Button("cmdValidacionLogica")->click();
@@ -403,13 +468,146 @@ private slots:
              QStringList({"2|PROVISION|" + kNoProvision, "3|PROVISION|" + kNoProvision,
                           "4|PROVISION|" + kNoProvision}));
     // The text filter narrows what the group shows, case aside; all rows come back after.
+    QCOMPARE(f.Label("lblFilas(1)")->text(), QStringLiteral("3 de 5 filas"));
     QTest::keyClicks(f.window().findChild<QLineEdit *>("txtFiltro(1)"), "4");
     QCOMPARE(f.GridRows("grdResultadoLogico"), QStringList({"4|PROVISION|" + kNoProvision}));
+    QCOMPARE(f.Label("lblFilas(1)")->text(), QStringLiteral("1 de 5 filas"));
     f.window().findChild<QLineEdit *>("txtFiltro(1)")->setText("provision");
     QCOMPARE(f.GridRows("grdResultadoLogico").size(), 3);
     click(0);
     f.window().findChild<QLineEdit *>("txtFiltro(1)")->clear();
     QCOMPARE(f.GridRows("grdResultadoLogico").size(), 5);
+    QCOMPARE(f.Label("lblFilas(1)")->text(), QString());
+
+    // Warnings read apart from errors, and can be left out.
+    auto *grid = f.window().findChild<ResultGrid *>("grdResultadoLogico");
+    QCOMPARE(grid->model()->index(1, 2).data(Qt::ForegroundRole).value<QColor>(), WarningColour());
+    QVERIFY(!grid->model()->index(0, 2).data(Qt::ForegroundRole).isValid());
+    f.window().findChild<QCheckBox *>("chkSoloErrores(1)")->setChecked(true);
+    QCOMPARE(f.GridRows("grdResultadoLogico"),
+             QStringList({"2|NUMERO_SINIESTRO+NUMERO_POLIZA|" + kRepeated,
+                          "3|NUMERO_SINIESTRO+NUMERO_POLIZA|" + kRepeated}));
+    QCOMPARE(f.Label("lblFilas(1)")->text(), QStringLiteral("2 de 5 filas"));
+
+    // A first click on "Filas" orders the groups from the largest; every row stays first.
+    QTest::mouseClick(groups->header()->viewport(), Qt::LeftButton, {},
+                      QPoint(groups->header()->sectionViewportPosition(2) + 5, 5));
+    QCOMPARE(groups->topLevelItem(0)->text(0), QStringLiteral("(todas las filas)"));
+    QCOMPARE(groups->topLevelItem(1)->text(0), QStringLiteral("PROVISION"));
+  }
+
+  void theGridSortsByAColumnAndKeepsTheListOrderForTies() {
+    WindowFixture f;
+    WriteSamples(f);
+    f.Started();
+    f.RunPhysical("D202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    auto *grid = f.window().findChild<ResultGrid *>("grdResultadoLogico");
+    const auto records = [&] {
+      QStringList shown;
+      for (const QString &row : f.GridRows("grdResultadoLogico")) {
+        shown << row.section('|', 0, 1);
+      }
+      return shown.join(' ');
+    };
+    grid->sortByColumn(1, Qt::AscendingOrder);
+    QCOMPARE(records(), QStringLiteral("2|NUMERO_SINIESTRO+NUMERO_POLIZA "
+                                       "3|NUMERO_SINIESTRO+NUMERO_POLIZA 2|PROVISION 3|PROVISION "
+                                       "4|PROVISION"));
+    grid->sortByColumn(0, Qt::DescendingOrder);
+    QCOMPARE(records(), QStringLiteral("4|PROVISION 3|NUMERO_SINIESTRO+NUMERO_POLIZA 3|PROVISION "
+                                       "2|NUMERO_SINIESTRO+NUMERO_POLIZA 2|PROVISION"));
+    // A filter keeps the order; the record number is text to it too.
+    f.window().findChild<QLineEdit *>("txtFiltro(1)")->setText("3");
+    QCOMPARE(records(), QStringLiteral("3|NUMERO_SINIESTRO+NUMERO_POLIZA 3|PROVISION"));
+    grid->sortByColumn(-1, Qt::AscendingOrder);
+    QCOMPARE(records(), QStringLiteral("3|NUMERO_SINIESTRO+NUMERO_POLIZA 3|PROVISION"));
+    // Selecting a row shows its own record, whatever the order.
+    grid->sortByColumn(0, Qt::DescendingOrder);
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    QVERIFY(f.window()
+                .findChild<RecordViewer *>("visorRegistro(1)")
+                ->Caption()
+                .startsWith("Registro 3 · PROVISION"));
+  }
+
+  void aListNoRunMadeCannotBePrinted() {
+    WindowFixture f;
+    WriteSamples(f);
+    f.Started();
+    const QString none =
+        QStringLiteral("information|Atención|No hay un listado de errores que imprimir.");
+    for (const int index : {0, 1}) {
+      f.dialogs.shown.clear();
+      f.Button(QStringLiteral("cmdImprimir(%1)").arg(index))->click();
+      QCOMPARE(f.dialogs.shown.size(), std::size_t{1});
+      QCOMPARE(ShownText(f.dialogs.shown[0]), none);
+      QVERIFY(!f.window().MakePreview(index));
+    }
+    // A physical list with errors lets no logical list be made: there is none to print.
+    f.RunPhysical("P202402.txt");
+    f.dialogs.shown.clear();
+    f.Button("cmdImprimir(1)")->click();
+    QCOMPARE(ShownText(f.dialogs.shown.at(0)), none);
+    QVERIFY(f.window().MakePreview(0));
+    QVERIFY(!f.window().MakePreview(1));
+  }
+
+  void aRefusedRunLeavesEachListWithTheCaptionsOfItsFile() {
+    WindowFixture f;
+    WriteSamples(f);
+    f.Write("D202402.txt", File({Header("20240229", kNoticeLength), Line("2"), Line("3")}));
+    f.Started();
+    f.RunPhysical("S202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    f.dialogs.shown.clear();
+    f.RunPhysical("D202402.txt");
+    QCOMPARE(f.dialogs.shown.at(0).kind, QStringLiteral("critical"));
+    for (const QString list : {"lblValidacionFisica(%1)", "lblValidacionLogica(%1)"}) {
+      QCOMPARE(f.Label(list.arg(0))->text(), QStringLiteral("INFORMACIÓN DE SINIESTROS VERDALIA"));
+      QCOMPARE(f.Label(list.arg(1))->text(), QStringLiteral("076543210-K"));
+      QCOMPARE(f.Label(list.arg(3))->text(), QStringLiteral("202401"));
+    }
+    QVERIFY(f.Label("lblArchivo(1)")->text().endsWith("S202401.txt"));
+    // The next check that is not refused names its file above both lists.
+    f.RunPhysical("P202401.txt");
+    QCOMPARE(f.Label("lblValidacionLogica(0)")->text(), QStringLiteral("PRODUCCION VERDALIA"));
+    QCOMPARE(f.Label("lblArchivo(1)")->text(), QStringLiteral("Ningún archivo verificado"));
+  }
+
+  void theWindowFitsANarrowScreenWhateverItShows() {
+    WindowFixture f;
+    // A folder path of some 180 characters, an insurer's name of 60.
+    QString deep = f.DataFolder();
+    while (deep.size() < 180) {
+      deep += QStringLiteral("/carpeta_de_datos_de_la_aseguradora");
+    }
+    QVERIFY(QDir().mkpath(deep));
+    const QString name =
+        QStringLiteral("COMPANIA DE SEGUROS GENERALES Y REASEGUROS LA CAMPINA S A");
+    QFile file(deep + "/P202401.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(
+        File({Line("120240131076543210K" + name.toStdString()), Line("9"), Line("4")})));
+    file.close();
+    ValidatorWindow &window = f.Started();
+    QVERIFY(window.OpenFolder(deep));
+    f.RunPhysical("P202401.txt");
+    auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    for (int tab = 0; tab < 3; ++tab) {
+      f.Tabs()->setCurrentIndex(tab);
+      QVERIFY2(window.minimumSizeHint().width() <= 800,
+               qPrintable(QString::number(window.minimumSizeHint().width())));
+      QVERIFY2(window.minimumSizeHint().height() <= 520,
+               qPrintable(QString::number(window.minimumSizeHint().height())));
+    }
+    window.resize(800, 560);
+    auto *path = window.findChild<ElidedLabel *>("lblArchivo(0)");
+    QVERIFY(path->Elided());
+    QCOMPARE(path->toolTip(), "Archivo: " + deep + "/P202401.txt");
+    const auto preview = window.MakePreview(0);
+    QVERIFY(preview->minimumSizeHint().width() <= 800);
   }
 
   void theRecordOfARowLightsTheFieldsItNames() {
@@ -460,6 +658,14 @@ private slots:
     QCOMPARE(f.Files()->selectedItems().first()->text(), QStringLiteral("P202401.txt"));
     QCOMPARE(DirShown(f.window()), elsewhere);
     QVERIFY(!f.Button("cmdValidacionLogica")->isEnabled());
+  }
+
+  // Last: from here on Qt speaks Spanish in this process.
+  void qtsOwnTextsAreSpanishToo() {
+    QVERIFY2(InstallSpanishQtTexts(), "qt6-translations-l10n is needed: scripts/install-deps.sh");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Sí"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QStringLiteral("&No"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "&Save"), QStringLiteral("&Guardar"));
   }
 };
 
