@@ -814,8 +814,7 @@ void TableCopier::CopyRows() {
 
 // The catalog is a table too (its definition on page 2), which libmdb walks by its usage map
 // like any other, skipping what it cannot read: its map and its pages are looked at first,
-// and its records counted. Returns what is wrong, "" when nothing is, or "?" when the
-// definition itself cannot be read.
+// and its records counted. Returns what is wrong, or "".
 std::string CatalogFault(const AccessFile &file) {
   if (std::string missing = file.Missing(2); !missing.empty()) {
     return missing;
@@ -826,8 +825,11 @@ std::string CatalogFault(const AccessFile &file) {
   catalog.table_pg = 2;
   std::snprintf(catalog.object_name, sizeof catalog.object_name, "%s", "MSysObjects");
   const std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(&catalog));
-  if (!table || !UsableUsageMap(*table)) {
-    return "?";
+  if (!table) {
+    return "su definición está dañada";
+  }
+  if (!UsableUsageMap(*table)) {
+    return "su mapa de páginas está dañado";
   }
   std::size_t rows = 0;
   std::string row_fault;
@@ -867,11 +869,12 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
     FailOpen(path, "no se puede leer el archivo");
   }
   const AccessFile file{mdb.get(), static_cast<std::uint64_t>(status.st_size)};
-  const std::string catalog_fault = CatalogFault(file);
-  if (!catalog_fault.empty() || !mdb_read_catalog(mdb.get(), MDB_ANY) || output.Written()) {
-    const std::string why = catalog_fault.empty() && output.Written() ? kLibraryComplained
-                            : catalog_fault == "?"                    ? ""
-                                                                      : catalog_fault;
+  std::string why = CatalogFault(file);
+  const bool read = why.empty() && mdb_read_catalog(mdb.get(), MDB_ANY) != nullptr;
+  if (read && output.Written()) {
+    why = kLibraryComplained;
+  }
+  if (!read || !why.empty()) {
     FailOpen(path, "no se puede leer el catálogo de la base de datos de Access" +
                        (why.empty() ? "" : ": " + why));
   }
