@@ -908,8 +908,8 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
                          kLibraryComplained);
     }
   }
-  // Every table read whole, but a file that ends inside a page was cut short: what it lost
-  // may be what the tables above do not show, such as the rest of a long value.
+  // Every table read whole, but a file that ends inside a page was cut short all the same
+  // (Jet writes whole pages), and what it lost is not known.
   if (file.size % file.PageSize() != 0) {
     FailLoad(path, file.Missing(file.size / file.PageSize()));
   }
