@@ -243,7 +243,8 @@ void ReadPlace(sqlite3_stmt *row, const DefinitionColumns &col, const PresentCol
   if (!length) {
     refuse("Largo no es un número entero");
   }
-  if (*length < 0 || *length > kMaxInt) {
+  // A field of no characters is never checked: its findings would vanish.
+  if (*length < 1 || *length > kMaxInt) {
     refuse("Largo fuera de rango");
   }
   if (!present.name) {
@@ -337,10 +338,12 @@ void LoadLineLengths(sqlite3 *db, const std::string &source, ReferenceData &data
     } else {
       length = WholeNumber(row, 2);
     }
-    if (!length || *length < -32768 || *length > 32767) {
+    // No line is shorter than 1 character: a length below it would refuse every file of
+    // the kind, or let empty lines through as records.
+    if (!length || *length < 1 || *length > 32767) {
       throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
                                "\": el largo de fila del TipoArchivo " + std::to_string(*kind) +
-                               " no es un número entre -32768 y 32767");
+                               " no es un número entre 1 y 32767");
     }
     data.line_lengths[static_cast<std::size_t>(*kind)] = static_cast<int>(*length);
   }
