@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <new>
+#include <optional>
 
 #include "common/file_kind.h"
 #include "common/text.h"
@@ -138,16 +140,21 @@ void ReferenceData::Index() {
 }
 
 ReferenceData LoadReferenceData(const std::string &path) {
-  ReferenceData data;
-  if (IsAccessDatabasePath(path)) {
-    const SqliteHandle db = ImportAccessDatabase(path);
-    data = LoadFromConnection(db.get(), path);
-  } else {
-    const SqliteHandle db = OpenSqliteReadOnly(path);
-    data = LoadFromConnection(db.get(), path);
+  std::optional<ReferenceData> data;
+  try {
+    if (IsAccessDatabasePath(path)) {
+      const SqliteHandle db = ImportAccessDatabase(path);
+      data = LoadFromConnection(db.get(), path);
+    } else {
+      const SqliteHandle db = OpenSqliteReadOnly(path);
+      data = LoadFromConnection(db.get(), path);
+    }
+    RequireFieldsToCheck(*data, path);
+  } catch (const std::bad_alloc &) {
+    data.reset(); // room for the message
+    throw OutOfMemory(path);
   }
-  RequireFieldsToCheck(data, path);
-  return data;
+  return std::move(*data);
 }
 
 std::string DefaultReferenceDatabasePath() {

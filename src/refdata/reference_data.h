@@ -85,8 +85,9 @@ private:
 
 // Opens the reference database read-only and loads it. A path ending in ".mdb" or ".accdb"
 // (any case) is read as an Access database; every other path as SQLite. A database that
-// cannot serve, or would let the files of a kind pass unchecked (no definitions at all, or
-// none of a kind that has a line length), is refused.
+// cannot serve, does not load within the bounds of time and memory set for it, or would let
+// the files of a kind pass unchecked (no definitions at all, or none of a kind that has a
+// line length) is refused; so is a load that runs out of memory.
 // Throws ReferenceDataError, whose text is UTF-8 (it may carry the path).
 ReferenceData LoadReferenceData(const std::string &path);
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 
@@ -15,16 +17,140 @@
 namespace verdalia {
 namespace {
 
+// Bounds of one load, far above what any real reference database asks: the shipped one
+// loads in a few milliseconds and holds some 130 definitions, 3 line lengths, 350 communes
+// and 70 crops, and a wide layout of lines of 460 characters a few thousand definitions.
+// A database past them is a query that would not end (a view that never stops giving
+// rows, or never gives one), and is refused instead of filling the memory or the temporary
+// folder.
+constexpr int kDeadlineSeconds = 5;
+constexpr sqlite3_int64 kQueryMemory = sqlite3_int64{256} << 20; // SQLite's own, sorts included
+constexpr std::size_t kMostDefinitions = 100000;
+constexpr std::size_t kMostLineLengthRows = 1000;
+constexpr std::size_t kMostCodes = 1000000;
+constexpr std::size_t kMostKeptText = std::size_t{64} << 20; // bytes of every text kept
+
+std::string CannotLoad(const std::string &source, const std::string &why) {
+  return "No se puede cargar la base de datos de referencia \"" + source + "\": " + why;
+}
+
+// One load of a connection: where its messages point, and the bounds it runs under. The
+// connection is given back as it came: its progress handler, temporary storage and the
+// process's heap limit are restored.
+class Loader {
+public:
+  Loader(sqlite3 *db, const std::string &source);
+  ~Loader();
+  Loader(const Loader &) = delete;
+  Loader &operator=(const Loader &) = delete;
+
+  sqlite3 *db() const { return m_db; }
+  const std::string &source() const { return m_source; }
+
+  [[noreturn]] void Refuse(const std::string &why) const {
+    throw ReferenceDataError(CannotLoad(m_source, why));
+  }
+  // The refusal of a query that failed with `rc`.
+  [[noreturn]] void QueryFailed(int rc, const std::string &sql) const;
+  // Counts one more row of `table`, refused past `most`.
+  void CountRow(std::size_t &rows, std::size_t most, const char *table) const;
+  // Counts the bytes of a text the reference data keeps.
+  void Keep(std::size_t bytes);
+
+private:
+  static int OnProgress(void *loader);
+
+  sqlite3 *m_db;
+  std::string m_source;
+  std::chrono::steady_clock::time_point m_deadline;
+  bool m_timed_out = false;
+  std::size_t m_kept = 0;
+  sqlite3_int64 m_old_hard_limit = 0;
+  sqlite3_int64 m_old_soft_limit = 0;
+  int m_old_temp_store = 0;
+};
+
+int PragmaValue(sqlite3 *db, const char *sql) {
+  sqlite3_stmt *raw = nullptr;
+  int value = 0;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK &&
+      sqlite3_step(raw) == SQLITE_ROW) {
+    value = sqlite3_column_int(raw, 0);
+  }
+  sqlite3_finalize(raw);
+  return value;
+}
+
+Loader::Loader(sqlite3 *db, const std::string &source)
+    : m_db(db), m_source(source),
+      m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(kDeadlineSeconds)) {
+  sqlite3_progress_handler(db, 1000, &Loader::OnProgress, this);
+  // Sorts and temporary tables stay in memory, under the heap limit, instead of growing
+  // files in the temporary folder without end.
+  m_old_temp_store = PragmaValue(db, "PRAGMA temp_store");
+  sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+  m_old_soft_limit = sqlite3_soft_heap_limit64(-1);
+  m_old_hard_limit = sqlite3_hard_heap_limit64(-1);
+  const sqlite3_int64 limit = sqlite3_memory_used() + kQueryMemory;
+  if (m_old_hard_limit <= 0 || m_old_hard_limit > limit) {
+    sqlite3_hard_heap_limit64(limit);
+  }
+}
+
+Loader::~Loader() {
+  sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+  sqlite3_hard_heap_limit64(m_old_hard_limit);
+  sqlite3_soft_heap_limit64(m_old_soft_limit);
+  static constexpr std::array<const char *, 3> kRestore = {
+      "PRAGMA temp_store = DEFAULT", "PRAGMA temp_store = FILE", "PRAGMA temp_store = MEMORY"};
+  if (m_old_temp_store >= 0 && m_old_temp_store < 3) {
+    sqlite3_exec(m_db, kRestore[static_cast<std::size_t>(m_old_temp_store)], nullptr, nullptr,
+                 nullptr);
+  }
+}
+
+int Loader::OnProgress(void *loader) {
+  auto *self = static_cast<Loader *>(loader);
+  if (std::chrono::steady_clock::now() >= self->m_deadline) {
+    self->m_timed_out = true;
+    return 1; // the query ends with SQLITE_INTERRUPT
+  }
+  return 0;
+}
+
+void Loader::QueryFailed(int rc, const std::string &sql) const {
+  std::string why;
+  if (m_timed_out) {
+    why = "la consulta no terminó en " + std::to_string(kDeadlineSeconds) + " segundos";
+  } else if ((rc & 0xff) == SQLITE_NOMEM) {
+    why = "no hay memoria suficiente";
+  } else {
+    why = sqlite3_errmsg(m_db);
+  }
+  Refuse(why + " (" + sql + ")");
+}
+
+void Loader::CountRow(std::size_t &rows, std::size_t most, const char *table) const {
+  if (++rows > most) {
+    Refuse(std::string("la tabla ") + table + " tiene más de " + std::to_string(most) + " filas");
+  }
+}
+
+void Loader::Keep(std::size_t bytes) {
+  m_kept += bytes;
+  if (m_kept > kMostKeptText) {
+    Refuse("las tablas tienen más de " + std::to_string(kMostKeptText >> 20) + " MB de texto");
+  }
+}
+
 class Statement {
 public:
-  Statement(sqlite3 *db, const std::string &sql, const std::string &source) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &m_stmt, nullptr) != SQLITE_OK) {
-      throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                               "\": " + sqlite3_errmsg(db) + " (" + sql + ")");
+  Statement(const Loader &loader, const std::string &sql) : m_loader(loader), m_sql(sql) {
+    const int rc = sqlite3_prepare_v2(loader.db(), sql.c_str(), -1, &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(m_stmt);
+      loader.QueryFailed(rc, sql);
     }
-    m_db = db;
-    m_sql = sql;
-    m_source = source;
   }
   ~Statement() { sqlite3_finalize(m_stmt); }
   Statement(const Statement &) = delete;
@@ -38,16 +164,14 @@ public:
     if (rc == SQLITE_DONE) {
       return false;
     }
-    throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + m_source +
-                             "\": " + sqlite3_errmsg(m_db) + " (" + m_sql + ")");
+    m_loader.QueryFailed(rc, m_sql);
   }
   sqlite3_stmt *get() const { return m_stmt; }
 
 private:
+  const Loader &m_loader;
   sqlite3_stmt *m_stmt = nullptr;
-  sqlite3 *m_db = nullptr;
   std::string m_sql;
-  std::string m_source;
 };
 
 bool IsNull(sqlite3_stmt *stmt, int col) {
@@ -279,54 +403,65 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
 
 // How many rows DefArchivo holds, to make room for them at once: grown row by row, the
 // definitions of a wide layout were moved several times and took twice their memory in
-// fresh pages. Only a hint: where it cannot be had, the reading reports what is wrong.
+// fresh pages. Only a hint, counted no further than the rows the table may hold: where it
+// cannot be had, the reading reports what is wrong.
 std::size_t DefinitionCount(sqlite3 *db) {
+  const std::string sql = "SELECT count(*) FROM (SELECT 1 FROM DefArchivo LIMIT " +
+                          std::to_string(kMostDefinitions) + ")";
   sqlite3_stmt *raw = nullptr;
   std::size_t rows = 0;
-  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM DefArchivo", -1, &raw, nullptr) == SQLITE_OK &&
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) == SQLITE_OK &&
       sqlite3_step(raw) == SQLITE_ROW) {
-    rows = static_cast<std::size_t>(
-        std::clamp<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0, sqlite3_int64{1} << 20));
+    rows = static_cast<std::size_t>(std::max<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0));
   }
   sqlite3_finalize(raw);
   return rows;
 }
 
-void LoadDefinitions(sqlite3 *db, const std::string &source, ReferenceData &data) {
-  Statement stmt(db, "SELECT * FROM DefArchivo", source);
-  const DefinitionColumns columns(stmt.get(), source);
+std::size_t TextBytes(const FieldDefinition &def) {
+  auto size = [](const std::optional<std::string> &text) { return text ? text->size() : 0; };
+  return def.record_type.size() + def.name.size() + def.type.size() + size(def.obligatory) +
+         size(def.valid_values) + size(def.message);
+}
+
+void LoadDefinitions(Loader &loader, ReferenceData &data) {
+  Statement stmt(loader, "SELECT * FROM DefArchivo");
+  const DefinitionColumns columns(stmt.get(), loader.source());
   // Counted once the first row is read: the count then shares the reading's view of the
   // database, and never waits for a lock of its own.
   bool row = stmt.Step();
   if (row) {
-    data.definitions.reserve(DefinitionCount(db));
+    data.definitions.reserve(DefinitionCount(loader.db()));
   }
+  std::size_t rows = 0;
   for (; row; row = stmt.Step()) {
-    if (auto def = ReadDefinition(stmt.get(), columns, source)) {
+    loader.CountRow(rows, kMostDefinitions, "DefArchivo");
+    if (auto def = ReadDefinition(stmt.get(), columns, loader.source())) {
+      loader.Keep(TextBytes(*def));
       data.definitions.push_back(std::move(*def));
     }
   }
 }
 
-void RequireTable(sqlite3 *db, const std::string &source, const char *table) {
-  Statement stmt(db, std::string("SELECT * FROM ") + table, source);
+void RequireTable(const Loader &loader, const char *table) {
+  Statement stmt(loader, std::string("SELECT * FROM ") + table);
   stmt.Step();
 }
 
-void LoadLineLengths(sqlite3 *db, const std::string &source, ReferenceData &data) {
-  Statement stmt(db, "SELECT * FROM TipoArchivo ORDER BY TipoArchivo", source);
+void LoadLineLengths(const Loader &loader, ReferenceData &data) {
+  Statement stmt(loader, "SELECT * FROM TipoArchivo ORDER BY TipoArchivo");
   if (sqlite3_column_count(stmt.get()) < 3) {
-    throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                             "\": la tabla TipoArchivo tiene menos de tres columnas");
+    loader.Refuse("la tabla TipoArchivo tiene menos de tres columnas");
   }
+  std::size_t rows = 0;
   while (stmt.Step()) {
+    loader.CountRow(rows, kMostLineLengthRows, "TipoArchivo");
     sqlite3_stmt *row = stmt.get();
     const auto kind = WholeNumber(row, 0);
     if (!kind || *kind < 1 || *kind > 3) {
-      throw ReferenceDataError(
-          "No se puede cargar la base de datos de referencia \"" + source + "\": TipoArchivo " +
-          (IsNull(row, 0) ? std::string("Null") : Windows1252ToUtf8(TextOf(row, 0))) +
-          " no es 1, 2 ni 3");
+      loader.Refuse("TipoArchivo " +
+                    (IsNull(row, 0) ? std::string("Null") : Windows1252ToUtf8(TextOf(row, 0))) +
+                    " no es 1, 2 ni 3");
     }
     std::optional<long long> length;
     if (sqlite3_column_type(row, 2) == SQLITE_FLOAT) {
@@ -341,20 +476,43 @@ void LoadLineLengths(sqlite3 *db, const std::string &source, ReferenceData &data
     // No line is shorter than 1 character: a length below it would refuse every file of
     // the kind, or let empty lines through as records.
     if (!length || *length < 1 || *length > 32767) {
-      throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                               "\": el largo de fila del TipoArchivo " + std::to_string(*kind) +
-                               " no es un número entre 1 y 32767");
+      loader.Refuse("el largo de fila del TipoArchivo " + std::to_string(*kind) +
+                    " no es un número entre 1 y 32767");
     }
     data.line_lengths[static_cast<std::size_t>(*kind)] = static_cast<int>(*length);
   }
 }
 
-void LoadCodes(sqlite3 *db, const std::string &source, const char *sql, CodeList &codes) {
-  Statement stmt(db, sql, source);
+void LoadCodes(Loader &loader, const char *table, const char *sql, CodeList &codes) {
+  Statement stmt(loader, sql);
+  std::size_t rows = 0;
   while (stmt.Step()) {
+    loader.CountRow(rows, kMostCodes, table);
     // A Null code adds only the bar, as the concatenation does.
-    codes.Append(IsNull(stmt.get(), 0) ? std::string() : TextOf(stmt.get(), 0));
+    const std::string code = IsNull(stmt.get(), 0) ? std::string() : TextOf(stmt.get(), 0);
+    loader.Keep(code.size() + 1);
+    codes.Append(code);
   }
+}
+
+ReferenceData Load(sqlite3 *db, const std::string &source) {
+  Loader loader(db, source);
+  ReferenceData data;
+  LoadDefinitions(loader, data);
+  RequireTable(loader, "TipoCultivoUniFisc");
+  RequireTable(loader, "RegionComunaZHS");
+  LoadLineLengths(loader, data);
+  LoadCodes(loader, "COMUNA", "SELECT COD_COMUNA FROM COMUNA ORDER BY COD_COMUNA",
+            data.commune_codes);
+  LoadCodes(loader, "CULTIVO", "SELECT COD_CULTIVO FROM CULTIVO ORDER BY COD_CULTIVO",
+            data.crop_codes);
+  data.Index();
+  return data;
+}
+
+[[noreturn]] void CannotOpen(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                           "\": " + why);
 }
 
 // Only a regular file is opened: opening a named pipe would wait for a writer, and a folder
@@ -371,8 +529,7 @@ void RequireRegularFile(const std::string &path) {
   } else {
     return;
   }
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
+  CannotOpen(path, why);
 }
 
 } // namespace
@@ -384,25 +541,24 @@ SqliteHandle OpenSqliteReadOnly(const std::string &path) {
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   SqliteHandle db(raw);
   if (rc != SQLITE_OK) {
-    const std::string why = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                             "\": " + why);
+    CannotOpen(path, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   }
   // A database another program holds locked is waited for briefly, then reported.
   sqlite3_busy_timeout(raw, 2000);
   return db;
 }
 
+ReferenceDataError OutOfMemory(const std::string &source) {
+  return ReferenceDataError(CannotLoad(source, "no hay memoria suficiente"));
+}
+
 ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source) {
-  ReferenceData data;
-  LoadDefinitions(db, source, data);
-  RequireTable(db, source, "TipoCultivoUniFisc");
-  RequireTable(db, source, "RegionComunaZHS");
-  LoadLineLengths(db, source, data);
-  LoadCodes(db, source, "SELECT COD_COMUNA FROM COMUNA ORDER BY COD_COMUNA", data.commune_codes);
-  LoadCodes(db, source, "SELECT COD_CULTIVO FROM CULTIVO ORDER BY COD_CULTIVO", data.crop_codes);
-  data.Index();
-  return data;
+  try {
+    return Load(db, source);
+  } catch (const std::bad_alloc &) {
+    // Thrown once what the load had built is freed, so that the message finds room.
+    throw OutOfMemory(source);
+  }
 }
 
 } // namespace verdalia

@@ -18,7 +18,13 @@ using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 SqliteHandle OpenSqliteReadOnly(const std::string &path);
 
 // Runs the start-up queries on an open database, in their order, and builds the in-memory
-// forms. `source` names the database in messages. Throws ReferenceDataError.
+// forms. `source` names the database in messages. Refuses a row that cannot be applied, and
+// a query that does not end or outgrows its bounds of rows and memory; whether the rows
+// leave a kind unchecked is start-up's to judge (LoadReferenceData). Throws
+// ReferenceDataError.
 ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source);
+
+// The refusal of a load that ran out of memory.
+ReferenceDataError OutOfMemory(const std::string &source);
 
 } // namespace verdalia
