@@ -146,7 +146,7 @@ ReferenceData LoadReferenceData(const std::string &path) {
       const SqliteHandle db = ImportAccessDatabase(path);
       data = LoadFromConnection(db.get(), path);
     } else {
-      const SqliteHandle db = OpenSqliteReadOnly(path);
+      const ReadOnlyDatabase db = OpenSqliteReadOnly(path);
       data = LoadFromConnection(db.get(), path);
     }
     RequireFieldsToCheck(*data, path);

@@ -1,8 +1,10 @@
 // Running out of memory while the reference data loads is a refusal with its message, not
 // an abort: every allocation of a load is made to fail in turn, and each load ends in
-// ReferenceDataError, or loads in full where the failure was one it could do without.
+// ReferenceDataError, or loads in full where the failure was one it could do without. The
+// private copy a database in WAL mode is read from never stays behind.
 
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -68,12 +70,22 @@ bool LoadFailingAt(const std::string &path, long n) {
 
 TEST(LoadOutOfMemory, EveryFailingAllocationEndsInARefusal) {
   const testing::TempDir dir;
-  const std::string path = testing::MakeDatabase(dir, std::string(testing::kEmptySchemaSql) + kRows);
-  long n = 0;
-  while (LoadFailingAt(path, n)) {
-    ++n;
+  const testing::TempDir temporary; // where a WAL database's private copy goes
+  ASSERT_EQ(setenv("TMPDIR", temporary.path().c_str(), 1), 0);
+  const std::string plain = testing::MakeDatabase(dir, std::string(testing::kEmptySchemaSql) + kRows);
+  const std::string wal = testing::MakeDatabase(
+      dir, std::string(testing::kEmptySchemaSql) + kRows + "PRAGMA journal_mode=WAL;", "wal.db");
+  ASSERT_EQ(testing::ReadBytes(wal).at(18), 2) << "the header of a database in WAL mode";
+  for (const std::string &path : {plain, wal}) {
+    SCOPED_TRACE(path);
+    long n = 0;
+    while (LoadFailingAt(path, n)) {
+      ++n;
+    }
+    EXPECT_GT(n, 50) << "allocations of a whole load";
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
   }
-  EXPECT_GT(n, 50) << "allocations of a whole load";
+  unsetenv("TMPDIR");
 }
 
 } // namespace
