@@ -31,8 +31,29 @@ void *operator new(std::size_t size) {
   throw std::bad_alloc();
 }
 
+// Every other form of the plain allocation goes the same way, so that what one form
+// allocates any other may free (the sanitizers would otherwise see their own new freed here).
+void *operator new[](std::size_t size) { return operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept {
+  return operator new(size, tag);
+}
+#if defined(__GNUC__) && !defined(__clang__)
+// Inlined into the array forms, GCC takes the free() here for one of new[]'s memory.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void *memory) noexcept { std::free(memory); }
-void operator delete(void *memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void *memory) noexcept { operator delete(memory); }
+void operator delete(void *memory, std::size_t) noexcept { operator delete(memory); }
+void operator delete[](void *memory, std::size_t) noexcept { operator delete(memory); }
+void operator delete(void *memory, const std::nothrow_t &) noexcept { operator delete(memory); }
+void operator delete[](void *memory, const std::nothrow_t &) noexcept { operator delete(memory); }
 
 namespace verdalia {
 namespace {
