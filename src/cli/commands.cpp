@@ -9,6 +9,7 @@
 
 #include "cli/import_mdb.h"
 #include "cli/report_writer.h"
+#include "common/file_kind.h"
 #include "common/path.h"
 #include "common/windows1252.h"
 #include "engine/validation.h"
@@ -200,6 +201,33 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
   return any_error ? kExitFindings : kExitClean;
 }
 
+// What the database leaves unchecked, so that a user sees it before trusting a verdict: a
+// kind without a line length (its files are all refused), a record type without
+// definitions, a field of a type no check knows.
+void WriteUnchecked(const ReferenceData &data, std::ostream &out) {
+  for (int kind = 1; kind <= 3; ++kind) {
+    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
+      out << "No se revisa: TipoArchivo " << kind
+          << " (no tiene largo de fila; todo archivo de este tipo se rechaza)\n";
+      continue;
+    }
+    for (const char type : KindOfNumber(kind).allowed_types) {
+      const auto &definitions = data.Definitions(kind, std::string_view(&type, 1));
+      if (definitions.empty()) {
+        out << "No se revisa: TipoArchivo " << kind << ", registro " << type
+            << " (no tiene definiciones de campo)\n";
+      }
+      for (const FieldDefinition &definition : definitions) {
+        if (!IsCheckedFieldType(definition.type)) {
+          out << "No se revisa: TipoArchivo " << kind << ", registro " << type << ", campo "
+              << Windows1252ToUtf8(definition.name) << " (Tipo '"
+              << Windows1252ToUtf8(definition.type) << "' desconocido)\n";
+        }
+      }
+    }
+  }
+}
+
 int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) {
   const std::string path = db_path.empty() ? DefaultReferenceDatabasePath() : db_path;
   try {
@@ -225,6 +253,7 @@ int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) 
     };
     out << "COMUNA: " << count_codes(data.commune_codes) << " códigos\n";
     out << "CULTIVO: " << count_codes(data.crop_codes) << " códigos\n";
+    WriteUnchecked(data, out);
   } catch (const ReferenceDataError &error) {
     err << "verdalia-cli: " << Printable(error.what()) << "\n";
     return kExitReference;
