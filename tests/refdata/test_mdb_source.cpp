@@ -25,13 +25,9 @@ namespace {
 
 const std::string kFixtures = VERDALIA_SOURCE_DIR "/tests/fixtures/access/";
 
-// What the reader and the loader make of an Access file. Whether its definitions cover
-// every kind is start-up's judgement, not the reader's: edited.mdb gives kinds 2 and 3 a
-// line length and no definitions, which start-up refuses.
-ReferenceData LoadAccess(const std::string &path) {
-  const SqliteHandle db = ImportAccessDatabase(path);
-  return LoadFromConnection(db.get(), path);
-}
+// Whether an Access file's definitions cover every kind is start-up's judgement, not the
+// reader's: edited.mdb gives kinds 2 and 3 a line length and no definitions.
+using fuzz::LoadAccess;
 
 // The message of a database that cannot be loaded, or "" when it loads.
 std::string LoadFailure(const std::string &path) {
