@@ -460,7 +460,9 @@ void ValidatorWindow::RunPhysical() {
   RunResult result;
   {
     const WaitCursor wait;
-    result = m_validator->Physical(path, List(0).labels);
+    // The whole check's own entry, asked to stop after the physical verification: the
+    // logical one waits for its button.
+    result = std::move(m_validator->Check(path, List(0).labels, Scope::PhysicalOnly).physical);
     if (!result.Refused()) {
       // Both lists start again: the physical one with its rows, the logical one with none
       // yet; the header names the file above both.
