@@ -40,7 +40,12 @@ options of check:
   --decimal-separator SEP    decimal separator of amounts in logical messages
                              (default: the user's locale, LC_NUMERIC)
   --physical-only            run only the physical verification
-  --summary                  tell each list as its rows grouped by field and message
+  --explain                  under each row of the text listing, what the check read
+                             (column and length), what it expected and the other
+                             records involved, where it knows them (JSON always
+                             carries them as value, expected and related)
+  --summary                  tell each list as its rows grouped by field and by
+                             message with its numbers set aside
                              (count and first record) instead of row by row
 
 reference: loads the reference database as start-up does and prints what it holds
@@ -69,6 +74,7 @@ struct CheckOptions {
   std::optional<std::string> decimal_separator;
   bool physical_only = false;
   bool summary = false;
+  bool explain = false;
   std::vector<std::string> files;
 };
 
@@ -181,8 +187,9 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     err << "verdalia-cli: no hay memoria suficiente para cargar la base de datos de referencia\n";
     return kExitReference;
   }
-  const auto writer = options.format == "json" ? MakeJsonWriter(out, options.summary)
-                                               : MakeTextWriter(out, options.summary);
+  const ListingOptions listing{options.summary, options.explain};
+  const auto writer = options.format == "json" ? MakeJsonWriter(out, listing)
+                                               : MakeTextWriter(out, listing);
   FileCheck check(*validator, options, err);
   HeaderLabels labels; // the labels carry from one file to the next, as in the window
   bool any_refused = false;
@@ -299,6 +306,7 @@ public:
             "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
     m_check->add_flag("--summary", m_check_options.summary);
+    m_check->add_flag("--explain", m_check_options.explain);
     m_check->add_option("FILE", m_check_options.files);
     m_reference = m_app.add_subcommand("reference");
     m_reference->add_option("--db", m_reference_db);
