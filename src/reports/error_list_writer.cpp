@@ -47,6 +47,18 @@ SaveResult SaveErrorList(const std::string &path, const ResultList &rows) {
   return {written.ok, written.reason};
 }
 
+SaveResult SaveErrorLists(const std::vector<ListFile> &lists, std::size_t &failed) {
+  std::vector<std::string> texts;
+  std::vector<FileWrite> files;
+  texts.reserve(lists.size());
+  for (const ListFile &list : lists) {
+    texts.push_back(ErrorListText(*list.rows));
+    files.push_back({list.path, texts.back()});
+  }
+  const WriteOutcome written = WriteFilesAtomically(files, failed);
+  return {written.ok, written.reason};
+}
+
 RemoveResult RemoveErrorList(const std::string &path) {
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) != 0) {
