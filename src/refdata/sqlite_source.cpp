@@ -705,6 +705,8 @@ SqliteHandle OpenFile(const std::string &file, const std::string &path) {
 // it (a writer or a checkpoint of another program), and refused if they never hold still.
 ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
   const std::string wal = file + "-wal";
+  // Held from before the folder is made until it is removed with the copy.
+  auto held = std::make_unique<HeldSignals>();
   PrivateFolder folder(path);
   const std::string copy = folder.path() + "/" + kCopyName;
   constexpr int kAttempts = 5;
@@ -728,16 +730,18 @@ ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
     }
   }
   SqliteHandle db = OpenFile(copy, path);
-  return ReadOnlyDatabase(std::move(db), folder.Release());
+  return ReadOnlyDatabase(std::move(db), folder.Release(), std::move(held));
 }
 
 } // namespace
 
-ReadOnlyDatabase::ReadOnlyDatabase(SqliteHandle db, std::string copy_folder)
-    : m_copy_folder(std::move(copy_folder)), m_db(std::move(db)) {}
+ReadOnlyDatabase::ReadOnlyDatabase(SqliteHandle db, std::string copy_folder,
+                                   std::unique_ptr<HeldSignals> held)
+    : m_held(std::move(held)), m_copy_folder(std::move(copy_folder)), m_db(std::move(db)) {}
 
 ReadOnlyDatabase::ReadOnlyDatabase(ReadOnlyDatabase &&other) noexcept
-    : m_copy_folder(std::exchange(other.m_copy_folder, {})), m_db(std::move(other.m_db)) {}
+    : m_held(std::move(other.m_held)), m_copy_folder(std::exchange(other.m_copy_folder, {})),
+      m_db(std::move(other.m_db)) {}
 
 ReadOnlyDatabase::~ReadOnlyDatabase() {
   m_db.reset(); // closed before its copy goes
