@@ -100,10 +100,17 @@ Loader::Loader(sqlite3 *db, const std::string &source)
   if (m_old_hard_limit <= 0 || m_old_hard_limit > limit) {
     sqlite3_hard_heap_limit64(limit);
   }
+  // Every query reads the same version of the database: one transaction from the first to
+  // the last, so that another program's commit between two of them cannot pair the
+  // definitions of one version with the line lengths or codes of the next.
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
 }
 
 Loader::~Loader() {
   sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+  if (sqlite3_get_autocommit(m_db) == 0) {
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr); // nothing was written
+  }
   sqlite3_hard_heap_limit64(m_old_hard_limit);
   sqlite3_soft_heap_limit64(m_old_soft_limit);
   static constexpr std::array<const char *, 3> kRestore = {
