@@ -197,7 +197,7 @@ private:
 
   std::string m_path;
   std::string m_temporary;
-  int m_unnamed = -1; // the file without a name, open
+  int m_unnamed = -1;   // the file without a name, open
   bool m_named = false; // the hidden name is there
 };
 

@@ -25,9 +25,10 @@ std::string TemporaryNameOf(std::string_view file_name);
 // leaves no file behind and the previous one whole. Where the file system cannot make a file
 // without a name, a hidden one (TemporaryNameOf) is used; one left by a killed process is
 // replaced by the next write of the same file. The interrupting signals (SIGINT, SIGTERM,
-// SIGHUP, SIGQUIT) are held from the first byte written until the file is in place. A path that names something other than a regular file is never written.
-// `existing` Keep refuses (EEXIST) when a file appears at the path, even meanwhile.
-// The file's mode is the usual 0666 less the process's umask.
+// SIGHUP, SIGQUIT) are held from the first byte written until the file is in place. A path
+// that names something other than a regular file is never written. `existing` Keep refuses
+// (EEXIST) when a file appears at the path, even meanwhile. The file's mode is the usual 0666
+// less the process's umask.
 WriteOutcome WriteFileAtomically(const std::string &path, std::string_view bytes,
                                  ExistingFile existing = ExistingFile::Replace);
 

@@ -34,8 +34,8 @@ TEST(SqliteSource, ALoadReadsOneVersionWhileAnotherProgramCommits) {
     sqlite3_busy_timeout(db, 5000);
     for (int version = 1; !stop.load(); ++version) {
       const std::string sql =
-          "BEGIN IMMEDIATE; UPDATE TipoArchivo SET LargoFila = " + std::to_string(200 + version % 2) +
-          " WHERE TipoArchivo = 2; " +
+          "BEGIN IMMEDIATE; UPDATE TipoArchivo SET LargoFila = " +
+          std::to_string(200 + version % 2) + " WHERE TipoArchivo = 2; " +
           (version % 2 != 0 ? "INSERT INTO DefArchivo (TipoArchivo, TipoRegistro, Sec, Campo, "
                               "PosicionInicial, Largo, Tipo) VALUES (2, '2', 999, 'EXTRA', 201, "
                               "1, 'X');"
