@@ -191,6 +191,9 @@ public:
     return ok;
   }
 
+  // Frees the lists of the last file.
+  void Release() { m_check = CheckResult{}; }
+
 private:
   bool Refuse(const std::string &file, const Refusal &refusal, FileReport &report) {
     report.refused = true;
@@ -279,7 +282,27 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     any_refused = !check.Run(file, labels, report) || any_refused;
     any_error =
         any_error || CountRows(report.physical).errors + CountRows(report.logical).errors > 0;
-    writer->Write(report);
+    try {
+      writer->Write(report);
+    } catch (const std::bad_alloc &) {
+      // The listing of a long list may need more memory than its check: the file is told as
+      // refused, with its lists saved as they were, and the run goes on.
+      any_refused = true;
+      check.Release();
+      FileReport refused;
+      refused.path = report.path;
+      refused.kind = report.kind;
+      refused.title = report.title;
+      refused.labels = report.labels;
+      refused.refused = true;
+      refused.refusal = Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
+                        Utf8ToWindows1252(CheckedPath(file)) + ".";
+      refused.saved = std::move(report.saved);
+      refused.removed = std::move(report.removed);
+      err << "verdalia-cli: " << Printable(file) << ": "
+          << Printable(Windows1252ToUtf8(refused.refusal)) << "\n";
+      writer->Write(refused);
+    }
   }
   writer->Finish();
   if (any_refused) {
