@@ -547,16 +547,19 @@ void ValidatorWindow::SaveList(int index) {
     return;
   }
   QString message = FromCp1252(SavedMessage(path));
-  if (kind == ListKind::Logical) {
-    m_logical_saved = list.check;
-    m_logical_path = path;
-  } else if (const std::string logical = ErrorListPath(list.path, ListKind::Logical);
-             !(m_logical_saved == list.check && m_logical_path == logical) &&
-             QFileInfo::exists(FromFileSystemName(logical))) {
-    // A logical list beside it that this check did not write reads as this check's.
+  m_saved_check[static_cast<std::size_t>(index)] = list.check;
+  m_saved_path[static_cast<std::size_t>(index)] = path;
+  // The other list beside it, when this check did not write it, reads as this check's: a
+  // logical list of an earlier check, or the physical list of one (whose errors may have
+  // kept its logical verification from running at all).
+  const auto other = static_cast<std::size_t>(1 - index);
+  if (const std::string beside = ErrorListPath(
+          list.path, kind == ListKind::Logical ? ListKind::Physical : ListKind::Logical);
+      !(m_saved_check[other] == list.check && m_saved_path[other] == beside) &&
+      QFileInfo::exists(FromFileSystemName(beside))) {
     message += QStringLiteral("\n\nEl listado %1 que está junto a él es de una verificación "
                               "anterior.")
-                   .arg(QDir::toNativeSeparators(FromFileSystemName(logical)));
+                   .arg(QDir::toNativeSeparators(FromFileSystemName(beside)));
   }
   m_dialogs.information(this, QStringLiteral("Atención"), message);
 }

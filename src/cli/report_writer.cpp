@@ -158,21 +158,34 @@ void AddDetail(const FindingDetail &detail, Json &item) {
   }
 }
 
-Json List(const ResultList *rows) {
+// Compact, as one line; a path given on the command line need not be UTF-8: what is not is
+// replaced.
+std::string Dumped(const Json &value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// A list as a JSON array of {record, field, message}, appended row by row: a tree of a
+// list's hundreds of thousands of rows would take ten times the memory of its text, and
+// running out of it while such a tree is torn down ends the process.
+void AppendList(std::string &text, const ResultList *rows) {
   if (!rows) {
-    return nullptr;
+    text += "null";
+    return;
   }
-  Json list = Json::array();
+  text += '[';
+  const char *separator = "";
   for (const ResultRow &row : *rows) {
+    text += separator;
     Json item = {{"record", row.record},
                  {"field", Windows1252ToUtf8(row.field)},
                  {"message", Windows1252ToUtf8(row.message)}};
     if (const FindingDetail *detail = rows->Detail(row)) {
       AddDetail(*detail, item);
     }
-    list.push_back(std::move(item));
+    text += Dumped(item);
+    separator = ",";
   }
-  return list;
+  text += ']';
 }
 
 Json Groups(const ResultList *rows) {
@@ -214,31 +227,31 @@ public:
   void Write(const FileReport &report) override {
     const Counts physical = CountRows(report.physical);
     const Counts logical = CountRows(report.logical);
-    Json file = {
-        {"file", report.path},
-        {"kind", report.kind},
-        {"title", Utf8(report.title)},
-        {"labels",
-         {{"rut", Utf8(report.labels.rut)},
-          {"razon_social", Utf8(report.labels.name)},
-          {"periodo", Utf8(report.labels.period)}}},
-        {"refused", report.refused},
-        {"refusal", report.refused ? Json(Utf8(report.refusal)) : Json(nullptr)},
-        {"physical", List(report.physical)},
-        {"logical", List(report.logical)},
-        {"logical_skipped", Skipped(report)},
-        {"errors", physical.errors + logical.errors},
-        {"warnings", physical.warnings + logical.warnings},
-        {"saved", report.saved},
-        {"removed", report.removed},
-    };
+    // The file's object is made whole before any of it is written, so that a file whose
+    // listing runs out of memory leaves the listing as it was.
+    std::string text = "{\"file\":" + Dumped(report.path);
+    text += ",\"kind\":" + Dumped(report.kind);
+    text += ",\"title\":" + Dumped(Utf8(report.title));
+    text += ",\"labels\":" + Dumped({{"rut", Utf8(report.labels.rut)},
+                                     {"razon_social", Utf8(report.labels.name)},
+                                     {"periodo", Utf8(report.labels.period)}});
+    text += ",\"refused\":" + Dumped(report.refused);
+    text += ",\"refusal\":" + Dumped(report.refused ? Json(Utf8(report.refusal)) : Json(nullptr));
+    text += ",\"physical\":";
+    AppendList(text, report.physical);
+    text += ",\"logical\":";
+    AppendList(text, report.logical);
+    text += ",\"logical_skipped\":" + Dumped(Skipped(report));
+    text += ",\"errors\":" + Dumped(physical.errors + logical.errors);
+    text += ",\"warnings\":" + Dumped(physical.warnings + logical.warnings);
+    text += ",\"saved\":" + Dumped(report.saved);
+    text += ",\"removed\":" + Dumped(report.removed);
     if (m_summary) {
-      file["summary"] = {{"physical", Groups(report.physical)},
-                         {"logical", Groups(report.logical)}};
+      text += ",\"summary\":" +
+              Dumped({{"physical", Groups(report.physical)}, {"logical", Groups(report.logical)}});
     }
-    // A path given on the command line need not be UTF-8: what is not is replaced.
-    m_out << (m_first ? "{\"files\":[\n" : ",\n")
-          << file.dump(-1, ' ', false, Json::error_handler_t::replace);
+    text += '}';
+    m_out << (m_first ? "{\"files\":[\n" : ",\n") << text;
     m_first = false;
   }
 

@@ -100,10 +100,17 @@ Loader::Loader(sqlite3 *db, const std::string &source)
   if (m_old_hard_limit <= 0 || m_old_hard_limit > limit) {
     sqlite3_hard_heap_limit64(limit);
   }
+  // Every query reads the same version of the database: one transaction from the first to
+  // the last, so that another program's commit between two of them cannot pair the
+  // definitions of one version with the line lengths or codes of the next.
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
 }
 
 Loader::~Loader() {
   sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+  if (sqlite3_get_autocommit(m_db) == 0) {
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr); // nothing was written
+  }
   sqlite3_hard_heap_limit64(m_old_hard_limit);
   sqlite3_soft_heap_limit64(m_old_soft_limit);
   static constexpr std::array<const char *, 3> kRestore = {
@@ -705,6 +712,8 @@ SqliteHandle OpenFile(const std::string &file, const std::string &path) {
 // it (a writer or a checkpoint of another program), and refused if they never hold still.
 ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
   const std::string wal = file + "-wal";
+  // Held from before the folder is made until it is removed with the copy.
+  auto held = std::make_unique<HeldSignals>();
   PrivateFolder folder(path);
   const std::string copy = folder.path() + "/" + kCopyName;
   constexpr int kAttempts = 5;
@@ -728,16 +737,18 @@ ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
     }
   }
   SqliteHandle db = OpenFile(copy, path);
-  return ReadOnlyDatabase(std::move(db), folder.Release());
+  return ReadOnlyDatabase(std::move(db), folder.Release(), std::move(held));
 }
 
 } // namespace
 
-ReadOnlyDatabase::ReadOnlyDatabase(SqliteHandle db, std::string copy_folder)
-    : m_copy_folder(std::move(copy_folder)), m_db(std::move(db)) {}
+ReadOnlyDatabase::ReadOnlyDatabase(SqliteHandle db, std::string copy_folder,
+                                   std::unique_ptr<HeldSignals> held)
+    : m_held(std::move(held)), m_copy_folder(std::move(copy_folder)), m_db(std::move(db)) {}
 
 ReadOnlyDatabase::ReadOnlyDatabase(ReadOnlyDatabase &&other) noexcept
-    : m_copy_folder(std::exchange(other.m_copy_folder, {})), m_db(std::move(other.m_db)) {}
+    : m_held(std::move(other.m_held)), m_copy_folder(std::exchange(other.m_copy_folder, {})),
+      m_db(std::move(other.m_db)) {}
 
 ReadOnlyDatabase::~ReadOnlyDatabase() {
   m_db.reset(); // closed before its copy goes

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include "common/held_signals.h"
 #include "refdata/reference_data.h"
 
 namespace verdalia {
@@ -17,10 +18,12 @@ using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 // An SQLite reference database open read-only. A database in WAL mode is read from a private
 // copy of the file and its "-wal" (the transactions not yet moved into the file are part of
 // the database), so that nothing is ever created beside it and a read-only folder serves as
-// well as any; the copy's folder is removed when the database is closed.
+// well as any; the copy's folder is removed when the database is closed. The interrupting
+// signals are held while the copy is there, so that an interrupt never leaves it behind.
 class ReadOnlyDatabase {
 public:
-  ReadOnlyDatabase(SqliteHandle db, std::string copy_folder);
+  ReadOnlyDatabase(SqliteHandle db, std::string copy_folder,
+                   std::unique_ptr<HeldSignals> held = nullptr);
   ReadOnlyDatabase(ReadOnlyDatabase &&other) noexcept;
   ReadOnlyDatabase &operator=(ReadOnlyDatabase &&) = delete;
   ~ReadOnlyDatabase();
@@ -28,7 +31,8 @@ public:
   sqlite3 *get() const { return m_db.get(); }
 
 private:
-  std::string m_copy_folder; // empty when the database is read where it lies
+  std::unique_ptr<HeldSignals> m_held; // while there is a copy; released last
+  std::string m_copy_folder;           // empty when the database is read where it lies
   SqliteHandle m_db;
 };
 
