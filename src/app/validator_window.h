@@ -104,6 +104,10 @@ private:
   bool ShowRefusal(const RunResult &result);
   // The captions above list `index`: those of the file the list came from.
   void ShowLabels(int index);
+  // A run's lists shown; false, after its message, when there was no memory to show them.
+  bool ShowPhysical(const std::string &path, RunResult &result);
+  bool ShowLogical(const std::string &path, RunResult &result);
+  void NoMemoryToShow(const std::string &path);
   void ShowList(int index, ShownList list);
   const ShownList &List(int index) const { return m_lists[static_cast<std::size_t>(index)]; }
 
