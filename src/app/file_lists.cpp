@@ -63,10 +63,12 @@ DriveList::DriveList(QWidget *parent, VolumeSource volumes)
 void DriveList::Refresh() {
   const QString current = RootPath();
   std::vector<Volume> volumes = m_volumes();
-  // Every folder lies on "/", listed or not: a chroot's mount table may not have it.
+  // The system's root ("/"; on Windows the system's drive) is always there, listed or not:
+  // a chroot's mount table may not have it.
+  const QString system_root = QDir::rootPath();
   if (std::none_of(volumes.begin(), volumes.end(),
-                   [](const Volume &volume) { return volume.root == QStringLiteral("/"); })) {
-    volumes.push_back({QStringLiteral("/"), QString()});
+                   [&](const Volume &volume) { return volume.root == system_root; })) {
+    volumes.push_back({system_root, QString()});
   }
   std::sort(volumes.begin(), volumes.end(),
             [](const Volume &a, const Volume &b) { return a.root < b.root; });

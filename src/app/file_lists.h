@@ -23,8 +23,9 @@ struct Volume {
 std::vector<Volume> MountedVolumes();
 
 // Drive1: the mounted volumes, each shown as its root folder and, when it has one, its label
-// in brackets ("/media/usb [DATOS]"). "/" is always there, even where the mount table does
-// not list it (a chroot, some containers).
+// in brackets ("/media/usb [DATOS]"; on Windows the drives, "D:\ [DATOS]"). "/" (on Windows
+// the system's drive) is always there, even where the mount table does not list it (a
+// chroot, some containers).
 class DriveList : public QComboBox {
   Q_OBJECT
 public:

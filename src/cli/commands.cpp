@@ -90,9 +90,9 @@ int Usage(std::ostream &err, const std::string &problem) {
 // The path a file is checked and its lists saved under: a bare name is taken in the current
 // folder, written "./" before it.
 std::string CheckedPath(const std::string &file) {
-  const std::filesystem::path path(file);
-  const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
-  return JoinPath(folder, path.filename().string());
+  const std::filesystem::path path = FileSystemPath(file);
+  const std::string folder = path.has_parent_path() ? Utf8Path(path.parent_path()) : ".";
+  return JoinPath(folder, Utf8Path(path.filename()));
 }
 
 // The files a run reads, which no list it saves or removes may take the place of: a data file

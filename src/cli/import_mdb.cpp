@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/report_writer.h"
 #include "common/atomic_file.h"
+#include "common/path.h"
 #include "refdata/mdb_source.h"
 #include "refdata/reference_data.h"
 #include "refdata/sqlite_source.h"
@@ -49,12 +50,12 @@ long long RowCount(sqlite3 *db, const char *table) {
 // exit status of a refusal, or kExitClean.
 int CheckTarget(const ImportOptions &options, std::ostream &err) {
   std::error_code ec;
-  const auto status = std::filesystem::status(options.out, ec);
+  const auto status = std::filesystem::status(FileSystemPath(options.out), ec);
   if (std::filesystem::is_directory(status)) {
     err << "verdalia-cli: import-mdb: " << Printable(options.out) << " is a folder\n";
     return kExitRefused;
   }
-  if (std::filesystem::exists(status) && std::filesystem::equivalent(options.in, options.out, ec)) {
+  if (std::filesystem::exists(status) && std::filesystem::equivalent(FileSystemPath(options.in), FileSystemPath(options.out), ec)) {
     err << "verdalia-cli: import-mdb: " << Printable(options.out)
         << " is the Access database itself; it is never replaced\n";
     return kExitRefused;

@@ -25,6 +25,13 @@ std::string FolderOf(const std::string &path) {
   return folder_length == 1 ? std::string("/") : path.substr(0, folder_length - 1);
 }
 
+// The hidden name beside the target: its folder as the path gives it, whatever separator or
+// drive it is written with.
+std::string TemporaryPathOf(const std::string &path) {
+  const std::string_view name = FileNameOf(path);
+  return path.substr(0, path.size() - name.size()) + TemporaryNameOf(name);
+}
+
 WriteOutcome Failure(int error) {
   return {false, error, std::strerror(error)};
 }
@@ -118,8 +125,7 @@ int LinkUnnamed(int fd, const std::string &target) {
 // the first write to the last rename.
 class StagedFile {
 public:
-  explicit StagedFile(const std::string &path)
-      : m_path(path), m_temporary(JoinPath(FolderOf(path), TemporaryNameOf(FileNameOf(path)))) {}
+  explicit StagedFile(const std::string &path) : m_path(path), m_temporary(TemporaryPathOf(path)) {}
   ~StagedFile() {
     if (m_unnamed >= 0) {
       ::close(m_unnamed);

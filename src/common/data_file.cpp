@@ -8,7 +8,9 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h> // madvise; Windows has neither
+#endif
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>

@@ -16,7 +16,9 @@ public:
   HeldSignals &operator=(const HeldSignals &) = delete;
 
 private:
+#ifndef _WIN32
   sigset_t m_previous;
+#endif // on Windows a console event waits for the hold to end instead
 };
 
 } // namespace verdalia

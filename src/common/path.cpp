@@ -15,4 +15,21 @@ std::string_view FileNameOf(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::filesystem::path FileSystemPath(const std::string &utf8) {
+  return std::filesystem::path(utf8);
+}
+
+std::string Utf8Path(const std::filesystem::path &path) {
+  return path.string();
+}
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    return ".";
+  }
+  return exe.parent_path().string();
+}
+
 } // namespace verdalia

@@ -22,7 +22,11 @@
 #include <mdbtools.h>
 #endif
 
+#include "common/path.h"
 #include "common/windows1252.h"
+#ifdef VERDALIA_ACCESS_THROUGH_ODBC
+#include "refdata/windows/access_odbc.h"
+#endif
 
 namespace verdalia {
 
@@ -44,7 +48,7 @@ namespace {
 // database: every Access file begins with a header page that names its engine.
 void CheckAccessFile(const std::string &path) {
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(FileSystemPath(path), ec);
   if (!std::filesystem::exists(status)) {
     FailOpen(path, "el archivo no existe");
   }
@@ -54,7 +58,7 @@ void CheckAccessFile(const std::string &path) {
   if (!std::filesystem::is_regular_file(status)) {
     FailOpen(path, "no es un archivo regular"); // a pipe would wait for a writer
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FileSystemPath(path), std::ios::binary);
   if (!in) {
     FailOpen(path, "no se puede leer el archivo");
   }
@@ -68,7 +72,14 @@ void CheckAccessFile(const std::string &path) {
 
 } // namespace
 
-#ifndef VERDALIA_HAVE_MDB
+#if defined(VERDALIA_ACCESS_THROUGH_ODBC)
+
+SqliteHandle ImportAccessDatabase(const std::string &path) {
+  CheckAccessFile(path);
+  return ImportAccessThroughOdbc(path);
+}
+
+#elif !defined(VERDALIA_HAVE_MDB)
 
 SqliteHandle ImportAccessDatabase(const std::string &path) {
   CheckAccessFile(path);

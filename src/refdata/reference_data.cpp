@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/file_kind.h"
+#include "common/path.h"
 #include "common/text.h"
 
 #include "refdata/mdb_source.h"
@@ -14,15 +15,6 @@
 
 namespace verdalia {
 namespace {
-
-std::string ProgramFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) {
-    return ".";
-  }
-  return exe.parent_path().string();
-}
 
 // Every kind the database gives a line length must have definitions of a record type its
 // files hold: without any, every file of the kind would pass whatever its fields hold. A
@@ -158,14 +150,14 @@ ReferenceData LoadReferenceData(const std::string &path) {
 }
 
 std::string DefaultReferenceDatabasePath() {
-  const std::filesystem::path base = std::filesystem::path(ProgramFolder()) / "Base";
+  const std::filesystem::path base = FileSystemPath(ProgramFolder()) / "Base";
   const auto db = base / "verdalia7.db";
   const auto mdb = base / "verdalia7.mdb";
   std::error_code ec;
   if (!std::filesystem::exists(db, ec) && std::filesystem::exists(mdb, ec)) {
-    return mdb.string();
+    return Utf8Path(mdb);
   }
-  return db.string();
+  return Utf8Path(db);
 }
 
 } // namespace verdalia

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "common/path.h"
 #include "common/text.h"
 #include "common/windows1252.h"
 
@@ -658,7 +659,7 @@ void RemoveFolder(const std::string &folder) noexcept {
   if (::rmdir(name.c_str()) != 0) {
     try {
       std::error_code ec;
-      std::filesystem::remove_all(folder, ec);
+      std::filesystem::remove_all(FileSystemPath(folder), ec);
     } catch (...) {
       // Out of memory as well: the folder stays in the temporary folder.
     }
@@ -675,9 +676,9 @@ public:
     if (ec) {
       base = "/tmp";
     }
-    std::string name = (base / "verdalia-referencia-XXXXXX").string();
+    std::string name = Utf8Path(base / "verdalia-referencia-XXXXXX");
     if (::mkdtemp(name.data()) == nullptr) {
-      CannotOpen(database, "no se puede crear una carpeta temporal en \"" + base.string() +
+      CannotOpen(database, "no se puede crear una carpeta temporal en \"" + Utf8Path(base) +
                                "\": " + std::strerror(errno));
     }
     m_path = std::move(name);
@@ -759,8 +760,8 @@ ReadOnlyDatabase OpenSqliteReadOnly(const std::string &path) {
   RequireRegularFile(path);
   // SQLite names the "-wal" file after the database's real path, links resolved.
   std::error_code ec;
-  const std::filesystem::path real = std::filesystem::canonical(path, ec);
-  const std::string file = ec ? path : real.string();
+  const std::filesystem::path real = std::filesystem::canonical(FileSystemPath(path), ec);
+  const std::string file = ec ? path : Utf8Path(real);
   const FileStamp wal = StampOf(file + "-wal");
   if (InWalMode(file) || (wal.exists && wal.size != 0)) {
     return OpenCopy(path, file);

@@ -3,6 +3,13 @@
 outputs expected of it.
 
     run-cases.py --bin BUILD_DIR [--bless [--failed] [--status]] GROUP_OR_CASE...
+    run-cases.py --program "wine DIR/verdalia-cli.exe" [--tools BUILD_DIR] [--skip LIST] ...
+
+--program runs the corpus through another build of the command line (the Windows one under
+wine, say): the cases' runs find it as verdalia-cli, with the Base folder beside the program
+its last word names, and the other programs of --tools (verdalia-gen) after it. --skip names
+a file of the cases that cannot hold there, one a line as "GROUP/CASE: why"; they are not
+run, and are listed with their reason.
 
 A case folder holds:
   case         "aim:" one line saying what the case is for; "run:" shell lines run in a
@@ -25,6 +32,7 @@ import argparse
 import difflib
 import os
 import re
+import shlex
 import shutil
 import signal
 import sqlite3
@@ -90,7 +98,40 @@ def run_shell(script, work, env, timeout=120):
     return subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr)
 
 
-def run_case(case_dir, bin_dir):
+def program_folder(command, into):
+    """A folder holding a verdalia-cli that runs `command` with the arguments it is given, and
+    the Base folder that lies beside the program `command` names last."""
+    program = shlex.split(command)[-1]
+    base = os.path.join(os.path.dirname(os.path.abspath(program)), "Base")
+    if os.path.isdir(base):
+        os.symlink(base, os.path.join(into, "Base"))
+    script = os.path.join(into, "verdalia-cli")
+    with open(script, "w", encoding="utf-8") as f:
+        # The environment the runner was started with (wine's prefix, say): a case's run sets
+        # HOME to its own folder.
+        kept = "".join(f"export {key}={shlex.quote(os.environ[key])}\n"
+                       for key in ("WINEPREFIX", "WINEDEBUG", "WINESERVER", "WINEARCH")
+                       if key in os.environ)
+        f.write(f"#!/bin/sh\n{kept}exec {command} \"$@\"\n")
+    os.chmod(script, 0o755)
+    return into
+
+
+def read_skip_list(path):
+    """The cases that cannot hold under --program, each with its reason."""
+    skipped = {}
+    for number, line in enumerate(open(path, encoding="utf-8").read().splitlines(), 1):
+        line = line.strip()
+        if not line or line.startswith("#"):
+            continue
+        case, sep, why = line.partition(":")
+        if not sep or not why.strip():
+            raise SystemExit(f"run-cases: {path}:{number}: expected \"GROUP/CASE: why\"")
+        skipped[case.strip()] = why.strip()
+    return skipped
+
+
+def run_case(case_dir, bin_dir, tools_dir=None):
     """Runs one case: its setup, what the run wrote and the process."""
     setup = parse_case(os.path.join(case_dir, "case"))
     with tempfile.TemporaryDirectory(prefix="verdalia-case-") as work:
@@ -112,7 +153,8 @@ def run_case(case_dir, bin_dir):
         if deltas:
             build_db(os.path.join(work, "ref.db"), [SHIPPED_SQL] + deltas)
 
-        env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
+        path = [bin_dir] + ([tools_dir] if tools_dir else []) + [os.environ["PATH"]]
+        env = dict(os.environ, LC_ALL="C", HOME=work, PATH=os.pathsep.join(path))
         run = run_shell("\n".join(setup["run"]), work, env)
         actual = {"stderr": run.stderr, "stdout": run.stdout}
         for dirpath, _, names in os.walk(work):
@@ -214,7 +256,10 @@ def case_dirs(path):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin", required=True, help="the build folder holding verdalia-cli")
+    parser.add_argument("--bin", help="the build folder holding verdalia-cli")
+    parser.add_argument("--program", help="the command to run as verdalia-cli instead")
+    parser.add_argument("--tools", help="with --program: a build folder holding the other programs")
+    parser.add_argument("--skip", help="with --program: the cases that cannot hold there")
     parser.add_argument("--bless", action="store_true", help="write what the build does as expected")
     parser.add_argument("--failed", action="store_true", help="with --bless: only the failing cases")
     parser.add_argument("--status", action="store_true", help="with --bless: the exit status may change")
@@ -222,16 +267,29 @@ def main():
     args = parser.parse_args()
     if (args.failed or args.status) and not args.bless:
         parser.error("--failed and --status go with --bless")
-    bin_dir = os.path.abspath(args.bin)
+    if bool(args.bin) == bool(args.program):
+        parser.error("one of --bin and --program is needed")
+    if args.program and args.bless:
+        parser.error("--bless records what the build in --bin does")
+    if (args.skip or args.tools) and not args.program:
+        parser.error("--skip and --tools go with --program")
+    skipped = read_skip_list(args.skip) if args.skip else {}
+    program_dir = tempfile.TemporaryDirectory(prefix="verdalia-program-") if args.program else None
+    bin_dir = program_folder(args.program, program_dir.name) if args.program else os.path.abspath(args.bin)
     cases = [c for p in args.paths for c in case_dirs(os.path.abspath(p))]
     if not cases:
         sys.exit("run-cases: no case found")
     failed = 0
     blessed = 0
+    skips = 0
     for case in cases:
         name = os.path.relpath(case, os.path.join(ROOT, "tests", "cases"))
+        if name in skipped:
+            skips += 1
+            print(f"SKIP {name}: {skipped[name]}", flush=True)
+            continue
         try:
-            setup, actual, run = run_case(case, bin_dir)
+            setup, actual, run = run_case(case, bin_dir, args.tools and os.path.abspath(args.tools))
             problems = compare(setup, actual, run, expected_files(case))
             if args.bless and (problems or not args.failed):
                 problems = bless_case(case, setup, actual, run, args.status,
@@ -242,7 +300,9 @@ def main():
         if problems:
             failed += 1
             print(f"FAIL {name}\n  " + "\n  ".join(problems), flush=True)
-    print(f"{len(cases) - failed} of {len(cases)} cases pass" + (f" ({blessed} blessed)" if args.bless else ""))
+    print(f"{len(cases) - failed - skips} of {len(cases)} cases pass"
+          + (f" ({blessed} blessed)" if args.bless else "")
+          + (f", {skips} skipped" if skips else ""))
     return 1 if failed else 0
 
 

@@ -1,0 +1,349 @@
+// Windows: Access databases are read through ODBC, as Windows programs read them. libmdb is
+// not built for Windows, and the system's own driver reads every Access format, damaged
+// files judged by the engine that writes them.
+#include <windows.h>
+
+#include "refdata/windows/access_odbc.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include "common/windows/wide.h"
+
+namespace verdalia {
+namespace {
+
+// The tables start-up reads, in the order they are copied.
+constexpr std::array<const char *, 6> kTables = {
+    "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
+
+constexpr wchar_t kDriver[] = L"Microsoft Access Driver (*.mdb, *.accdb)";
+
+[[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                           "\": " + why);
+}
+
+[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
+                           "\": " + why);
+}
+
+struct Handle {
+  SQLSMALLINT type;
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  explicit Handle(SQLSMALLINT kind) : type(kind) {}
+  ~Handle() {
+    if (handle != SQL_NULL_HANDLE) {
+      SQLFreeHandle(type, handle);
+    }
+  }
+  Handle(const Handle &) = delete;
+  Handle &operator=(const Handle &) = delete;
+};
+
+struct Diagnostic {
+  std::string state;
+  std::string message;
+};
+
+// The driver's first word on what went wrong.
+Diagnostic DiagnosticOf(const Handle &handle) {
+  SQLWCHAR state[6] = {};
+  SQLWCHAR message[1024] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  Diagnostic diagnostic;
+  if (SQL_SUCCEEDED(SQLGetDiagRecW(handle.type, handle.handle, 1, state, &native, message,
+                                   static_cast<SQLSMALLINT>(std::size(message)), &length))) {
+    diagnostic.state = Utf8Of(reinterpret_cast<const wchar_t *>(state));
+    diagnostic.message = Utf8Of(reinterpret_cast<const wchar_t *>(message));
+  }
+  return diagnostic;
+}
+
+std::string Quoted(const std::string &identifier) {
+  std::string out = "\"";
+  for (const char c : identifier) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  return out + "\"";
+}
+
+enum class Kind { Integer, Real, Text, Blob };
+
+Kind KindOf(SQLSMALLINT type) {
+  switch (type) {
+  case SQL_BIT:
+  case SQL_TINYINT:
+  case SQL_SMALLINT:
+  case SQL_INTEGER:
+  case SQL_BIGINT:
+    return Kind::Integer;
+  case SQL_REAL:
+  case SQL_FLOAT:
+  case SQL_DOUBLE:
+  case SQL_DECIMAL:
+  case SQL_NUMERIC:
+    return Kind::Real;
+  case SQL_BINARY:
+  case SQL_VARBINARY:
+  case SQL_LONGVARBINARY:
+    return Kind::Blob;
+  default:
+    return Kind::Text;
+  }
+}
+
+const char *DeclaredType(Kind kind) {
+  switch (kind) {
+  case Kind::Integer:
+    return "INTEGER";
+  case Kind::Real:
+    return "REAL";
+  case Kind::Blob:
+    return "BLOB";
+  default:
+    return "TEXT";
+  }
+}
+
+struct StatementCloser {
+  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+
+class TableCopier {
+public:
+  TableCopier(SQLHDBC connection, sqlite3 *db, std::string path, std::string name)
+      : m_connection(connection), m_db(db), m_path(std::move(path)), m_name(std::move(name)) {}
+
+  void Copy() {
+    Handle statement(SQL_HANDLE_STMT);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &statement.handle))) {
+      FailLoad(m_path, "no se puede leer la tabla " + m_name);
+    }
+    const std::wstring query = WideOf("SELECT * FROM [" + m_name + "]");
+    if (!SQL_SUCCEEDED(SQLExecDirectW(
+            statement.handle,
+            const_cast<SQLWCHAR *>(reinterpret_cast<const SQLWCHAR *>(query.c_str())), SQL_NTS))) {
+      const Diagnostic why = DiagnosticOf(statement);
+      if (why.state == "42S02") {
+        FailLoad(m_path, "falta la tabla " + m_name);
+      }
+      FailLoad(m_path, "la tabla " + m_name + " no se puede leer: " + why.message);
+    }
+    Describe(statement);
+    CreateTable();
+    for (;;) {
+      const SQLRETURN fetched = SQLFetch(statement.handle);
+      if (fetched == SQL_NO_DATA) {
+        break;
+      }
+      if (!SQL_SUCCEEDED(fetched)) {
+        FailLoad(m_path,
+                 "la tabla " + m_name + " no se puede leer: " + DiagnosticOf(statement).message);
+      }
+      CopyRow(statement);
+    }
+  }
+
+private:
+  void Describe(const Handle &statement) {
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(statement.handle, &count);
+    if (count <= 0) {
+      FailLoad(m_path, "la tabla " + m_name + " no tiene columnas");
+    }
+    for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(count); ++i) {
+      SQLWCHAR name[256] = {};
+      SQLSMALLINT name_length = 0;
+      SQLSMALLINT type = 0;
+      SQLULEN size = 0;
+      SQLSMALLINT digits = 0;
+      SQLSMALLINT nullable = 0;
+      SQLDescribeColW(statement.handle, i, name, static_cast<SQLSMALLINT>(std::size(name)),
+                      &name_length, &type, &size, &digits, &nullable);
+      m_columns.push_back({Utf8Of(reinterpret_cast<const wchar_t *>(name)), KindOf(type)});
+    }
+  }
+
+  void CreateTable() {
+    std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
+    std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+      create += (i ? ", " : "") + Quoted(m_columns[i].name) + " " + DeclaredType(m_columns[i].kind);
+      insert += i ? ", ?" : "?";
+    }
+    create += ")";
+    insert += ")";
+    char *error = nullptr;
+    if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string why = error ? error : "error de SQLite";
+      sqlite3_free(error);
+      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
+    }
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
+    }
+    m_insert.reset(stmt);
+  }
+
+  // A value read in pieces as long as the driver has more of it; false when it is Null.
+  template <typename Unit>
+  bool ReadPieces(const Handle &statement, SQLUSMALLINT column, SQLSMALLINT c_type,
+                  std::basic_string<Unit> &out) {
+    out.clear();
+    std::vector<Unit> piece(4096);
+    for (;;) {
+      SQLLEN indicator = 0;
+      const SQLRETURN got =
+          SQLGetData(statement.handle, column, c_type, piece.data(),
+                     static_cast<SQLLEN>(piece.size() * sizeof(Unit)), &indicator);
+      if (got == SQL_NO_DATA) {
+        return true;
+      }
+      if (!SQL_SUCCEEDED(got)) {
+        FailLoad(m_path,
+                 "la tabla " + m_name + " no se puede leer: " + DiagnosticOf(statement).message);
+      }
+      if (indicator == SQL_NULL_DATA) {
+        return false;
+      }
+      // A text piece ends with its terminator, which is not part of the value.
+      const std::size_t room = piece.size() - (c_type == SQL_C_WCHAR ? 1 : 0);
+      std::size_t units = room;
+      if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) / sizeof(Unit) < room) {
+        units = static_cast<std::size_t>(indicator) / sizeof(Unit);
+      }
+      out.append(piece.data(), units);
+      if (got == SQL_SUCCESS) {
+        return true;
+      }
+    }
+  }
+
+  void CopyRow(const Handle &statement) {
+    sqlite3_stmt *insert = m_insert.get();
+    sqlite3_reset(insert);
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+      const auto column = static_cast<SQLUSMALLINT>(i + 1);
+      const int at = static_cast<int>(i + 1);
+      SQLLEN indicator = 0;
+      switch (m_columns[i].kind) {
+      case Kind::Integer: {
+        SQLBIGINT value = 0;
+        SQLGetData(statement.handle, column, SQL_C_SBIGINT, &value, sizeof value, &indicator);
+        if (indicator == SQL_NULL_DATA) {
+          sqlite3_bind_null(insert, at);
+        } else {
+          sqlite3_bind_int64(insert, at, value);
+        }
+        break;
+      }
+      case Kind::Real: {
+        double value = 0;
+        SQLGetData(statement.handle, column, SQL_C_DOUBLE, &value, sizeof value, &indicator);
+        if (indicator == SQL_NULL_DATA) {
+          sqlite3_bind_null(insert, at);
+        } else {
+          sqlite3_bind_double(insert, at, value);
+        }
+        break;
+      }
+      case Kind::Blob: {
+        std::string bytes;
+        if (ReadPieces(statement, column, SQL_C_BINARY, bytes)) {
+          sqlite3_bind_blob(insert, at, bytes.data(), static_cast<int>(bytes.size()),
+                            SQLITE_TRANSIENT);
+        } else {
+          sqlite3_bind_null(insert, at);
+        }
+        break;
+      }
+      case Kind::Text: {
+        std::wstring text;
+        if (ReadPieces(statement, column, SQL_C_WCHAR, text)) {
+          const std::string utf8 = Utf8Of(text);
+          sqlite3_bind_text(insert, at, utf8.data(), static_cast<int>(utf8.size()),
+                            SQLITE_TRANSIENT);
+        } else {
+          sqlite3_bind_null(insert, at);
+        }
+        break;
+      }
+      }
+    }
+    if (sqlite3_step(insert) != SQLITE_DONE) {
+      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
+    }
+  }
+
+  struct Column {
+    std::string name;
+    Kind kind;
+  };
+
+  SQLHDBC m_connection;
+  sqlite3 *m_db;
+  std::string m_path;
+  std::string m_name;
+  std::vector<Column> m_columns;
+  std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
+};
+
+} // namespace
+
+SqliteHandle ImportAccessThroughOdbc(const std::string &path) {
+  Handle environment(SQL_HANDLE_ENV);
+  Handle connection(SQL_HANDLE_DBC);
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment.handle)) ||
+      !SQL_SUCCEEDED(SQLSetEnvAttr(environment.handle, SQL_ATTR_ODBC_VERSION,
+                                   reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)) ||
+      !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment.handle, &connection.handle))) {
+    FailOpen(path, "no se puede usar ODBC, con el que se leen las bases de datos de Access");
+  }
+  const std::wstring connect =
+      std::wstring(L"Driver={") + kDriver + L"};DBQ=" + WideOf(path) + L";ReadOnly=1;Exclusive=0;";
+  const SQLRETURN connected =
+      SQLDriverConnectW(connection.handle, nullptr,
+                        const_cast<SQLWCHAR *>(reinterpret_cast<const SQLWCHAR *>(connect.c_str())),
+                        SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(connected)) {
+    const Diagnostic why = DiagnosticOf(connection);
+    if (why.state == "IM002" || why.state == "IM003") {
+      FailOpen(path, "falta el controlador ODBC de Access (\"Microsoft Access Driver (*.mdb, "
+                     "*.accdb)\"), que traen Office y Microsoft Access Database Engine de 64 "
+                     "bits: instale este último, o use una base de datos SQLite convertida con "
+                     "\"verdalia-cli import-mdb\" en un equipo que lo tenga");
+    }
+    FailOpen(path, why.message.empty() ? "el controlador de Access no la abre" : why.message);
+  }
+
+  sqlite3 *raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  SqliteHandle db(raw);
+  if (rc != SQLITE_OK) {
+    FailOpen(path, std::string("no se puede crear la copia en memoria: ") +
+                       (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+  }
+  sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+  for (const char *table : kTables) {
+    TableCopier(connection.handle, raw, path, table).Copy();
+  }
+  sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  SQLDisconnect(connection.handle);
+  return db;
+}
+
+} // namespace verdalia
