@@ -4,7 +4,7 @@ BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure run test test-sanitize fuzz bench clean
+.PHONY: all build configure run test test-sanitize fuzz bench clean windows test-windows
 
 all: build
 
@@ -59,6 +59,19 @@ bench: build
 	./bench/run-bench.sh $(BUILD_DIR)
 	./bench/window-bench.sh $(BUILD_DIR)
 	$(BUILD_DIR)/verdalia-microbench --benchmark_min_time=0.2
+
+# The Windows programs, cross-built with MinGW-w64 (SQLite and Qt built once from Debian's
+# source packages into $(VERDALIA_WINDOWS_CACHE), default /var/cache/verdalia-windows), and
+# dist/verdalia-windows-x64.zip and dist/verdalia-windows-x64-setup.exe.
+WINDOWS_BUILD_DIR ?= build-windows
+
+windows:
+	JOBS=$(JOBS) ./scripts/windows/build.sh $(WINDOWS_BUILD_DIR)
+
+# The Windows programs under wine against the Linux build: the samples, the case corpus
+# (less tests/cases/not-under-wine.txt) and the window's screenshot tour.
+test-windows: windows build
+	./scripts/windows/test-under-wine.sh $(WINDOWS_BUILD_DIR) $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

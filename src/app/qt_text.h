@@ -15,13 +15,23 @@ inline QString FromCp1252(std::string_view bytes) {
   return QString::fromStdString(Windows1252ToUtf8(bytes));
 }
 
-// File and folder names go to the engine as the file system spells them.
+// File and folder names go to the engine as the file system spells them; on Windows the
+// engine takes UTF-8 names and hands them to the system's wide calls (the ANSI code page
+// would lose every name it cannot spell).
 inline std::string ToFileSystemName(const QString &name) {
+#ifdef Q_OS_WIN
+  return name.toStdString();
+#else
   return QFile::encodeName(name).toStdString();
+#endif
 }
 
 inline QString FromFileSystemName(const std::string &name) {
+#ifdef Q_OS_WIN
+  return QString::fromStdString(name);
+#else
   return QFile::decodeName(QByteArray::fromStdString(name));
+#endif
 }
 
 } // namespace verdalia::app

@@ -1,11 +1,14 @@
 // Takes the README's pictures: the three tabs of the window on the sample files, the print
-// preview and a printed page (as PDF). Runs without a display under the offscreen platform.
+// preview and a printed page (as PDF), then saves the physical list beside its file. Runs
+// without a display under the offscreen platform.
 //
 //   verdalia-screenshots OUTDIR SAMPLES_FOLDER [--db PATH]
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSettings>
 #include <QTabWidget>
@@ -180,8 +183,17 @@ int main(int argc, char *argv[]) {
     std::fprintf(stderr, "no data files in %s\n", qUtf8Printable(samples.path()));
     return 1;
   }
-  const bool ok = TakeTabs(window, samples, out, ChooseSamples(window, samples, names)) &&
-                  TakePreview(window, out);
+  const Chosen chosen = ChooseSamples(window, samples, names);
+  bool ok = TakeTabs(window, samples, out, chosen) && TakePreview(window, out);
+  // Last, the physical list shown saved beside its file, as "Guardar" saves it.
+  const QString list =
+      samples.absoluteFilePath(chosen.with_findings + QStringLiteral(".err.fisico"));
+  QFile::remove(list);
+  window.SaveList(0);
+  if (!QFileInfo::exists(list)) {
+    std::fprintf(stderr, "the list was not saved: %s\n", qUtf8Printable(list));
+    ok = false;
+  }
   window.hide();
   return ok ? 0 : 1;
 }

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Windows programs under wine, against what the Linux build does with the same inputs:
+#
+# 1. the nine samples: verdalia-cli.exe check --save, --format json and --summary write the
+#    same lists, listings and status as verdalia-cli on Linux;
+# 2. the case corpus through verdalia-cli.exe, byte for byte, less the cases of
+#    tests/cases/not-under-wine.txt (each with its reason);
+# 3. the window: the screenshot tour of verdalia-screenshots.exe under Xvfb (the tour opens
+#    the window, checks a sample, previews and prints it, and saves its lists), its
+#    pictures written to docs/screenshots/windows/.
+#
+#   scripts/windows/test-under-wine.sh [WINDOWS_BUILD_DIR] [LINUX_BUILD_DIR]
+#
+# Wine keeps its prefix in WINEPREFIX (default: a folder of its own in the cache); its
+# server stays up between runs of one test and is stopped at the end.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+win=$(cd "${1:-build-windows}" && pwd)
+linux=$(cd "${2:-build}" && pwd)
+cd "$root"
+cache=${VERDALIA_WINDOWS_CACHE:-/var/cache/verdalia-windows}
+export WINEPREFIX=${WINEPREFIX:-$cache/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+failures=0
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+parts=0
+failed_parts=0
+part_done() { # after each part: whether it failed
+  parts=$((parts + 1))
+  if [ "$1" != "$failures" ]; then failed_parts=$((failed_parts + 1)); fi
+}
+
+# The prefix is made once, and the server and its services are started here, outside any
+# test: a service started by a test's run would keep that run's output pipes open.
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineserver -p
+wine "$win/verdalia-cli.exe" --help >/dev/null 2>&1 </dev/null
+trap 'wineserver -k 2>/dev/null' EXIT
+# Wine reads the arguments' bytes in the locale it is started in.
+wine_cli="env LC_ALL=C.UTF-8 wine $win/verdalia-cli.exe"
+
+# --- 1. the samples ----------------------------------------------------------------------
+before=$failures
+work=$(mktemp -d)
+mkdir -p "$work/linux" "$work/windows"
+cp samples/???????.txt "$work/linux/"
+cp samples/???????.txt "$work/windows/"
+for mode in "--save" "--format json" "--summary"; do
+  (cd "$work/linux" && LC_ALL=C "$linux/verdalia-cli" check $mode ???????.txt >out 2>err; echo $? >status)
+  (cd "$work/windows" && LC_ALL=C $wine_cli check $mode ???????.txt >out 2>err; echo $? >status)
+  for f in out err status; do
+    cmp -s "$work/linux/$f" "$work/windows/$f" || fail "samples, check $mode: $f differs"
+  done
+done
+lists=0
+for list in "$work"/linux/*.err.*; do
+  lists=$((lists + 1))
+  cmp -s "$list" "$work/windows/$(basename "$list")" || fail "samples: $(basename "$list") differs"
+done
+extra=$(cd "$work/windows" && ls ./*.err.* | wc -l)
+[ "$extra" = "$lists" ] || fail "samples: $extra lists written on Windows, $lists on Linux"
+echo "samples: $lists lists, the listings, JSON and summaries compared"
+rm -rf "$work"
+part_done $before
+
+# --- 2. the corpus -----------------------------------------------------------------------
+before=$failures
+python3 tests/cases/run-cases.py --program "$wine_cli" --tools "$linux" \
+  --skip tests/cases/not-under-wine.txt tests/cases || failures=$((failures + 1))
+part_done $before
+
+# --- 3. the window -----------------------------------------------------------------------
+if [ -x "$win/verdalia-screenshots.exe" ] && [ "${VERDALIA_WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
+  before=$failures
+  if "$here/screenshots-under-wine.sh" "$win"; then
+    echo "window: the tour ran under wine; pictures in docs/screenshots/windows/"
+  else
+    fail "window: the screenshot tour under wine"
+  fi
+  part_done $before
+fi
+
+echo "wine: $((parts - failed_parts)) passed, $failed_parts failed"
+[ $failures -eq 0 ]
