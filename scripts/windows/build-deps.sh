@@ -24,7 +24,8 @@ fi
 # --- Debian packages -------------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis zip dpkg-dev
           cmake ninja-build python3 xvfb xauth qt6-base-dev qt6-base-dev-tools
-          libcli11-dev nlohmann-json3-dev tcl)
+          libcli11-dev nlohmann-json3-dev tcl
+          poppler-utils libodbc2 odbc-mdbtools)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -81,8 +82,11 @@ if [ "$host_qt" != "$qt_version" ]; then
 fi
 
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpversion)
+# The key: what the builds are made of and how (this script from its SQLite part on, and the
+# toolchain file), not which packages are installed first.
 key=$( { echo "qt $qt_version sqlite $sqlite_version gcc $compiler";
-         cat "$here/build-deps.sh" "$here/mingw-toolchain.cmake"; } | sha256sum | cut -c1-16)
+         sed -n '/^# --- SQLite/,$p' "$here/build-deps.sh"; cat "$here/mingw-toolchain.cmake"; } |
+       sha256sum | cut -c1-16)
 prefix=$cache/prefix-$key
 if [ -f "$prefix/.complete" ]; then
   log "reusing $prefix"

@@ -172,7 +172,8 @@ private:
       SQLSMALLINT nullable = 0;
       SQLDescribeColW(statement.handle, i, name, static_cast<SQLSMALLINT>(std::size(name)),
                       &name_length, &type, &size, &digits, &nullable);
-      m_columns.push_back({Utf8Of(reinterpret_cast<const wchar_t *>(name)), KindOf(type)});
+      m_columns.push_back(
+          {Utf8Of(reinterpret_cast<const wchar_t *>(name)), KindOf(type), type == SQL_BIGINT});
     }
   }
 
@@ -232,6 +233,13 @@ private:
     }
   }
 
+  void Got(const Handle &statement, SQLRETURN result) {
+    if (!SQL_SUCCEEDED(result)) {
+      FailLoad(m_path,
+               "la tabla " + m_name + " no se puede leer: " + DiagnosticOf(statement).message);
+    }
+  }
+
   void CopyRow(const Handle &statement) {
     sqlite3_stmt *insert = m_insert.get();
     sqlite3_reset(insert);
@@ -241,8 +249,19 @@ private:
       SQLLEN indicator = 0;
       switch (m_columns[i].kind) {
       case Kind::Integer: {
-        SQLBIGINT value = 0;
-        SQLGetData(statement.handle, column, SQL_C_SBIGINT, &value, sizeof value, &indicator);
+        // Access's numbers are 32 bits but for "Large Number"; each is asked as its size.
+        std::int64_t value = 0;
+        if (m_columns[i].large) {
+          SQLBIGINT large = 0;
+          Got(statement, SQLGetData(statement.handle, column, SQL_C_SBIGINT, &large, sizeof large,
+                                    &indicator));
+          value = large;
+        } else {
+          SQLINTEGER small = 0;
+          Got(statement,
+              SQLGetData(statement.handle, column, SQL_C_SLONG, &small, sizeof small, &indicator));
+          value = small;
+        }
         if (indicator == SQL_NULL_DATA) {
           sqlite3_bind_null(insert, at);
         } else {
@@ -252,7 +271,8 @@ private:
       }
       case Kind::Real: {
         double value = 0;
-        SQLGetData(statement.handle, column, SQL_C_DOUBLE, &value, sizeof value, &indicator);
+        Got(statement,
+            SQLGetData(statement.handle, column, SQL_C_DOUBLE, &value, sizeof value, &indicator));
         if (indicator == SQL_NULL_DATA) {
           sqlite3_bind_null(insert, at);
         } else {
@@ -291,6 +311,7 @@ private:
   struct Column {
     std::string name;
     Kind kind;
+    bool large; // a 64-bit integer
   };
 
   SQLHDBC m_connection;
