@@ -90,9 +90,7 @@ int Usage(std::ostream &err, const std::string &problem) {
 // The path a file is checked and its lists saved under: a bare name is taken in the current
 // folder, written "./" before it.
 std::string CheckedPath(const std::string &file) {
-  const std::filesystem::path path = FileSystemPath(file);
-  const std::string folder = path.has_parent_path() ? Utf8Path(path.parent_path()) : ".";
-  return JoinPath(folder, Utf8Path(path.filename()));
+  return PathInFolder(file);
 }
 
 // The files a run reads, which no list it saves or removes may take the place of: a data file

@@ -23,6 +23,12 @@ std::string Utf8Path(const std::filesystem::path &path) {
   return path.string();
 }
 
+std::string PathInFolder(const std::string &file) {
+  const std::filesystem::path path(file);
+  const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+  return JoinPath(folder, path.filename().string());
+}
+
 std::string ProgramFolder() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

@@ -19,6 +19,10 @@ std::string_view FileNameOf(std::string_view path);
 std::filesystem::path FileSystemPath(const std::string &utf8);
 std::string Utf8Path(const std::filesystem::path &path);
 
+// The path a file given on the command line is checked under: a bare name is taken in the
+// current folder, written "./" before it; any other as the folder and the name it gives.
+std::string PathInFolder(const std::string &file);
+
 // The folder the running program lies in, or "." when the system does not tell.
 std::string ProgramFolder();
 

@@ -33,6 +33,15 @@ std::string Utf8Path(const std::filesystem::path &path) {
   return Utf8Of(path.native());
 }
 
+// The path as the user wrote it, backslashes, drive and all: the lists are saved beside it
+// and the messages name it so.
+std::string PathInFolder(const std::string &file) {
+  if (FileNameOf(file).size() == file.size()) {
+    return "./" + file;
+  }
+  return file;
+}
+
 // There is no /proc/self/exe: the system names the module the process was started from.
 std::string ProgramFolder() {
   std::wstring name(MAX_PATH, L'\0');
