@@ -22,7 +22,7 @@ const ControlMessages &Messages() {
 
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  const bool digits = IsNumber(value);
+  const bool digits = HasCharacters(field.characters, value);
   if (!digits) {
     Report(rows, record, field, Messages().numeric);
   }
@@ -49,36 +49,35 @@ void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_vi
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
     const std::string_view value = FieldText(line, field);
-    switch (field.type) {
-    case FieldType::N:
-    case FieldType::D:
+    switch (field.check) {
+    case FieldCheck::Number:
       CheckNumber(field, value, record, rows);
       break;
-    case FieldType::FE:
-      if (!IsNumber(value)) {
+    case FieldCheck::Date:
+      if (!HasCharacters(field.characters, value)) {
         Report(rows, record, field, msg.date_character);
       } else if (!IsDateText(value)) {
         Report(rows, record, field, field.message);
       }
       break;
-    case FieldType::RUT:
-      if (!IsNumber(value)) {
+    case FieldCheck::IdentityNumber:
+      if (!HasCharacters(field.characters, value)) {
         Report(rows, record, field, msg.numeric);
       }
       expected.Set(CheckDigitOf(value));
       break;
-    case FieldType::DV:
+    case FieldCheck::CheckDigit:
       if (!expected.Matches(value)) {
         Report(rows, record, field, field.message);
       }
       break;
-    case FieldType::T:
+    case FieldCheck::Text:
       // A text field of the control record is only required to be filled when obligatory.
       if (field.obligatory && IsBlank(value)) {
         Report(rows, record, field, field.message);
       }
       break;
-    case FieldType::FIL:
+    case FieldCheck::Filler:
       if (value.size() != field.length) {
         Report(rows, record, field,
                rows.Keep("Error. Largo de campo debe ser " + std::to_string(field.length)));
@@ -86,7 +85,7 @@ void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_vi
         Report(rows, record, field, field.message);
       }
       break;
-    case FieldType::Other:
+    case FieldCheck::None:
       break;
     }
   }

@@ -29,7 +29,7 @@ bool AllZeros(std::string_view text) {
 // when every digit read is "0", so the number need not be worked out. A "D" field reads its
 // first integer digits and its last decimals.
 bool IsZeroValue(const PreparedField &field, std::string_view digits) {
-  if (field.type != FieldType::D) {
+  if (!field.implied_decimals) {
     return AllZeros(digits);
   }
   const std::string_view integer_part = digits.substr(0, field.integer_digits);
@@ -45,7 +45,7 @@ bool IsEndorsementDate(const PreparedField &field) {
 
 void CheckNumber(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  if (!IsNumber(text)) {
+  if (!HasCharacters(field.characters, text)) {
     Report(rows, record, field, Messages().numeric);
     return;
   }
@@ -73,14 +73,14 @@ void CheckDate(const PreparedField &field, std::string_view text, std::string_vi
     if (!Is(information, "E")) {
       return;
     }
-    if (!IsNumber(text)) {
+    if (!HasCharacters(field.characters, text)) {
       Report(rows, record, field, msg.date_character);
     } else if (!IsDateOfDigits(text)) {
       Report(rows, record, field, field.message);
     }
     return;
   }
-  if (!IsNumber(text)) {
+  if (!HasCharacters(field.characters, text)) {
     Report(rows, record, field, msg.date_character);
   } else if (!IsDateOfDigits(text)) {
     Report(rows, record, field, msg.date_invalid);
@@ -121,7 +121,7 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
     Report(rows, record, field, field.message);
   }
 
-  if (!HasValidCharacters(text)) {
+  if (!HasCharacters(field.characters, text)) {
     Report(rows, record, field, Messages().text_character);
   }
 }
@@ -129,7 +129,7 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
 } // namespace
 
 double NumericValue(const PreparedField &field, std::string_view text) {
-  if (field.type != FieldType::D) {
+  if (!field.implied_decimals) {
     return LeadingNumberValue(text);
   }
   if (IsBlank(text)) {
@@ -149,17 +149,16 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     text = Trim(text);
   }
 
-  switch (field.type) {
-  case FieldType::N:
-  case FieldType::D:
+  switch (field.check) {
+  case FieldCheck::Number:
     CheckNumber(field, text, record, rows);
     break;
-  case FieldType::FE:
+  case FieldCheck::Date:
     CheckDate(field, text, state.information, record, rows);
     break;
-  case FieldType::RUT: {
+  case FieldCheck::IdentityNumber: {
     // A number of digits alone is 0 exactly when every digit is.
-    const bool digits = IsNumber(text);
+    const bool digits = HasCharacters(field.characters, text);
     if (!digits) {
       Report(rows, record, field, Messages().numeric);
     } else if (field.rule.forbids_zero && AllZeros(text)) {
@@ -168,20 +167,20 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     state.expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
     break;
   }
-  case FieldType::DV:
+  case FieldCheck::CheckDigit:
     if (!state.expected.Matches(text)) {
       Report(rows, record, field, Messages().check_digit);
     }
     break;
-  case FieldType::T:
+  case FieldCheck::Text:
     CheckText(field, text, record, rows);
     break;
-  case FieldType::FIL:
+  case FieldCheck::Filler:
     if (!IsFullFiller(text, field.length)) {
       Report(rows, record, field, field.message);
     }
     break;
-  case FieldType::Other:
+  case FieldCheck::None:
     break;
   }
 }

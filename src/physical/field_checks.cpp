@@ -115,6 +115,20 @@ bool IsNumber(std::string_view text) {
   return EveryCharacter(text, IsDigit);
 }
 
+bool HasCharacters(CharacterClass characters, std::string_view text) {
+  switch (characters) {
+  case CharacterClass::Any:
+    return true;
+  case CharacterClass::Digits:
+    return IsNumber(text);
+  case CharacterClass::Text:
+    return HasValidCharacters(text);
+  case CharacterClass::Blanks:
+    return IsBlank(text);
+  }
+  return false;
+}
+
 bool IsBinary(std::string_view text) {
   if (text.empty()) {
     return false;

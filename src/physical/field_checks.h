@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "physical/field_types.h"
+
 namespace verdalia {
 
 // The value predicates of the physical checks. Texts are Windows-1252 bytes.
@@ -12,6 +14,9 @@ bool HasValidCharacters(std::string_view text);
 
 // True when every character is a digit; an empty text counts as a number.
 bool IsNumber(std::string_view text);
+
+// True when every character is of the class; an empty text is of every class.
+bool HasCharacters(CharacterClass characters, std::string_view text);
 
 // True when the text is not empty and holds only "0" and "1".
 bool IsBinary(std::string_view text);

@@ -41,7 +41,7 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
 
 // The list of a number is searched as plain text, even after a failed digit test.
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
-  if (!IsNumber(value)) {
+  if (!HasCharacters(field.characters, value)) {
     Report(rows, record, field, Messages().numeric);
   }
   if (field.rule.present && !OccursIn(field.rule.text, value)) {
@@ -54,7 +54,7 @@ void CheckDate(const PreparedField &field, std::string_view value, int record, R
   if (field.rule.forbids && field.rule.operand_text == value) {
     Report(rows, record, field, msg.date_format);
   }
-  if (!IsNumber(value)) {
+  if (!HasCharacters(field.characters, value)) {
     Report(rows, record, field, msg.date_character);
   } else if (!IsDateText(value)) {
     Report(rows, record, field, msg.date_format);
@@ -66,7 +66,7 @@ void CheckIdentityNumber(const PreparedField &field, std::string_view value, int
   if (field.rule.forbids && LeadingNumberValue(value) == field.rule.operand_number) {
     Report(rows, record, field, field.message);
   }
-  if (!IsNumber(value)) {
+  if (!HasCharacters(field.characters, value)) {
     Report(rows, record, field, Messages().numeric);
   }
   // Computed whatever the digit test found: the check digit is compared all the same.
@@ -87,7 +87,7 @@ void CheckText(const PreparedField &field, std::string_view value, int record, R
   if (field.rule.forbids_blank && IsBlank(value)) {
     Report(rows, record, field, field.message);
   }
-  if (!HasValidCharacters(value)) {
+  if (!HasCharacters(field.characters, value)) {
     Report(rows, record, field, Messages().text_character);
   }
 }
@@ -111,27 +111,26 @@ void CheckHeaderRecord(const std::vector<PreparedField> &fields, std::string_vie
   for (const PreparedField &field : fields) {
     const std::string_view value = FieldText(line, field);
     ApplyLabel(field, value, labels);
-    switch (field.type) {
-    case FieldType::N:
-    case FieldType::D:
+    switch (field.check) {
+    case FieldCheck::Number:
       CheckNumber(field, value, record, rows);
       break;
-    case FieldType::FE:
+    case FieldCheck::Date:
       CheckDate(field, value, record, rows);
       break;
-    case FieldType::RUT:
+    case FieldCheck::IdentityNumber:
       CheckIdentityNumber(field, value, record, rows, expected);
       break;
-    case FieldType::DV:
+    case FieldCheck::CheckDigit:
       CheckCheckDigit(field, value, record, rows, expected);
       break;
-    case FieldType::T:
+    case FieldCheck::Text:
       CheckText(field, value, record, rows);
       break;
-    case FieldType::FIL:
+    case FieldCheck::Filler:
       CheckFiller(field, value, record, rows);
       break;
-    case FieldType::Other:
+    case FieldCheck::None:
       break;
     }
   }

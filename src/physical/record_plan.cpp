@@ -123,6 +123,21 @@ std::uint8_t Both(std::uint8_t a, std::uint8_t b) {
   return Within(b, a) ? b : kNever;
 }
 
+// The classes that satisfy a type's characters.
+std::uint8_t ClassOf(CharacterClass characters) {
+  switch (characters) {
+  case CharacterClass::Any:
+    return kAny;
+  case CharacterClass::Digits:
+    return kDigit;
+  case CharacterClass::Text:
+    return kText;
+  case CharacterClass::Blanks:
+    return kBlank;
+  }
+  return kAny;
+}
+
 // One pass over a line's columns, a word of 64 at a time: whether each byte is of its
 // column's class, and which bytes are blanks, zeros, or the byte a "SI_ES:" rule forbids
 // in their column. The marks go to `marks`: `words` of blanks, then of zeros, then of
@@ -430,7 +445,7 @@ bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word) {
 enum class ValueText { None, Found, Unknown };
 ValueText TextOfValue(const PreparedField &field, std::size_t size, double value,
                       std::string &text) {
-  const bool decimals = field.type == FieldType::D;
+  const bool decimals = field.implied_decimals;
   if (size > 15 || (decimals && (size != field.length || field.decimals > field.length))) {
     return ValueText::Unknown;
   }
@@ -601,24 +616,25 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
   step.length = static_cast<std::uint32_t>(std::min(field.length, m_line_length - step.start));
   step.mask = FirstBytes(step.length);
   step.sets_information = field.special == SpecialName::InformationType;
-  step.test = Test::Always;
-  switch (field.type) {
-  case FieldType::N:
-  case FieldType::D:
+  // Each check the plan knows sets the field's test; a field left with Test::Never gets its
+  // full check in every record, which can make the plan slower but never wrong.
+  switch (field.check) {
+  case FieldCheck::Number:
     PlanNumber(field, step);
     break;
-  case FieldType::FE:
+  case FieldCheck::Date:
     PlanDate(field, step);
     break;
-  case FieldType::RUT:
-    Require(step, kDigit);
+  case FieldCheck::IdentityNumber:
+    Require(step, ClassOf(field.characters));
     step.test = Test::Rut;
     step.forbids_zero = field.rule.forbids_zero;
     if (step.forbids_zero) {
       ForbidAll(step, kZeroMark);
     }
     break;
-  case FieldType::DV:
+  case FieldCheck::CheckDigit:
+    Require(step, ClassOf(field.characters));
     step.test = Trimmed(field) ? Test::Never : Test::CheckDigit;
     {
       DigitTest test{{ColumnsOf(step), m_rut, m_has_rut}, m_rut.length <= 16, {}};
@@ -626,17 +642,18 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
       m_check_digits.push_back(test);
     }
     break;
-  case FieldType::T:
+  case FieldCheck::Text:
     PlanText(field, step);
     break;
-  case FieldType::FIL:
+  case FieldCheck::Filler:
+    // Cut short by the line's end, or trimmed to nothing: the full check.
     if (step.length == field.length && !Trimmed(field)) {
-      Require(step, kBlank);
-    } else {
-      step.test = Test::Never; // cut short by the line's end, or trimmed to nothing
+      Require(step, ClassOf(field.characters));
+      step.test = Test::Always;
     }
     break;
-  case FieldType::Other:
+  case FieldCheck::None:
+    step.test = Test::Always; // no rule, no row
     break;
   }
   if (step.test == Test::Never) {
@@ -647,7 +664,7 @@ void RecordPlan::AddStep(const PreparedField &field, std::uint32_t index) {
     m_information = ColumnsOf(step);
     m_has_information = true;
   }
-  if (field.type == FieldType::RUT) {
+  if (field.check == FieldCheck::IdentityNumber) {
     m_rut = ColumnsOf(step);
     m_has_rut = true;
   }
@@ -714,7 +731,8 @@ RecordPlan::Test RecordPlan::PlanList(const ValueRule &rule, Step &step, bool tr
 
 void RecordPlan::PlanNumber(const PreparedField &field, Step &step) {
   const ValueRule &rule = field.rule;
-  Require(step, kDigit);
+  Require(step, ClassOf(field.characters));
+  step.test = Test::Always;
   if (field.special == SpecialName::EndorsementNumber || !rule.present) {
     return;
   }
@@ -747,7 +765,7 @@ void RecordPlan::PlanDate(const PreparedField &field, Step &step) {
     m_endorsement_dates.push_back({ColumnsOf(step), m_information, m_has_information});
     return;
   }
-  Require(step, kDigit);
+  Require(step, ClassOf(field.characters));
   step.test = Test::Date;
   step.forbids_zero_date = field.rule.forbids_zero_date;
   m_quiet_tests = m_quiet_tests && step.length == 8;
@@ -756,7 +774,8 @@ void RecordPlan::PlanDate(const PreparedField &field, Step &step) {
 
 void RecordPlan::PlanText(const PreparedField &field, Step &step) {
   const ValueRule &rule = field.rule;
-  Require(step, kText);
+  Require(step, ClassOf(field.characters));
+  step.test = Test::Always;
   step.obligatory = field.obligatory;
   if (field.special == SpecialName::EndorsementType) {
     if (rule.present) {

@@ -61,7 +61,7 @@ public:
 private:
   enum class Test : std::uint8_t;
   struct Step {
-    Test test;
+    Test test = static_cast<Test>(0); // Test::Never
     bool sets_information = false;  // the field is TIPO_INFORMACION
     std::uint8_t text_rule = 0;     // Test::Text: the value rule that applies
     bool obligatory = false;        // Test::Text
