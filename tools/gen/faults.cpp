@@ -48,7 +48,7 @@ bool BlankIsReported(const FieldDefinition &def, Section section) {
 
 // A digit field written the way people write numbers: a letter O for a zero, a blank, a
 // decimal point or a thousands separator.
-void SpoilNumber(std::string &field, const FieldDefinition &def, Random &random) {
+void SpoilNumber(std::string &field, const FieldDefinition &def, Section, Random &random) {
   const bool implied = FactsOf(FieldTypeOf(def.type)).decimals == Decimals::Implied;
   const int decimals = implied && def.decimals ? *def.decimals : 0;
   switch (random.Between(0, 2)) {
@@ -105,7 +105,7 @@ void SpoilDate(std::string &field, const FieldDefinition &def, Section section, 
   field = spoiled;
 }
 
-void SpoilCheckDigit(std::string &field) {
+void SpoilCheckDigit(std::string &field, const FieldDefinition &, Section, Random &) {
   const char current = field.empty() ? ' ' : field[0];
   if (current == 'K') {
     field[0] = 'k'; // the comparison is case-sensitive
@@ -171,7 +171,7 @@ void SpoilText(std::string &field, const FieldDefinition &def, Section section, 
   field.resize(static_cast<std::size_t>(def.length), ' ');
 }
 
-void SpoilFiller(std::string &field, Random &random) {
+void SpoilFiller(std::string &field, const FieldDefinition &, Section, Random &random) {
   static const std::vector<char> kStray = {'0', 'X', '-', '1'};
   field[static_cast<std::size_t>(random.Between(0, static_cast<long long>(field.size()) - 1))] =
       random.Pick(kStray);
@@ -184,43 +184,30 @@ struct Fault {
   void (*spoil)(std::string &field, const FieldDefinition &def, Section section, Random &random);
 };
 
+// Whether the check of the section reports the field once spoiled.
 bool Always(const FieldDefinition &, Section, std::string_view) {
   return true;
 }
+bool Never(const FieldDefinition &, Section, std::string_view) {
+  return false;
+}
+bool DateIsChecked(const FieldDefinition &def, Section section, std::string_view) {
+  // The endorsement dates are checked only on endorsement records.
+  const std::string name = UpperAscii(def.name);
+  return section != Section::Detail ||
+         (name != "FECHA_POLIZA_ENDOSO" && name != "FECHA_VIGENCIA_ENDOSO");
+}
+bool TextIsChecked(const FieldDefinition &def, Section section, std::string_view text) {
+  // The control check tests a text field only for being blank, and only when obligatory.
+  return section != Section::Control || (Obligatory(def) && !IsBlank(text));
+}
 
-constexpr Fault kNumberFault = {
-    &Always, [](std::string &field, const FieldDefinition &def, Section, Random &random) {
-      SpoilNumber(field, def, random);
-    }};
-
-constexpr Fault kDateFault = {
-    [](const FieldDefinition &def, Section section, std::string_view) {
-      // The endorsement dates are checked only on endorsement records.
-      const std::string name = UpperAscii(def.name);
-      return section != Section::Detail ||
-             (name != "FECHA_POLIZA_ENDOSO" && name != "FECHA_VIGENCIA_ENDOSO");
-    },
-    &SpoilDate};
-
-constexpr Fault kCheckDigitFault = {
-    &Always, [](std::string &field, const FieldDefinition &, Section, Random &) {
-      SpoilCheckDigit(field);
-    }};
-
-constexpr Fault kTextFault = {
-    [](const FieldDefinition &def, Section section, std::string_view text) {
-      // The control check tests a text field only for being blank, and only when obligatory.
-      return section != Section::Control || (Obligatory(def) && !IsBlank(text));
-    },
-    &SpoilText};
-
-constexpr Fault kFillerFault = {
-    &Always, [](std::string &field, const FieldDefinition &, Section, Random &random) {
-      SpoilFiller(field, random);
-    }};
-
-constexpr Fault kNoFault = {
-    [](const FieldDefinition &, Section, std::string_view) { return false; }, nullptr};
+constexpr Fault kNumberFault = {&Always, &SpoilNumber};
+constexpr Fault kDateFault = {&DateIsChecked, &SpoilDate};
+constexpr Fault kCheckDigitFault = {&Always, &SpoilCheckDigit};
+constexpr Fault kTextFault = {&TextIsChecked, &SpoilText};
+constexpr Fault kFillerFault = {&Always, &SpoilFiller};
+constexpr Fault kNoFault = {&Never, nullptr};
 
 constexpr std::array kFaults = {
 #define VERDALIA_FIELD_TYPE(type, code, check, characters, decimals, write, fault) &fault,
@@ -267,7 +254,7 @@ void InjectPhysicalFault(std::string &line, const std::vector<FieldDefinition> &
       whole.type = "N";
       field = NumberText(record_count - 2, 0, whole);
     } catch (const std::logic_error &) {
-      SpoilNumber(field, def, random);
+      SpoilNumber(field, def, section, random);
     }
   } else {
     FaultOf(def).spoil(field, def, section, random);

@@ -167,8 +167,7 @@ const FieldValue *Record::Find(std::string_view name) const {
 }
 
 std::string NumberText(long long units, int decimals, const FieldDefinition &definition) {
-  const bool with_decimals =
-      FactsOf(FieldTypeOf(definition.type)).decimals == Decimals::Implied;
+  const bool with_decimals = FactsOf(FieldTypeOf(definition.type)).decimals == Decimals::Implied;
   const int target = with_decimals && definition.decimals ? *definition.decimals : 0;
   long long scaled = units;
   for (int d = decimals; d < target; ++d) {
