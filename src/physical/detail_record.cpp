@@ -1,25 +1,12 @@
 #include "common/text.h"
-#include "common/windows1252.h"
 #include "physical/field_checks.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
 namespace {
 
-struct DetailMessages {
-  std::string numeric = Cp1252("Error.Carácter no válido en variable numérica");
-  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
-  std::string date_invalid = Cp1252("Error.No es fecha válida");
-  std::string check_digit = Cp1252("Error.Dígito verificador incorrecto");
-  std::string obligatory = "Error. No informa valor obligatorio";
-  std::string no_cause = "Error. No informa causa de siniestro.";
-  std::string text_character = Cp1252("Error.Caracter no válido en variable alfanumérica");
-};
-
-const DetailMessages &Messages() {
-  static const DetailMessages messages;
-  return messages;
-}
+using namespace physical_messages;
 
 bool AllZeros(std::string_view text) {
   return text.find_first_not_of('0') == std::string_view::npos;
@@ -46,7 +33,7 @@ bool IsEndorsementDate(const PreparedField &field) {
 void CheckNumber(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, Messages().numeric);
+    Report(rows, record, field, kNumericCharacter);
     return;
   }
   // The endorsement number is only required to be digits.
@@ -67,23 +54,22 @@ void CheckNumber(const PreparedField &field, std::string_view text, int record, 
 
 void CheckDate(const PreparedField &field, std::string_view text, std::string_view information,
                int record, ResultList &rows) {
-  const DetailMessages &msg = Messages();
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
     if (!Is(information, "E")) {
       return;
     }
     if (!HasCharacters(field.characters, text)) {
-      Report(rows, record, field, msg.date_character);
+      Report(rows, record, field, kDateCharacter);
     } else if (!IsDateOfDigits(text)) {
       Report(rows, record, field, field.message);
     }
     return;
   }
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, msg.date_character);
+    Report(rows, record, field, kDateCharacter);
   } else if (!IsDateOfDigits(text)) {
-    Report(rows, record, field, msg.date_invalid);
+    Report(rows, record, field, kDetailNoDate);
   }
   if (field.rule.forbids_zero_date && Is(text, "00000000")) {
     Report(rows, record, field, field.message);
@@ -100,7 +86,8 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
       Report(rows, record, field, field.message);
     }
   } else if (field.obligatory && blank) {
-    Report(rows, record, field, rule.present ? Messages().obligatory : field.message);
+    Report(rows, record, field,
+           rule.present ? kDetailNoObligatoryValue.View() : std::string_view(field.message));
   } else if (!rule.present) {
     // no value rule
   } else if (rule.forbids_blank_or_zero) {
@@ -115,14 +102,14 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
     if (!IsBinary(text)) {
       Report(rows, record, field, field.message);
     } else if (LeadingNumberValue(text) == 0) {
-      Report(rows, record, field, Messages().no_cause);
+      Report(rows, record, field, kDetailNoClaimCause);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, RightTrim(text))) {
     Report(rows, record, field, field.message);
   }
 
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, Messages().text_character);
+    Report(rows, record, field, kTextCharacter);
   }
 }
 
@@ -160,7 +147,7 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     // A number of digits alone is 0 exactly when every digit is.
     const bool digits = HasCharacters(field.characters, text);
     if (!digits) {
-      Report(rows, record, field, Messages().numeric);
+      Report(rows, record, field, kNumericCharacter);
     } else if (field.rule.forbids_zero && AllZeros(text)) {
       Report(rows, record, field, field.message);
     }
@@ -169,7 +156,7 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
   }
   case FieldCheck::CheckDigit:
     if (!state.expected.Matches(text)) {
-      Report(rows, record, field, Messages().check_digit);
+      Report(rows, record, field, kDetailCheckDigit);
     }
     break;
   case FieldCheck::Text:

@@ -9,7 +9,7 @@ namespace verdalia {
 namespace {
 
 constexpr std::array kFacts = {
-#define VERDALIA_FIELD_TYPE(type, code, check, characters, decimals, write, fault)               \
+#define VERDALIA_FIELD_TYPE(type, code, check, characters, decimals, write, fault)                 \
   FieldTypeFacts{code, FieldCheck::check, CharacterClass::characters, Decimals::decimals},
 #include "physical/field_types.def"
 #undef VERDALIA_FIELD_TYPE

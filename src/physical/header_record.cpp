@@ -1,23 +1,12 @@
 #include "common/text.h"
-#include "common/windows1252.h"
 #include "physical/field_checks.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
 namespace {
 
-struct HeaderMessages {
-  std::string numeric = Cp1252("Error.Carácter no válido en variable numérica");
-  std::string date_format = Cp1252("Error.Formato de Fecha incorrecto");
-  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
-  std::string check_digit = Cp1252("Error.Dígito verificador no corresponde");
-  std::string text_character = Cp1252("Error.Caracter no válido en variable alfanumérica");
-};
-
-const HeaderMessages &Messages() {
-  static const HeaderMessages messages;
-  return messages;
-}
+using namespace physical_messages;
 
 // The insurer's identity number, "-" and its check digit, and its name, into the labels.
 void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels &labels) {
@@ -42,7 +31,7 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
 // The list of a number is searched as plain text, even after a failed digit test.
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, Messages().numeric);
+    Report(rows, record, field, kNumericCharacter);
   }
   if (field.rule.present && !OccursIn(field.rule.text, value)) {
     Report(rows, record, field, field.message);
@@ -50,14 +39,13 @@ void CheckNumber(const PreparedField &field, std::string_view value, int record,
 }
 
 void CheckDate(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
-  const HeaderMessages &msg = Messages();
   if (field.rule.forbids && field.rule.operand_text == value) {
-    Report(rows, record, field, msg.date_format);
+    Report(rows, record, field, kHeaderDateFormat);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, msg.date_character);
+    Report(rows, record, field, kDateCharacter);
   } else if (!IsDateText(value)) {
-    Report(rows, record, field, msg.date_format);
+    Report(rows, record, field, kHeaderDateFormat);
   }
 }
 
@@ -67,7 +55,7 @@ void CheckIdentityNumber(const PreparedField &field, std::string_view value, int
     Report(rows, record, field, field.message);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, Messages().numeric);
+    Report(rows, record, field, kNumericCharacter);
   }
   // Computed whatever the digit test found: the check digit is compared all the same.
   expected.Set(CheckDigitOf(value));
@@ -79,7 +67,7 @@ void CheckCheckDigit(const PreparedField &field, std::string_view value, int rec
     Report(rows, record, field, field.message);
   }
   if (!expected.Matches(value)) {
-    Report(rows, record, field, Messages().check_digit);
+    Report(rows, record, field, kHeaderCheckDigit);
   }
 }
 
@@ -88,15 +76,14 @@ void CheckText(const PreparedField &field, std::string_view value, int record, R
     Report(rows, record, field, field.message);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, Messages().text_character);
+    Report(rows, record, field, kTextCharacter);
   }
 }
 
 void CheckFiller(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (value.size() != field.length) {
-    // The one finding of this check without the "Error." prefix.
     Report(rows, record, field,
-           rows.Keep("Largo de campo debe ser " + std::to_string(field.length)));
+           rows.Keep(kHeaderFillerLength.With({std::to_string(field.length)})));
   } else if (!IsFullFiller(value, field.length)) {
     Report(rows, record, field, field.message);
   }
