@@ -1,4 +1,6 @@
 #include "common/text.h"
+#include "physical/check_digits.h"
+#include "physical/dates.h"
 #include "physical/field_checks.h"
 #include "physical/messages.h"
 #include "physical/record_checks.h"

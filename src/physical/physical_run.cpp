@@ -16,9 +16,10 @@ namespace verdalia {
 // kept in Sec order; a kind's are prepared when a run first asks for them, since a check
 // mostly reads files of one kind.
 struct PreparedDefinitions::Tables {
-  explicit Tables(const ReferenceData &data) : reference(data) {}
+  Tables(const ReferenceData &data, LineScan line_scan) : reference(data), scan(line_scan) {}
 
   const ReferenceData &reference;
+  const LineScan scan;
   std::array<std::once_flag, 4> prepared; // by kind
   std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
   // Every record asks for the definitions of its type: the types of one character, which
@@ -48,14 +49,14 @@ void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
       if (t == '2' || t == '3') {
         const int line_length = reference.line_lengths[kind];
         plans[kind][t] = std::make_unique<RecordPlan>(
-            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
+            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0, scan);
       }
     }
   }
 }
 
-PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
-    : m_tables(std::make_unique<Tables>(reference)) {}
+PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference, LineScan scan)
+    : m_tables(std::make_unique<Tables>(reference, scan)) {}
 PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;

@@ -8,29 +8,21 @@
 #include <vector>
 
 #include "common/result.h"
+#include "physical/check_digits.h"
+#include "physical/line_scan.h"
 #include "physical/prepared_field.h"
 
 namespace verdalia {
 
 struct DetailState;
 
-// Check digits of one character after identity numbers of up to 16 digits, eight at a
-// time: the weighted sums of their digits and the remainders of those taken at once.
-struct CheckDigitBatch {
-  alignas(16) std::int16_t weights[8][16] = {};
-  std::uint32_t numbers[8] = {}; // where each identity number begins
-  std::uint32_t digits[8] = {};  // where each check digit stands
-  int used = 0;                  // the lanes in use, from the first
-  int lanes = 0;                 // two bits a lane in use, as a byte mask of 16-bit lanes
-};
-
 // The detail checks of one record type, laid out once for lines of the kind's length.
 //
 // Most of what the checks ask of a field is the class of its characters: digits in a
 // number, a date or an identity number, the 42 characters of a text, blanks in a filler.
 // The plan gives every column of the line the class its fields require, and one pass over
-// the line tests them all, many bytes at a time; a value list that is one set of bytes per
-// column is such a class too. The same pass marks the columns that hold blanks, zeros, or
+// the line tests them all, many bytes at a time (line_scan.h); a value list that is one set of
+// bytes per column is such a class too. The same pass marks the columns that hold blanks, zeros, or
 // the bytes of a value a "SI_ES:" rule forbids, and a field that must not be all of them
 // (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those marks together
 // with every other such field, with a few word operations. What remains (other value lists,
@@ -51,17 +43,29 @@ public:
     std::vector<std::uint64_t> m_marks;
   };
 
-  // `fields` must outlive the plan.
-  RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length);
+  // `fields` must outlive the plan; `scan` makes its pass over each line.
+  RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length, LineScan scan);
 
   // The detail check of one record; a line of another length gets the full check. True
   // when the record passed the plan's own tests and no field of it was checked on its own.
   bool Check(std::string_view line, int record, Scratch &scratch, ResultList &rows) const;
 
 private:
-  enum class Test : std::uint8_t;
+  // What a field's step tests of it; a field whose step does not pass gets its full check.
+  enum class Test : std::uint8_t {
+    Never,           // the field always gets its full check
+    Always,          // nothing to test beyond the classes (TIPO_INFORMACION is noted)
+    NotAllZeros,     // "SI_ES:0" of a number: not every digit "0"
+    NotValue,        // "SI_ES:" of another number: not the one text of that value
+    InList,          // a number's value list, or the endorsement type's
+    Date,            // a valid date, and not "00000000" under "SI_ES:00000000"
+    EndorsementDate, // an endorsement date of an endorsement record
+    Rut,             // notes the check digit; not all zeros under "SI_ES:0"
+    CheckDigit,      // the check digit the latest "RUT" field calls for
+    Text,            // the value rule of a text field
+  };
   struct Step {
-    Test test = static_cast<Test>(0); // Test::Never
+    Test test = Test::Never;
     bool sets_information = false;  // the field is TIPO_INFORMACION
     std::uint8_t text_rule = 0;     // Test::Text: the value rule that applies
     bool obligatory = false;        // Test::Text
@@ -140,13 +144,13 @@ private:
   void PlanText(const PreparedField &field, Step &step);
   void GroupRanges();
   void BatchCheckDigits();
-  bool Scan(const char *bytes, std::uint64_t *marks) const;
   bool Quiet(const char *bytes, const std::uint64_t *marks) const;
   bool Accepts(const Step &step, const char *bytes, DetailState &state) const;
   bool TextAccepts(const Step &step, const char *bytes) const;
 
   const std::vector<PreparedField> &m_fields;
   std::size_t m_line_length;
+  LineScan m_scan;
   // The class each column requires, as the bits of the classes that satisfy it; the line
   // rounded up to whole words of columns, and a word past it, which require nothing.
   std::vector<std::uint8_t> m_classes;
