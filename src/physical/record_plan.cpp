@@ -12,6 +12,7 @@
 #include "physical/dates.h"
 #include "physical/field_checks.h"
 #include "physical/record_checks.h"
+#include "physical/value_lists.h"
 #include "physical/words.h"
 
 namespace verdalia {
@@ -29,79 +30,6 @@ enum TextRule : std::uint8_t {
 
 // Lines longer than this get the full check of every field.
 constexpr std::size_t kLongestPlannedLine = std::size_t{1} << 16;
-
-// The texts of `size` characters that `list` holds followed by "#", packed; with `trimmed`,
-// the texts whose right-trimmed form it holds so.
-std::vector<std::uint64_t> ListedTexts(std::string_view list, std::size_t size, bool trimmed) {
-  std::vector<std::uint64_t> texts;
-  for (std::size_t end = 0; end < list.size(); ++end) {
-    if (list[end] != '#') {
-      continue;
-    }
-    for (std::size_t count = trimmed ? 0 : size; count <= size && count <= end; ++count) {
-      std::string text(list.substr(end - count, count));
-      if (trimmed && !text.empty() && text.back() == ' ') {
-        continue; // no right-trimmed text ends in a blank
-      }
-      text.resize(size, ' ');
-      texts.push_back(Pack(text));
-    }
-  }
-  std::sort(texts.begin(), texts.end());
-  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
-  return texts;
-}
-
-// Finds a multiplier that sends each of `texts` to a place of its own in a table of a power
-// of two places, the hash being the top bits of the product; the table goes to the end of
-// `tables`. A list for which none is found among a few is searched instead.
-template <typename Test>
-void HashList(const std::vector<std::uint64_t> &texts, Test &test,
-              std::vector<std::uint64_t> &tables) {
-  if (texts.empty()) {
-    return;
-  }
-  std::uint64_t seed = 0x9E3779B97F4A7C15ull;
-  for (unsigned bits = 1; bits <= 8; ++bits) {
-    const std::size_t size = std::size_t{1} << bits;
-    if (size < texts.size()) {
-      continue;
-    }
-    for (int attempt = 0; attempt < 64; ++attempt) {
-      // splitmix64: multipliers spread over every bit, the same on every run.
-      seed += 0x9E3779B97F4A7C15ull;
-      std::uint64_t m = seed;
-      m = (m ^ (m >> 30)) * 0xBF58476D1CE4E5B9ull;
-      m = (m ^ (m >> 27)) * 0x94D049BB133111EBull;
-      m = (m ^ (m >> 31)) | 1;
-      // Empty places hold a listed text, which only that text matches.
-      std::vector<std::uint64_t> table(size, texts.front());
-      std::vector<bool> taken(size, false);
-      bool collision = false;
-      for (const std::uint64_t text : texts) {
-        const std::size_t place = (text * m) >> (64 - bits);
-        collision = collision || taken[place];
-        taken[place] = true;
-        table[place] = text;
-      }
-      if (!collision) {
-        test.hashed = true;
-        test.multiplier = m;
-        test.shift = 64 - bits;
-        test.table = static_cast<std::uint32_t>(tables.size());
-        tables.insert(tables.end(), table.begin(), table.end());
-        return;
-      }
-    }
-  }
-}
-
-bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word) {
-  if (texts.size() <= 8) {
-    return std::find(texts.begin(), texts.end(), word) != texts.end();
-  }
-  return std::binary_search(texts.begin(), texts.end(), word);
-}
 
 // The one text of `size` digits whose "SI_ES:" value is `value`, when there is one: values
 // of up to fifteen digits are told apart exactly, so a value that rounds to a text's is that
@@ -148,6 +76,7 @@ RecordPlan::RecordPlan(const std::vector<PreparedField> &fields, std::size_t lin
   // Room past the line, so that a field's bytes can be read 16 at a time.
   m_words = (line_length + 16 + kColumnsPerWord - 1) / kColumnsPerWord;
   m_classes.assign(m_words * kColumnsPerWord, kAnyClass);
+  m_column_lists = ColumnLists(m_classes.size());
   m_values.assign(m_words * kColumnsPerWord, '\0');
   m_valued.assign(m_words * kColumnsPerWord, false);
   for (std::uint32_t index = 0; index < fields.size(); ++index) {
@@ -265,14 +194,14 @@ RecordPlan::Test RecordPlan::PlanList(const ValueRule &rule, Step &step, bool tr
   }
   step.set = static_cast<std::uint32_t>(m_sets.size());
   m_sets.push_back(ListedTexts(rule.text, step.length, trimmed));
-  if (AllowColumns(step.start, step.length, m_sets.back())) {
+  if (m_column_lists.Take(step.start, step.length, m_sets.back())) {
     return Test::InList;
   }
   ListTest test;
   test.start = step.start;
   test.mask = step.mask;
   test.set = step.set;
-  HashList(m_sets.back(), test, m_list_tables);
+  test.hashed = HashList(m_sets.back(), test.hash, m_list_tables);
   m_lists.push_back(test);
   return Test::InList;
 }
@@ -415,81 +344,6 @@ void RecordPlan::BatchCheckDigits() {
   m_check_digits = std::move(alone);
 }
 
-// A list of texts of `length` bytes is tested column by column when it holds every
-// combination of one byte per column from a set per column. Each set is a union of
-// rectangles (a high nibble, a set of low nibbles), a class bit each, of which the plan has
-// seven; a list whose rectangles do not fit, or whose columns another list tests already,
-// is tested whole.
-bool RecordPlan::AllowColumns(std::uint32_t start, std::size_t length,
-                              const std::vector<std::uint64_t> &texts) {
-  constexpr std::uint8_t kAnyAllowed = 0x80;
-  if (texts.empty() || length == 0) {
-    return false;
-  }
-  std::vector<std::array<std::uint16_t, 16>> sets(length); // by column, low nibbles by high
-  for (const std::uint64_t text : texts) {
-    char bytes[8];
-    std::memcpy(bytes, &text, 8);
-    for (std::size_t c = 0; c < length; ++c) {
-      const auto b = static_cast<unsigned char>(bytes[c]);
-      sets[c][b >> 4] |= static_cast<std::uint16_t>(1u << (b & 15));
-    }
-  }
-  // The combinations hold every listed text: the list is all of them when there are no more.
-  std::size_t combinations = 1;
-  for (const auto &set : sets) {
-    std::size_t bytes = 0;
-    for (const std::uint16_t low : set) {
-      bytes += static_cast<std::size_t>(std::popcount(low));
-    }
-    combinations *= bytes;
-    if (combinations > texts.size()) {
-      return false;
-    }
-  }
-  if (m_allowed.empty()) {
-    m_allowed.assign(m_classes.size(), kAnyAllowed);
-    m_allowed_low.fill(kAnyAllowed);
-    m_allowed_high.fill(kAnyAllowed);
-  }
-  // The bits of each column's rectangles, new ones taken only if all fit.
-  std::vector<std::pair<unsigned, std::uint16_t>> rectangles = m_rectangles;
-  std::vector<std::uint8_t> bits(length, 0);
-  for (std::size_t c = 0; c < length; ++c) {
-    if (m_allowed[start + c] != kAnyAllowed) {
-      return false;
-    }
-    for (unsigned high = 0; high < 16; ++high) {
-      if (sets[c][high] == 0) {
-        continue;
-      }
-      const std::pair<unsigned, std::uint16_t> rectangle{high, sets[c][high]};
-      auto found = std::find(rectangles.begin(), rectangles.end(), rectangle);
-      if (found == rectangles.end()) {
-        if (rectangles.size() == 7) {
-          return false;
-        }
-        found = rectangles.insert(rectangles.end(), rectangle);
-      }
-      bits[c] |= static_cast<std::uint8_t>(1u << (found - rectangles.begin()));
-    }
-  }
-  for (std::size_t bit = m_rectangles.size(); bit < rectangles.size(); ++bit) {
-    const auto [high, lows] = rectangles[bit];
-    m_allowed_high[high] |= static_cast<std::uint8_t>(1u << bit);
-    for (unsigned low = 0; low < 16; ++low) {
-      if ((lows >> low) & 1u) {
-        m_allowed_low[low] |= static_cast<std::uint8_t>(1u << bit);
-      }
-    }
-  }
-  m_rectangles = std::move(rectangles);
-  for (std::size_t c = 0; c < length; ++c) {
-    m_allowed[start + c] = bits[c];
-  }
-  return true;
-}
-
 bool RecordPlan::TextAccepts(const Step &step, const char *bytes) const {
   const std::uint64_t word = Load(bytes) & step.mask;
   const bool blank = AllOf(bytes, step.length, ' ');
@@ -566,8 +420,10 @@ bool RecordPlan::Quiet(const char *bytes, const std::uint64_t *marks) const {
   for (const ListTest &test : m_lists) {
     const std::uint64_t word = Load(bytes + test.start) & test.mask;
     const bool listed =
-        test.hashed ? m_list_tables[test.table + ((word * test.multiplier) >> test.shift)] == word
-                    : Contains(m_sets[test.set], word);
+        test.hashed
+            ? m_list_tables[test.hash.table + ((word * test.hash.multiplier) >> test.hash.shift)] ==
+                  word
+            : Contains(m_sets[test.set], word);
     if (!listed) {
       return false;
     }
@@ -626,9 +482,9 @@ bool RecordPlan::Check(std::string_view line, int record, Scratch &scratch,
   const ScanInput input{m_classes.data(),
                         m_values.data(),
                         m_words,
-                        m_allowed.empty() ? nullptr : m_allowed.data(),
-                        m_allowed_low.data(),
-                        m_allowed_high.data()};
+                        m_column_lists.Allowed(),
+                        m_column_lists.AllowedLow(),
+                        m_column_lists.AllowedHigh()};
   if (!m_scan.scan(input, bytes, marks)) {
     CheckDetailRecord(m_fields, line, record, rows);
     return false;

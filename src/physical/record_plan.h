@@ -11,6 +11,7 @@
 #include "physical/check_digits.h"
 #include "physical/line_scan.h"
 #include "physical/prepared_field.h"
+#include "physical/value_lists.h"
 
 namespace verdalia {
 
@@ -101,16 +102,14 @@ private:
     std::uint32_t first_word = 0;
     std::vector<RangeWord> words;
   };
-  // A list's texts in a small table without collisions: a field's word is listed when it
-  // is the one its hash points to (hashed), or else found in m_sets[set].
+  // A list tested whole: a field's word is listed when it is the one its hash points to in
+  // m_list_tables (hashed), or else found in m_sets[set].
   struct ListTest {
     std::uint32_t start = 0;
-    std::uint32_t shift = 0;
     std::uint64_t mask = 0;
-    std::uint64_t multiplier = 0;
-    std::uint32_t table = 0; // where the test's table begins in m_list_tables
     std::uint32_t set = 0;
     bool hashed = false;
+    ListHash hash;
   };
   struct DateTest {
     std::uint32_t start;
@@ -131,8 +130,6 @@ private:
   };
 
   void AddStep(const PreparedField &field, std::uint32_t index);
-  bool AllowColumns(std::uint32_t start, std::size_t length,
-                    const std::vector<std::uint64_t> &texts);
   static bool Trimmed(const PreparedField &field);
   static Columns ColumnsOf(const Step &step);
   void Require(const Step &step, std::uint8_t classes);
@@ -154,13 +151,7 @@ private:
   // The class each column requires, as the bits of the classes that satisfy it; the line
   // rounded up to whole words of columns, and a word past it, which require nothing.
   std::vector<std::uint8_t> m_classes;
-  // The bytes a value list allows in its columns, where the list is every combination of one
-  // set of bytes per column: classes of this plan's own, each a union of rectangles of high
-  // and low nibbles with a bit of its own (AllowColumns). Empty when no list is one.
-  std::vector<std::uint8_t> m_allowed; // by column, the bits of the classes that satisfy it
-  std::array<std::uint8_t, 16> m_allowed_low{};
-  std::array<std::uint8_t, 16> m_allowed_high{};
-  std::vector<std::pair<unsigned, std::uint16_t>> m_rectangles; // high nibble, low nibbles
+  ColumnLists m_column_lists; // the value lists the line's pass tests
   std::vector<char> m_values; // by column, the bytes "SI_ES:" rules forbid
   std::vector<bool> m_valued; // the columns m_values sets
   std::size_t m_words = 0;    // words of column marks
