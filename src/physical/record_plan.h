@@ -22,12 +22,12 @@ struct DetailState;
 // Most of what the checks ask of a field is the class of its characters: digits in a
 // number, a date or an identity number, the 42 characters of a text, blanks in a filler.
 // The plan gives every column of the line the class its fields require, and one pass over
-// the line tests them all, many bytes at a time (line_scan.h); a value list that is one set of
-// bytes per column is such a class too. The same pass marks the columns that hold blanks, zeros, or
-// the bytes of a value a "SI_ES:" rule forbids, and a field that must not be all of them
-// (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those marks together
-// with every other such field, with a few word operations. What remains (other value lists,
-// dates, check digits) is tested kind by kind. A record that passes all this lists nothing,
+// the line tests them all, many bytes at a time (line_scan.h); a value list that is one set
+// of bytes per column is such a class too. The same pass marks the columns that hold blanks,
+// zeros, or the bytes of a value a "SI_ES:" rule forbids, and a field that must not be all
+// of them (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those marks
+// together with every other such field, with a few word operations. What remains (other
+// value lists, dates, check digits) is tested kind by kind. A record that passes all this lists nothing,
 // which is what nearly every record of a file does.
 //
 // A record that does not takes the ordered walk: each field's quick test either accepts it
