@@ -15,8 +15,8 @@ bool AllZeros(std::string_view text) {
 }
 
 // Whether NumericValue is 0, for a field of digits alone: a number of digits is 0 exactly
-// when every digit read is "0", so the number need not be worked out. A "D" field reads its
-// first integer digits and its last decimals.
+// when every digit read is "0", so the number need not be worked out. A field with implied
+// decimals reads its first integer digits and its last decimals.
 bool IsZeroValue(const PreparedField &field, std::string_view digits) {
   if (!field.implied_decimals) {
     return AllZeros(digits);
