@@ -75,13 +75,6 @@ bool HashList(const std::vector<std::uint64_t> &texts, ListHash &hash,
   return false;
 }
 
-bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word) {
-  if (texts.size() <= 8) {
-    return std::find(texts.begin(), texts.end(), word) != texts.end();
-  }
-  return std::binary_search(texts.begin(), texts.end(), word);
-}
-
 bool ColumnLists::Take(std::uint32_t start, std::size_t length,
                        const std::vector<std::uint64_t> &texts) {
   if (texts.empty() || length == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +19,12 @@ namespace verdalia {
 std::vector<std::uint64_t> ListedTexts(std::string_view list, std::size_t size, bool trimmed);
 
 // Whether the sorted texts hold `word`.
-bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word);
+inline bool Contains(const std::vector<std::uint64_t> &texts, std::uint64_t word) {
+  if (texts.size() <= 8) {
+    return std::find(texts.begin(), texts.end(), word) != texts.end();
+  }
+  return std::binary_search(texts.begin(), texts.end(), word);
+}
 
 // A table of a power of two places without collisions: a word is listed when it is the one
 // in the place the top `64 - shift` bits of its product with the multiplier name.
