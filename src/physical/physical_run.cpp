@@ -7,7 +7,7 @@
 
 #include "common/record_layout.h"
 #include "common/text.h"
-#include "common/windows1252.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
@@ -16,9 +16,10 @@ namespace verdalia {
 // kept in Sec order; a kind's are prepared when a run first asks for them, since a check
 // mostly reads files of one kind.
 struct PreparedDefinitions::Tables {
-  explicit Tables(const ReferenceData &data) : reference(data) {}
+  Tables(const ReferenceData &data, LineScan line_scan) : reference(data), scan(line_scan) {}
 
   const ReferenceData &reference;
+  const LineScan scan;
   std::array<std::once_flag, 4> prepared; // by kind
   std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
   // Every record asks for the definitions of its type: the types of one character, which
@@ -48,14 +49,14 @@ void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
       if (t == '2' || t == '3') {
         const int line_length = reference.line_lengths[kind];
         plans[kind][t] = std::make_unique<RecordPlan>(
-            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
+            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0, scan);
       }
     }
   }
 }
 
-PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
-    : m_tables(std::make_unique<Tables>(reference)) {}
+PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference, LineScan scan)
+    : m_tables(std::make_unique<Tables>(reference, scan)) {}
 PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;
@@ -96,6 +97,8 @@ const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
 
 namespace {
 
+using namespace physical_messages;
+
 // The texts are fixed messages, or texts the list keeps.
 void Report(ResultList &rows, int record, std::string_view field, std::string_view message) {
   rows.push_back(ResultRow{record, field, message});
@@ -111,8 +114,6 @@ std::string_view Line(const DataFile &file, int record) {
 
 // Record types, and the structure and order of the records; every finding is a row.
 void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows) {
-  static const std::string kInvalidType =
-      Cp1252("Error.Tipo de registro no es válido. No se puede validar.");
   std::array<bool, 256> allowed{};
   for (const char type : kind.allowed_types) {
     allowed[static_cast<unsigned char>(type)] = true;
@@ -123,7 +124,7 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     if (!line.empty() && allowed[static_cast<unsigned char>(line[0])]) {
       ++counts[static_cast<std::size_t>(line[0] - '0')];
     } else {
-      Report(rows, k, "", kInvalidType);
+      Report(rows, k, "", kInvalidRecordType);
     }
   }
 
@@ -135,27 +136,22 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
   const std::string closing(1, kind.closing_type);
 
   if (counts[1] == 0) {
-    Report(rows, 1, "", "Error.Archivo no contiene registro tipo 1.");
+    Report(rows, 1, "", rows.Keep(kNoRecordOfType.With({"1"})));
   }
   if (!BeginsWith(first_line, '1')) {
-    Report(rows, 1, "", "Error.Registro tipo 1 no es el primero del archivo.");
+    Report(rows, 1, "", kHeaderNotFirst);
   }
   if (counts[1] > 1) {
-    static const std::string kManyHeaders =
-        Cp1252("Error.Existe más de un registro tipo 1 en el archivo.");
-    Report(rows, 1, "", kManyHeaders);
+    Report(rows, 1, "", rows.Keep(kManyRecordsOfType.With({"1"})));
   }
   if (closing_count == 0) {
-    Report(rows, last, "", rows.Keep("Error.Archivo no contiene registro tipo " + closing + "."));
+    Report(rows, last, "", rows.Keep(kNoRecordOfType.With({closing})));
   }
   if (!BeginsWith(last_line, kind.closing_type)) {
-    Report(rows, last, "",
-           rows.Keep("Error.Registro tipo " + closing + Cp1252(" no es el último del archivo.")));
+    Report(rows, last, "", rows.Keep(kClosingNotLast.With({closing})));
   }
   if (closing_count > 1) {
-    Report(
-        rows, last, "",
-        rows.Keep(Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo."));
+    Report(rows, last, "", rows.Keep(kManyRecordsOfType.With({closing})));
   }
 }
 
@@ -168,10 +164,7 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
   if (file.line_count >= 1 && Field(Line(file, 1), kHeader.period) != period) {
-    static const std::string kPeriod =
-        Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
-               "la fecha de cierre");
-    Report(rows, 1, "FECHA_CIERRE", kPeriod);
+    Report(rows, 1, "FECHA_CIERRE", kPeriodOfName);
   }
   labels.period = period;
 

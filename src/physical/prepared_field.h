@@ -6,12 +6,10 @@
 
 #include "common/result.h"
 #include "common/text.h"
+#include "physical/field_types.h"
 #include "refdata/reference_data.h"
 
 namespace verdalia {
-
-// The value kinds of Tipo, upper-cased; any other code is not checked.
-enum class FieldType { N, D, FE, RUT, DV, T, FIL, Other };
 
 // Field names with rules of their own in the detail records (Campo upper-cased):
 // TIPO_INFORMACION, FECHA_VIGENCIA_INICIAL, FECHA_POLIZA_ENDOSO, FECHA_VIGENCIA_ENDOSO,
@@ -53,12 +51,16 @@ struct PreparedField {
   std::size_t start = 1;
   std::size_t length = 0;
   FieldType type = FieldType::Other;
+  // Of the type's line in field_types.def: what the checks read of it.
+  FieldCheck check = FieldCheck::None;
+  CharacterClass characters = CharacterClass::Any;
+  bool implied_decimals = false; // the "SI_ES:" value of the detail check reads DECIMALES
   SpecialName special = SpecialName::None;
   HeaderLabel label = HeaderLabel::None;
   bool record_count = false;      // Campo is exactly "TOTAL_REGISTROS"
   bool obligatory = false;        // Obligatorio upper-cased is "S"
-  std::size_t integer_digits = 0; // "D": Largo - DECIMALES, never below 0
-  std::size_t decimals = 0;       // "D": DECIMALES, never below 0
+  std::size_t integer_digits = 0; // implied decimals: Largo - DECIMALES, never below 0
+  std::size_t decimals = 0;       // implied decimals: DECIMALES, never below 0
   ValueRule rule;
   std::string message; // ErrorFisico; Null reads as empty
 };
