@@ -45,7 +45,7 @@ test-sanitize:
 # in $(FUZZ_DIR)/artifacts.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZERS ?= fuzz_physical_logical fuzz_definitions fuzz_numbers
+FUZZERS ?= fuzz_physical_logical fuzz_definitions fuzz_numbers fuzz_access
 
 fuzz:
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

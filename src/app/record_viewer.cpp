@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -49,7 +50,14 @@ QString DisplayLine(std::string_view line) {
 
 RecordViewer::RecordViewer(QWidget *parent)
     : QWidget(parent), m_caption(new ElidedLabel(Qt::ElideRight, this)),
-      m_text(new QPlainTextEdit(this)) {
+      m_text(new QPlainTextEdit(this)), m_detail(new QLabel(this)) {
+  m_detail->setObjectName(QStringLiteral("lblDetalle"));
+  m_detail->setTextFormat(Qt::RichText);
+  m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse |
+                                    Qt::LinksAccessibleByKeyboard);
+  m_detail->setWordWrap(true);
+  connect(m_detail, &QLabel::linkActivated, this,
+          [this](const QString &link) { emit recordChosen(link.mid(1).toInt()); });
   m_caption->setObjectName(QStringLiteral("lblRegistro"));
   m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_caption->SetWidths(12, 0);
@@ -66,6 +74,7 @@ RecordViewer::RecordViewer(QWidget *parent)
   layout->setSpacing(2);
   layout->addWidget(m_caption);
   layout->addWidget(m_text);
+  layout->addWidget(m_detail);
   ShowRow(nullptr, nullptr);
 }
 
@@ -119,9 +128,47 @@ QTextEdit::ExtraSelection Highlight(const QTextBlock &block, int first, int last
 
 } // namespace
 
-void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row) {
+namespace {
+
+// A text of the file or the definitions as the detail shows it: between guillemets, so that
+// blanks show, one character a byte, HTML-escaped.
+QString Quoted(std::string_view text) {
+  return QStringLiteral("«") + DisplayLine(text).toHtmlEscaped() + QStringLiteral("»");
+}
+
+} // namespace
+
+// "Leído: «1500O» (posición 12, largo 5) · Esperado: «7» · Otro registro: 5", the records
+// as links "#5".
+QString DetailHtml(const FindingDetail &detail) {
+  QStringList parts;
+  if (detail.value_start > 0) {
+    parts << QStringLiteral("Leído: %1 (posición %2, largo %3)")
+                 .arg(Quoted(detail.value))
+                 .arg(detail.value_start)
+                 .arg(detail.value.size());
+  }
+  if (!detail.expected.empty()) {
+    parts << QStringLiteral("Esperado: %1").arg(Quoted(detail.expected));
+  }
+  if (!detail.related.empty()) {
+    QStringList links;
+    for (const int record : detail.related) {
+      links << QStringLiteral("<a href=\"#%1\">%1</a>").arg(record);
+    }
+    parts << (detail.related.size() == 1 ? QStringLiteral("Otro registro: ")
+                                         : QStringLiteral("Otros registros: ")) +
+                 links.join(QStringLiteral(", "));
+  }
+  return parts.join(QStringLiteral(" · "));
+}
+
+void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row,
+                           const FindingDetail *detail) {
   m_highlights.clear();
   m_text->setExtraSelections({});
+  m_detail->setText(detail != nullptr ? DetailHtml(*detail) : QString());
+  m_detail->setVisible(detail != nullptr);
   if (row == nullptr || row->record < 1 ||
       static_cast<std::size_t>(row->record) >= m_lines.size()) {
     m_caption->SetText(
@@ -180,6 +227,12 @@ QString RecordViewer::Caption() const {
 
 QString RecordViewer::RecordText() const {
   return m_text->document()->findBlockByNumber(1).text();
+}
+
+QString RecordViewer::DetailText() const {
+  QTextDocument document;
+  document.setHtml(m_detail->text());
+  return document.toPlainText();
 }
 
 } // namespace verdalia::app

@@ -11,6 +11,8 @@
 #include <numeric>
 #include <string_view>
 
+#include "app/record_viewer.h"
+
 namespace verdalia::app {
 namespace {
 
@@ -224,8 +226,15 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
   }
   const std::size_t row = ListRow(index.row());
   switch (role) {
-  case Qt::DisplayRole:
   case Qt::ToolTipRole:
+    if (index.column() == 2) {
+      const ResultList &rows = m_list->Rows();
+      if (const FindingDetail *detail = rows.Detail(rows[row])) {
+        return m_list->Message(row).toHtmlEscaped() + QStringLiteral("<br>") + DetailHtml(*detail);
+      }
+    }
+    [[fallthrough]];
+  case Qt::DisplayRole:
     switch (index.column()) {
     case 0:
       return QString::number(m_list->Record(row));
@@ -318,6 +327,27 @@ std::vector<std::size_t> ResultGrid::SelectedRows() const {
   }
   std::sort(rows.begin(), rows.end());
   return rows;
+}
+
+int ResultListModel::ShownRow(std::size_t list_row) const {
+  for (std::size_t row = 0; row < m_shown.size(); ++row) {
+    if (m_shown[row] == list_row) {
+      return static_cast<int>(row);
+    }
+  }
+  return -1;
+}
+
+bool ResultGrid::SelectListRow(std::size_t list_row) {
+  const int row = m_model.ShownRow(list_row);
+  if (row < 0) {
+    return false;
+  }
+  const QModelIndex index = m_model.index(row, 0);
+  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                               QItemSelectionModel::Rows);
+  scrollTo(index);
+  return true;
 }
 
 void ResultGrid::CopySelection() const {

@@ -38,6 +38,8 @@ public:
   void SetErrorsOnly(bool errors_only);
   // The list's row shown at `row`.
   std::size_t ListRow(int row) const { return m_shown[static_cast<std::size_t>(row)]; }
+  // Where the list's row `list_row` is shown; -1 when it is not.
+  int ShownRow(std::size_t list_row) const;
 
   int rowCount(const QModelIndex &parent = {}) const override;
   int columnCount(const QModelIndex &parent = {}) const override;
@@ -82,6 +84,9 @@ public:
   ResultListModel &Model() { return m_model; }
   // The list's rows that are selected, in list order.
   std::vector<std::size_t> SelectedRows() const;
+  // Makes the list's row `list_row` the current, selected and visible one; false when it is
+  // not shown.
+  bool SelectListRow(std::size_t list_row);
   void CopySelection() const;
   void ApplyColumnProportions();
 

@@ -138,6 +138,7 @@ ResultPanel::ResultPanel(int index, QWidget *parent)
   layout->addWidget(m_viewer);
 
   connect(m_grid, &ResultGrid::currentRowChanged, this, &ResultPanel::ShowRecordOf);
+  connect(m_viewer, &RecordViewer::recordChosen, this, &ResultPanel::GoToRecord);
   connect(m_groups, &QTreeWidget::itemClicked, this, &ResultPanel::ChooseGroup);
   connect(m_groups, &QTreeWidget::currentItemChanged, this, &ResultPanel::ChooseGroup);
   connect(m_filter, &QLineEdit::textChanged, this,
@@ -210,12 +211,33 @@ void ResultPanel::ShowCounts() {
                              Counted(total, QStringLiteral("fila"), QStringLiteral("filas")));
 }
 
+void ResultPanel::GoToRecord(int record) {
+  if (!m_list) {
+    return;
+  }
+  const ResultList &rows = m_list->Rows();
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    if (rows[row].record != record) {
+      continue;
+    }
+    // A row the group, the filter or "errors only" hides is shown again.
+    if (!m_grid->SelectListRow(row)) {
+      m_groups->setCurrentItem(m_groups->topLevelItem(0));
+      m_filter->clear();
+      m_errors_only->setChecked(false);
+      m_grid->SelectListRow(row);
+    }
+    return;
+  }
+}
+
 void ResultPanel::ShowRecordOf(int row) {
   if (row < 0 || !m_list || static_cast<std::size_t>(row) >= m_list->size()) {
     m_viewer->ShowRow(nullptr, nullptr);
     return;
   }
-  m_viewer->ShowRow(m_reference, &m_list->Rows()[static_cast<std::size_t>(row)]);
+  const ResultRow &shown = m_list->Rows()[static_cast<std::size_t>(row)];
+  m_viewer->ShowRow(m_reference, &shown, m_list->Rows().Detail(shown));
 }
 
 } // namespace verdalia::app

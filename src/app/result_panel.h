@@ -41,6 +41,10 @@ public:
   QTreeWidget *Groups() const { return m_groups; }
   QLineEdit *FilterText() const { return m_filter; }
 
+  // Selects the first row of the list that names `record`, showing every row again when the
+  // group, the filter or "errors only" hides it; nothing when no row names it.
+  void GoToRecord(int record);
+
 private:
   void ShowRecordOf(int row);
   void ChooseGroup();

@@ -458,25 +458,17 @@ void ValidatorWindow::RunPhysical() {
   }
   const std::string path = SelectedPath();
   RunResult result;
+  bool shown = true;
   {
     const WaitCursor wait;
-    result = m_validator->Physical(path, List(0).labels);
-    if (!result.Refused()) {
-      // Both lists start again: the physical one with its rows, the logical one with none
-      // yet; the header names the file above both.
-      ++m_checks;
-      const std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-      ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)), lines,
-                   result.kind->number, m_checks, result.kind->title, result.labels});
-      ShowList(1, {{},
-                   std::make_shared<const ListContents>(),
-                   {},
-                   0,
-                   m_checks,
-                   result.kind->title,
-                   result.labels});
-      m_checked = std::move(result.file);
-    }
+    // The whole check's own entry, asked to stop after the physical verification: the
+    // logical one waits for its button.
+    result = std::move(m_validator->Check(path, List(0).labels, Scope::PhysicalOnly).physical);
+    shown = result.Refused() || ShowPhysical(path, result);
+  }
+  if (!shown) {
+    NoMemoryToShow(path);
+    return;
   }
   if (ShowRefusal(result)) {
     return;
@@ -490,6 +482,60 @@ void ValidatorWindow::RunPhysical() {
   UpdateRunButtons();
 }
 
+bool ValidatorWindow::ShowPhysical(const std::string &path, RunResult &result) {
+  try {
+    // Both lists start again: the physical one with its rows, the logical one with none
+    // yet; the header names the file above both.
+    ++m_checks;
+    std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
+    ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)),
+                 std::move(lines), result.kind->number, m_checks, result.kind->title,
+                 result.labels});
+    ShowList(1, {{},
+                 std::make_shared<const ListContents>(),
+                 {},
+                 0,
+                 m_checks,
+                 result.kind->title,
+                 result.labels});
+    m_checked = std::move(result.file);
+    return true;
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+}
+
+bool ValidatorWindow::ShowLogical(const std::string &path, RunResult &result) {
+  try {
+    // The rule set names the file again, above both lists of this one check.
+    std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
+    ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)),
+                 std::move(lines), result.kind->number, m_checks, result.kind->title,
+                 result.labels});
+    m_lists[0].title = result.kind->title;
+    m_lists[0].labels = result.labels;
+    ShowLabels(0);
+    return true;
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+}
+
+// A list too large for the memory left is not shown half: both lists are emptied, as no run
+// had made them, and the logical verification waits for another physical one.
+void ValidatorWindow::NoMemoryToShow(const std::string &path) {
+  for (int index = 0; index < 2; ++index) {
+    ShowList(index, {});
+  }
+  m_checked = DataFile{};
+  m_logical_ready = false;
+  UpdateRunButtons();
+  m_dialogs.critical(this, QStringLiteral("Atención"),
+                     QStringLiteral("No hay memoria suficiente para mostrar el listado del "
+                                    "archivo %1.")
+                         .arg(QDir::toNativeSeparators(FromFileSystemName(path))));
+}
+
 void ValidatorWindow::RunLogical() {
   if (!m_validator || !m_logical_button->isEnabled()) {
     return;
@@ -497,19 +543,16 @@ void ValidatorWindow::RunLogical() {
   // The file the physical list came from, which is the one chosen while the button is on.
   const std::string path = List(0).path;
   RunResult result;
+  bool shown = true;
   {
     const WaitCursor wait;
     // Only the bytes the physical run passed are checked: a file changed since is refused.
     result = m_validator->Logical(path, m_checked, List(0).labels);
-    if (!result.Refused()) {
-      // The rule set names the file again, above both lists of this one check.
-      const std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-      ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)), lines,
-                   result.kind->number, m_checks, result.kind->title, result.labels});
-      m_lists[0].title = result.kind->title;
-      m_lists[0].labels = result.labels;
-      ShowLabels(0);
-    }
+    shown = result.Refused() || ShowLogical(path, result);
+  }
+  if (!shown) {
+    NoMemoryToShow(path);
+    return;
   }
   if (result.Refused() && result.refusal->reason == Refusal::Reason::Changed) {
     // What passed the physical verification is not on disk any more.
@@ -545,16 +588,19 @@ void ValidatorWindow::SaveList(int index) {
     return;
   }
   QString message = FromCp1252(SavedMessage(path));
-  if (kind == ListKind::Logical) {
-    m_logical_saved = list.check;
-    m_logical_path = path;
-  } else if (const std::string logical = ErrorListPath(list.path, ListKind::Logical);
-             !(m_logical_saved == list.check && m_logical_path == logical) &&
-             QFileInfo::exists(FromFileSystemName(logical))) {
-    // A logical list beside it that this check did not write reads as this check's.
+  m_saved_check[static_cast<std::size_t>(index)] = list.check;
+  m_saved_path[static_cast<std::size_t>(index)] = path;
+  // The other list beside it, when this check did not write it, reads as this check's: a
+  // logical list of an earlier check, or the physical list of one (whose errors may have
+  // kept its logical verification from running at all).
+  const auto other = static_cast<std::size_t>(1 - index);
+  if (const std::string beside = ErrorListPath(
+          list.path, kind == ListKind::Logical ? ListKind::Physical : ListKind::Logical);
+      !(m_saved_check[other] == list.check && m_saved_path[other] == beside) &&
+      QFileInfo::exists(FromFileSystemName(beside))) {
     message += QStringLiteral("\n\nEl listado %1 que está junto a él es de una verificación "
                               "anterior.")
-                   .arg(QDir::toNativeSeparators(FromFileSystemName(logical)));
+                   .arg(QDir::toNativeSeparators(FromFileSystemName(beside)));
   }
   m_dialogs.information(this, QStringLiteral("Atención"), message);
 }

@@ -104,6 +104,10 @@ private:
   bool ShowRefusal(const RunResult &result);
   // The captions above list `index`: those of the file the list came from.
   void ShowLabels(int index);
+  // A run's lists shown; false, after its message, when there was no memory to show them.
+  bool ShowPhysical(const std::string &path, RunResult &result);
+  bool ShowLogical(const std::string &path, RunResult &result);
+  void NoMemoryToShow(const std::string &path);
   void ShowList(int index, ShownList list);
   const ShownList &List(int index) const { return m_lists[static_cast<std::size_t>(index)]; }
 
@@ -116,8 +120,8 @@ private:
   bool m_logical_ready = false; // the physical list of the chosen file lets the logical run follow
   DataFile m_checked;           // what the last physical run read, which the logical run checks
   int m_checks = 0;             // physical runs that checked a file
-  int m_logical_saved = 0;      // the run whose logical list was saved last ...
-  std::string m_logical_path;   // ... to this file
+  std::array<int, 2> m_saved_check{};      // the run whose list of each kind was saved last ...
+  std::array<std::string, 2> m_saved_path; // ... to this file
 
   QTabWidget *m_tabs = nullptr;
   DriveList *m_drives = nullptr;

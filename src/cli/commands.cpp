@@ -1,14 +1,18 @@
 #include "cli/commands.h"
 
 #include <algorithm>
-#include <new>
 #include <filesystem>
+#include <new>
 #include <optional>
+
+#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/import_mdb.h"
 #include "cli/report_writer.h"
+#include "common/file_kind.h"
+#include "common/held_signals.h"
 #include "common/path.h"
 #include "common/windows1252.h"
 #include "engine/validation.h"
@@ -39,7 +43,12 @@ options of check:
   --decimal-separator SEP    decimal separator of amounts in logical messages
                              (default: the user's locale, LC_NUMERIC)
   --physical-only            run only the physical verification
-  --summary                  tell each list as its rows grouped by field and message
+  --explain                  under each row of the text listing, what the check read
+                             (column and length), what it expected and the other
+                             records involved, where it knows them (JSON always
+                             carries them as value, expected and related)
+  --summary                  tell each list as its rows grouped by field and by
+                             message with its numbers set aside
                              (count and first record) instead of row by row
 
 reference: loads the reference database as start-up does and prints what it holds
@@ -68,6 +77,7 @@ struct CheckOptions {
   std::optional<std::string> decimal_separator;
   bool physical_only = false;
   bool summary = false;
+  bool explain = false;
   std::vector<std::string> files;
 };
 
@@ -85,12 +95,53 @@ std::string CheckedPath(const std::string &file) {
   return JoinPath(folder, path.filename().string());
 }
 
+// The files a run reads, which no list it saves or removes may take the place of: a data file
+// or a reference database named like another file's list stays as it is.
+class InputFiles {
+public:
+  InputFiles(const std::string &db_path, const std::vector<std::string> &files) {
+    Add(db_path, "es la base de datos de referencia");
+    for (const std::string &file : files) {
+      Add(file, "es uno de los archivos que se validan");
+    }
+  }
+
+  // Why a list may not be written or removed at `path`; empty when it may.
+  std::string Claim(const std::string &path) const {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+      return {};
+    }
+    for (const Input &input : m_inputs) {
+      if (input.device == info.st_dev && input.inode == info.st_ino) {
+        return input.what;
+      }
+    }
+    return {};
+  }
+
+private:
+  struct Input {
+    dev_t device;
+    ino_t inode;
+    const char *what;
+  };
+  void Add(const std::string &path, const char *what) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+      m_inputs.push_back({info.st_dev, info.st_ino, what});
+    }
+  }
+  std::vector<Input> m_inputs;
+};
+
 // The whole check of one file, and its lists saved when asked. `labels` are the labels as
 // the previous file left them.
 class FileCheck {
 public:
-  FileCheck(const Validator &validator, const CheckOptions &options, std::ostream &err)
-      : m_validator(validator), m_options(options), m_err(err) {}
+  FileCheck(const Validator &validator, const CheckOptions &options, const InputFiles &inputs,
+            std::ostream &err)
+      : m_validator(validator), m_options(options), m_inputs(inputs), m_err(err) {}
 
   // Fills `report`; false when the file was refused or a list could not be saved or removed.
   bool Run(const std::string &file, HeaderLabels &labels, FileReport &report) {
@@ -118,14 +169,36 @@ public:
     if (!m_options.save) {
       return true;
     }
-    bool ok = Save(path, ListKind::Physical, physical.rows, report);
+    // The two lists beside a file are one check's: both are put in place together, or
+    // neither and the earlier check's lists stay as they were; an interrupt waits until the
+    // list of an earlier check that this one does not replace is gone too.
+    const HeldSignals held;
+    bool ok = true;
+    std::vector<ListFile> lists;
+    const auto add = [&](ListKind kind, const ResultList &rows) {
+      const std::string target = ErrorListPath(path, kind);
+      if (const std::string why = NotAList(target); !why.empty()) {
+        m_err << "verdalia-cli: no se pudo guardar " << Printable(target) << ": " << why << "\n";
+        ok = false;
+      } else {
+        lists.push_back({target, &rows});
+      }
+    };
+    add(ListKind::Physical, physical.rows);
     if (m_check.logical) {
-      ok = Save(path, ListKind::Logical, m_check.logical->rows, report) && ok;
-    } else {
+      add(ListKind::Logical, m_check.logical->rows);
+    }
+    if (!Save(lists, report)) {
+      return false;
+    }
+    if (!m_check.logical) {
       ok = RemoveStaleList(path, report) && ok;
     }
     return ok;
   }
+
+  // Frees the lists of the last file.
+  void Release() { m_check = CheckResult{}; }
 
 private:
   bool Refuse(const std::string &file, const Refusal &refusal, FileReport &report) {
@@ -136,21 +209,42 @@ private:
     return false;
   }
 
-  bool Save(const std::string &path, ListKind kind, const ResultList &rows, FileReport &report) {
-    const std::string target = ErrorListPath(path, kind);
-    const SaveResult saved = SaveErrorList(target, rows);
+  // Why no list is written at `target`: a folder, a device or a link of that name, or a file
+  // this run reads, is no list of an earlier check; it is left alone, and the other list is
+  // still saved. Empty when the list may be written.
+  std::string NotAList(const std::string &target) const {
+    if (std::string input = m_inputs.Claim(target); !input.empty()) {
+      return input;
+    }
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+      return "no es un archivo regular";
+    }
+    return {};
+  }
+
+  bool Save(const std::vector<ListFile> &lists, FileReport &report) {
+    std::size_t failed = 0;
+    const SaveResult saved = SaveErrorLists(lists, failed);
     if (!saved.ok) {
-      m_err << "verdalia-cli: no se pudo guardar " << Printable(target) << ": " << saved.error
-            << "\n";
+      m_err << "verdalia-cli: no se pudo guardar " << Printable(lists[failed].path) << ": "
+            << saved.error << "\n";
       return false;
     }
-    report.saved.push_back(target);
+    for (const ListFile &list : lists) {
+      report.saved.push_back(list.path);
+    }
     return true;
   }
 
   // A logical list beside the file from an earlier check would read as this check's: it goes.
   bool RemoveStaleList(const std::string &path, FileReport &report) {
     const std::string target = ErrorListPath(path, ListKind::Logical);
+    if (const std::string input = m_inputs.Claim(target); !input.empty()) {
+      m_err << "verdalia-cli: no se pudo eliminar " << Printable(target)
+            << ", la lista lógica de una verificación anterior: " << input << "\n";
+      return false;
+    }
     const RemoveResult removed = RemoveErrorList(target);
     if (!removed.ok) {
       m_err << "verdalia-cli: no se pudo eliminar " << Printable(target)
@@ -165,6 +259,7 @@ private:
 
   const Validator &m_validator;
   const CheckOptions &m_options;
+  const InputFiles &m_inputs;
   std::ostream &m_err;
   CheckResult m_check;
 };
@@ -180,9 +275,12 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     err << "verdalia-cli: no hay memoria suficiente para cargar la base de datos de referencia\n";
     return kExitReference;
   }
-  const auto writer = options.format == "json" ? MakeJsonWriter(out, options.summary)
-                                               : MakeTextWriter(out, options.summary);
-  FileCheck check(*validator, options, err);
+  const ListingOptions listing{options.summary, options.explain};
+  const auto writer = options.format == "json" ? MakeJsonWriter(out, listing)
+                                               : MakeTextWriter(out, listing);
+  const InputFiles inputs(options.db.empty() ? DefaultReferenceDatabasePath() : options.db,
+                          options.files);
+  FileCheck check(*validator, options, inputs, err);
   HeaderLabels labels; // the labels carry from one file to the next, as in the window
   bool any_refused = false;
   bool any_error = false;
@@ -191,13 +289,60 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     any_refused = !check.Run(file, labels, report) || any_refused;
     any_error =
         any_error || CountRows(report.physical).errors + CountRows(report.logical).errors > 0;
-    writer->Write(report);
+    try {
+      writer->Write(report);
+    } catch (const std::bad_alloc &) {
+      // The listing of a long list may need more memory than its check: the file is told as
+      // refused, with its lists saved as they were, and the run goes on.
+      any_refused = true;
+      check.Release();
+      FileReport refused;
+      refused.path = report.path;
+      refused.kind = report.kind;
+      refused.title = report.title;
+      refused.labels = report.labels;
+      refused.refused = true;
+      refused.refusal = Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
+                        Utf8ToWindows1252(CheckedPath(file)) + ".";
+      refused.saved = std::move(report.saved);
+      refused.removed = std::move(report.removed);
+      err << "verdalia-cli: " << Printable(file) << ": "
+          << Printable(Windows1252ToUtf8(refused.refusal)) << "\n";
+      writer->Write(refused);
+    }
   }
   writer->Finish();
   if (any_refused) {
     return kExitRefused;
   }
   return any_error ? kExitFindings : kExitClean;
+}
+
+// What the database leaves unchecked, so that a user sees it before trusting a verdict: a
+// kind without a line length (its files are all refused), a record type without
+// definitions, a field of a type no check knows.
+void WriteUnchecked(const ReferenceData &data, std::ostream &out) {
+  for (int kind = 1; kind <= 3; ++kind) {
+    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
+      out << "No se revisa: TipoArchivo " << kind
+          << " (no tiene largo de fila; todo archivo de este tipo se rechaza)\n";
+      continue;
+    }
+    for (const char type : KindOfNumber(kind).allowed_types) {
+      const auto &definitions = data.Definitions(kind, std::string_view(&type, 1));
+      if (definitions.empty()) {
+        out << "No se revisa: TipoArchivo " << kind << ", registro " << type
+            << " (no tiene definiciones de campo)\n";
+      }
+      for (const FieldDefinition &definition : definitions) {
+        if (!IsCheckedFieldType(definition.type)) {
+          out << "No se revisa: TipoArchivo " << kind << ", registro " << type << ", campo "
+              << Windows1252ToUtf8(definition.name) << " (Tipo '"
+              << Windows1252ToUtf8(definition.type) << "' desconocido)\n";
+        }
+      }
+    }
+  }
 }
 
 int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) {
@@ -225,6 +370,7 @@ int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) 
     };
     out << "COMUNA: " << count_codes(data.commune_codes) << " códigos\n";
     out << "CULTIVO: " << count_codes(data.crop_codes) << " códigos\n";
+    WriteUnchecked(data, out);
   } catch (const ReferenceDataError &error) {
     err << "verdalia-cli: " << Printable(error.what()) << "\n";
     return kExitReference;
@@ -270,6 +416,7 @@ public:
             "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
     m_check->add_flag("--summary", m_check_options.summary);
+    m_check->add_flag("--explain", m_check_options.explain);
     m_check->add_option("FILE", m_check_options.files);
     m_reference = m_app.add_subcommand("reference");
     m_reference->add_option("--db", m_reference_db);

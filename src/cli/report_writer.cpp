@@ -19,9 +19,31 @@ std::string Shown(std::string_view text) {
   return Printable(Windows1252ToUtf8(text));
 }
 
+// The lines of a row's detail under it in the text listing, each ended by a line end.
+std::string ExplainedDetail(const FindingDetail &detail) {
+  std::string text;
+  if (detail.value_start > 0) {
+    text += "         leído: \"" + Shown(detail.value) + "\" (columna " +
+            std::to_string(detail.value_start) + ", largo " + std::to_string(detail.value.size()) +
+            ")\n";
+  }
+  if (!detail.expected.empty()) {
+    text += "         esperado: \"" + Shown(detail.expected) + "\"\n";
+  }
+  if (!detail.related.empty()) {
+    text += detail.related.size() == 1 ? "         otro registro: " : "         otros registros: ";
+    for (std::size_t i = 0; i < detail.related.size(); ++i) {
+      text += (i > 0 ? ", " : "") + std::to_string(detail.related[i]);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
 class TextWriter : public ReportWriter {
 public:
-  TextWriter(std::ostream &out, bool summary) : m_out(out), m_summary(summary) {}
+  TextWriter(std::ostream &out, ListingOptions options)
+      : m_out(out), m_summary(options.summary), m_explain(options.explain) {}
 
   void Write(const FileReport &report) override {
     m_out << "== " << Printable(report.path);
@@ -87,6 +109,9 @@ private:
       char *const record_end = std::to_chars(record, record + sizeof record, row.record).ptr;
       lines.append("   ").append(record, record_end).append("\t").append(field_utf8);
       lines.append("\t").append(message_utf8).append("\n");
+      if (const FindingDetail *detail = m_explain ? rows->Detail(row) : nullptr) {
+        lines.append(ExplainedDetail(*detail));
+      }
       if (lines.size() >= kWriteSize) {
         m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
         lines.clear();
@@ -108,22 +133,59 @@ private:
 
   std::ostream &m_out;
   bool m_summary;
+  bool m_explain;
 };
 
 // Fields in the order they are inserted: the listing reads as the files are reported.
 using Json = nlohmann::ordered_json;
 
-Json List(const ResultList *rows) {
+// What the check knew beside the message: "value" (the text read, its first column and its
+// length), "expected" (a text, or a number for an amount a rule worked out), "related" (the
+// other records); each only where known.
+void AddDetail(const FindingDetail &detail, Json &item) {
+  if (detail.value_start > 0) {
+    item["value"] = {{"text", Windows1252ToUtf8(detail.value)},
+                     {"start", detail.value_start},
+                     {"length", detail.value.size()}};
+  }
+  if (detail.expected_amount) {
+    item["expected"] = *detail.expected_amount;
+  } else if (!detail.expected.empty()) {
+    item["expected"] = Windows1252ToUtf8(detail.expected);
+  }
+  if (!detail.related.empty()) {
+    item["related"] = detail.related;
+  }
+}
+
+// Compact, as one line; a path given on the command line need not be UTF-8: what is not is
+// replaced.
+std::string Dumped(const Json &value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// A list as a JSON array of {record, field, message}, appended row by row: a tree of a
+// list's hundreds of thousands of rows would take ten times the memory of its text, and
+// running out of it while such a tree is torn down ends the process.
+void AppendList(std::string &text, const ResultList *rows) {
   if (!rows) {
-    return nullptr;
+    text += "null";
+    return;
   }
-  Json list = Json::array();
+  text += '[';
+  const char *separator = "";
   for (const ResultRow &row : *rows) {
-    list.push_back({{"record", row.record},
-                    {"field", Windows1252ToUtf8(row.field)},
-                    {"message", Windows1252ToUtf8(row.message)}});
+    text += separator;
+    Json item = {{"record", row.record},
+                 {"field", Windows1252ToUtf8(row.field)},
+                 {"message", Windows1252ToUtf8(row.message)}};
+    if (const FindingDetail *detail = rows->Detail(row)) {
+      AddDetail(*detail, item);
+    }
+    text += Dumped(item);
+    separator = ",";
   }
-  return list;
+  text += ']';
 }
 
 Json Groups(const ResultList *rows) {
@@ -160,36 +222,36 @@ Json Skipped(const FileReport &report) {
 // One object per file, one file per line, each written as soon as its runs end.
 class JsonWriter : public ReportWriter {
 public:
-  JsonWriter(std::ostream &out, bool summary) : m_out(out), m_summary(summary) {}
+  JsonWriter(std::ostream &out, ListingOptions options) : m_out(out), m_summary(options.summary) {}
 
   void Write(const FileReport &report) override {
     const Counts physical = CountRows(report.physical);
     const Counts logical = CountRows(report.logical);
-    Json file = {
-        {"file", report.path},
-        {"kind", report.kind},
-        {"title", Utf8(report.title)},
-        {"labels",
-         {{"rut", Utf8(report.labels.rut)},
-          {"razon_social", Utf8(report.labels.name)},
-          {"periodo", Utf8(report.labels.period)}}},
-        {"refused", report.refused},
-        {"refusal", report.refused ? Json(Utf8(report.refusal)) : Json(nullptr)},
-        {"physical", List(report.physical)},
-        {"logical", List(report.logical)},
-        {"logical_skipped", Skipped(report)},
-        {"errors", physical.errors + logical.errors},
-        {"warnings", physical.warnings + logical.warnings},
-        {"saved", report.saved},
-        {"removed", report.removed},
-    };
+    // The file's object is made whole before any of it is written, so that a file whose
+    // listing runs out of memory leaves the listing as it was.
+    std::string text = "{\"file\":" + Dumped(report.path);
+    text += ",\"kind\":" + Dumped(report.kind);
+    text += ",\"title\":" + Dumped(Utf8(report.title));
+    text += ",\"labels\":" + Dumped({{"rut", Utf8(report.labels.rut)},
+                                     {"razon_social", Utf8(report.labels.name)},
+                                     {"periodo", Utf8(report.labels.period)}});
+    text += ",\"refused\":" + Dumped(report.refused);
+    text += ",\"refusal\":" + Dumped(report.refused ? Json(Utf8(report.refusal)) : Json(nullptr));
+    text += ",\"physical\":";
+    AppendList(text, report.physical);
+    text += ",\"logical\":";
+    AppendList(text, report.logical);
+    text += ",\"logical_skipped\":" + Dumped(Skipped(report));
+    text += ",\"errors\":" + Dumped(physical.errors + logical.errors);
+    text += ",\"warnings\":" + Dumped(physical.warnings + logical.warnings);
+    text += ",\"saved\":" + Dumped(report.saved);
+    text += ",\"removed\":" + Dumped(report.removed);
     if (m_summary) {
-      file["summary"] = {{"physical", Groups(report.physical)},
-                         {"logical", Groups(report.logical)}};
+      text += ",\"summary\":" +
+              Dumped({{"physical", Groups(report.physical)}, {"logical", Groups(report.logical)}});
     }
-    // A path given on the command line need not be UTF-8: what is not is replaced.
-    m_out << (m_first ? "{\"files\":[\n" : ",\n")
-          << file.dump(-1, ' ', false, Json::error_handler_t::replace);
+    text += '}';
+    m_out << (m_first ? "{\"files\":[\n" : ",\n") << text;
     m_first = false;
   }
 
@@ -206,11 +268,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary) {
-  return std::make_unique<TextWriter>(out, summary);
+std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, ListingOptions options) {
+  return std::make_unique<TextWriter>(out, options);
 }
-std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary) {
-  return std::make_unique<JsonWriter>(out, summary);
+std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, ListingOptions options) {
+  return std::make_unique<JsonWriter>(out, options);
 }
 
 std::string Printable(std::string_view utf8) {

@@ -34,10 +34,17 @@ public:
   virtual void Finish() = 0;
 };
 
-// With `summary`, each list is told as its groups of rows of one field and message (the text
-// listing in place of the rows, JSON beside them).
-std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, bool summary = false);
-std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, bool summary = false);
+// How the lists are told. `summary`: as their groups of rows of one field and message (the
+// text listing in place of the rows, JSON beside them). `explain`: the text listing shows,
+// under a row, what the check read, what it expected and the other records involved, where
+// it knows them (JSON always carries them).
+struct ListingOptions {
+  bool summary = false;
+  bool explain = false;
+};
+
+std::unique_ptr<ReportWriter> MakeTextWriter(std::ostream &out, ListingOptions options = {});
+std::unique_ptr<ReportWriter> MakeJsonWriter(std::ostream &out, ListingOptions options = {});
 
 // A text for a terminal: control characters (C0, DEL, C1) and bytes that are no UTF-8 are
 // written escaped ("\x1b", "\u009b"), so that a data file's header or a file name cannot

@@ -2,13 +2,14 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/held_signals.h"
 #include "common/path.h"
 
 namespace verdalia {
@@ -27,26 +28,6 @@ std::string FolderOf(const std::string &path) {
 WriteOutcome Failure(int error) {
   return {false, error, std::strerror(error)};
 }
-
-// Holds SIGINT, SIGTERM, SIGHUP and SIGQUIT while a temporary file has a name, so that an
-// interrupt ends the process only once the name is gone again; they arrive when released.
-class HeldSignals {
-public:
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-      sigaddset(&held, signal);
-    }
-    pthread_sigmask(SIG_BLOCK, &held, &m_previous);
-  }
-  ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-  HeldSignals(const HeldSignals &) = delete;
-  HeldSignals &operator=(const HeldSignals &) = delete;
-
-private:
-  sigset_t m_previous;
-};
 
 class Descriptor {
 public:
@@ -131,31 +112,118 @@ int LinkUnnamed(int fd, const std::string &target) {
   return ::linkat(fd, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
 }
 
-// The named way: the hidden file is made, written and renamed with the signals held.
-WriteOutcome WriteThroughName(const std::string &path, std::string_view bytes,
-                              ExistingFile existing) {
-  const std::string temporary = JoinPath(FolderOf(path), TemporaryNameOf(FileNameOf(path)));
+// A file written whole and flushed to disk but not yet under its own name: a file without a
+// name in the target's folder or, where the file system makes none, one under the hidden name
+// (removed again unless it is put in place). The caller holds the interrupting signals from
+// the first write to the last rename.
+class StagedFile {
+public:
+  explicit StagedFile(const std::string &path)
+      : m_path(path), m_temporary(JoinPath(FolderOf(path), TemporaryNameOf(FileNameOf(path)))) {}
+  ~StagedFile() {
+    if (m_unnamed >= 0) {
+      ::close(m_unnamed);
+    }
+    if (m_named) {
+      ::unlink(m_temporary.c_str());
+    }
+  }
+  StagedFile(const StagedFile &) = delete;
+  StagedFile &operator=(const StagedFile &) = delete;
+
+  WriteOutcome Write(std::string_view bytes, ExistingFile existing, bool unnamed) {
+    if (WriteOutcome target = CheckTarget(m_path, existing); !target.ok) {
+      return target;
+    }
+    if (unnamed) {
+      m_unnamed = ::open(FolderOf(m_path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (m_unnamed >= 0) {
+        const int error = WriteAll(m_unnamed, bytes);
+        return error == 0 ? WriteOutcome{} : Failure(error);
+      }
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return Failure(errno);
+      }
+    }
+    return WriteNamed(bytes);
+  }
+
+  // Gives the written file the target's name; the hidden name is gone afterwards either way.
+  WriteOutcome PutInPlace(std::string_view bytes, ExistingFile existing) {
+    if (!m_named) {
+      if (existing == ExistingFile::Keep) {
+        const int error = LinkUnnamed(m_unnamed, m_path);
+        return error == 0 ? WriteOutcome{} : Failure(error);
+      }
+      int error = LinkUnnamed(m_unnamed, m_temporary);
+      if (error == EEXIST) {
+        ::unlink(m_temporary.c_str()); // left by a write that was killed
+        error = LinkUnnamed(m_unnamed, m_temporary);
+      }
+      if (error == EPERM || error == ENOENT) {
+        // The system would not link it (no /proc, no right to link a descriptor).
+        if (WriteOutcome written = WriteNamed(bytes); !written.ok) {
+          return written;
+        }
+      } else if (error != 0) {
+        return Failure(error);
+      }
+    }
+    m_named = false;
+    return verdalia::PutInPlace(m_temporary, m_path, existing);
+  }
+
+private:
+  WriteOutcome WriteNamed(std::string_view bytes) {
+    int fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      // Left by a write that was killed: the next write of the same file replaces it.
+      ::unlink(m_temporary.c_str());
+      fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+      return Failure(errno);
+    }
+    m_named = true;
+    Descriptor file(fd);
+    if (const int error = WriteAll(file.get(), bytes); error != 0) {
+      return Failure(error);
+    }
+    if (file.Close() != 0) {
+      return Failure(errno);
+    }
+    return {};
+  }
+
+  std::string m_path;
+  std::string m_temporary;
+  int m_unnamed = -1;   // the file without a name, open
+  bool m_named = false; // the hidden name is there
+};
+
+// Every file written and flushed first, then all given their names one right after the
+// other. The interrupting signals are held throughout, so that an interrupt finds either
+// every file as it was or every file in place, and no hidden name.
+WriteOutcome WriteFiles(const std::vector<FileWrite> &files, ExistingFile existing, bool unnamed,
+                        std::size_t &failed) {
   const HeldSignals held;
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    // Left by a write that was killed: the next write of the same file replaces it.
-    ::unlink(temporary.c_str());
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  std::vector<std::unique_ptr<StagedFile>> staged;
+  staged.reserve(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    staged.push_back(std::make_unique<StagedFile>(files[i].path));
+    if (WriteOutcome written = staged.back()->Write(files[i].bytes, existing, unnamed);
+        !written.ok) {
+      failed = i;
+      return written;
+    }
   }
-  if (fd < 0) {
-    return Failure(errno);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (WriteOutcome placed = staged[i]->PutInPlace(files[i].bytes, existing); !placed.ok) {
+      failed = i;
+      return placed;
+    }
   }
-  Descriptor file(fd);
-  if (const int error = WriteAll(file.get(), bytes); error != 0) {
-    ::unlink(temporary.c_str());
-    return Failure(error);
-  }
-  if (file.Close() != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return Failure(error);
-  }
-  return PutInPlace(temporary, path, existing);
+  return {};
 }
 
 } // namespace
@@ -172,47 +240,18 @@ std::string TemporaryNameOf(std::string_view file_name) {
 
 WriteOutcome WriteFileAtomically(const std::string &path, std::string_view bytes,
                                  ExistingFile existing) {
-  if (WriteOutcome target = CheckTarget(path, existing); !target.ok) {
-    return target;
-  }
-  const int fd = ::open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-      return WriteThroughName(path, bytes, existing);
-    }
-    return Failure(errno);
-  }
-  Descriptor file(fd);
-  if (const int error = WriteAll(file.get(), bytes); error != 0) {
-    return Failure(error);
-  }
-  if (existing == ExistingFile::Keep) {
-    const int error = LinkUnnamed(file.get(), path);
-    return error == 0 ? WriteOutcome{} : Failure(error);
-  }
-  const std::string temporary = JoinPath(FolderOf(path), TemporaryNameOf(FileNameOf(path)));
-  const HeldSignals held;
-  int error = LinkUnnamed(file.get(), temporary);
-  if (error == EEXIST) {
-    ::unlink(temporary.c_str()); // left by a write that was killed
-    error = LinkUnnamed(file.get(), temporary);
-  }
-  if (error == EPERM || error == ENOENT) {
-    // The system would not link it (no /proc, no right to link a descriptor).
-    return WriteThroughName(path, bytes, existing);
-  }
-  if (error != 0) {
-    return Failure(error);
-  }
-  return PutInPlace(temporary, path, existing);
+  std::size_t failed = 0;
+  return WriteFiles({{path, bytes}}, existing, true, failed);
+}
+
+WriteOutcome WriteFilesAtomically(const std::vector<FileWrite> &files, std::size_t &failed) {
+  return WriteFiles(files, ExistingFile::Replace, true, failed);
 }
 
 WriteOutcome WriteFileAtomicallyThroughName(const std::string &path, std::string_view bytes,
                                             ExistingFile existing) {
-  if (WriteOutcome target = CheckTarget(path, existing); !target.ok) {
-    return target;
-  }
-  return WriteThroughName(path, bytes, existing);
+  std::size_t failed = 0;
+  return WriteFiles({{path, bytes}}, existing, false, failed);
 }
 
 } // namespace verdalia

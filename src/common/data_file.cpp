@@ -37,6 +37,15 @@ private:
   int m_fd = -1;
 };
 
+// Waits for a write another program has under way on the file to end, where the file
+// system lets a caller wait for it: asking where the file's data begins takes the lock that a
+// write holds from its first byte to its last on the usual local file systems (ext4, tmpfs,
+// btrfs). Elsewhere it returns at once, and the stamps and the second reading below are all
+// there is.
+void WaitForWriteUnderWay(int fd) {
+  ::lseek(fd, 0, SEEK_DATA);
+}
+
 // Blocks of this size and more are laid out on huge-page boundaries and advised as such.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
@@ -142,6 +151,8 @@ private:
   void TakeUsualLines();
   bool ReadChunks();
   bool SameSinceOpened();
+  bool SameBytesAgain();
+  bool RefusedWhileWritten();
   void Reserve();
   void Grow();
   bool ReadChunk(std::size_t &got);
@@ -185,6 +196,11 @@ bool LineReader::Open(const std::string &path) {
   const int flags = ::fcntl(m_fd.get(), F_GETFL);
   if (flags >= 0) {
     ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  }
+  // The version read is the one stamped after any write under way has ended.
+  WaitForWriteUnderWay(m_fd.get());
+  if (::fstat(m_fd.get(), &info) != 0) {
+    return Refuse(ReadStatus::ReadError, std::strerror(errno));
   }
   m_file_size = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
   return true;
@@ -314,10 +330,28 @@ bool LineReader::ReadLines() {
   const std::size_t limit = static_cast<std::size_t>(kMaxRecords) * (m_expected + 2);
   if (m_expected_length >= 0 && m_file_size <= limit && WrittenLongAgo(m_info)) {
     if (auto view = MapFile(m_fd.get(), m_info)) {
-      return SplitView(std::move(view));
+      return SplitView(std::move(view)) || RefusedWhileWritten();
     }
   }
-  return ReadChunks() && SameSinceOpened();
+  if (!ReadChunks()) {
+    return RefusedWhileWritten();
+  }
+  WaitForWriteUnderWay(m_fd.get());
+  return SameSinceOpened() && SameBytesAgain() && SameSinceOpened();
+}
+
+// A line of the wrong length, or one line too many, met while another program wrote or cut
+// the file says nothing of the file (it may be the end of a write half done): the refusal
+// says that the file changed. Returns false, the file being refused either way.
+bool LineReader::RefusedWhileWritten() {
+  if (m_result.status != ReadStatus::WrongLength && m_result.status != ReadStatus::TooManyLines) {
+    return false;
+  }
+  if (m_view && m_view->Cut()) {
+    return Refuse(ReadStatus::ReadError, "el archivo se acortó mientras se leía");
+  }
+  WaitForWriteUnderWay(m_fd.get());
+  return SameSinceOpened() && false;
 }
 
 // The bytes read into memory are one version of the file only when nobody wrote it while
@@ -328,6 +362,37 @@ bool LineReader::SameSinceOpened() {
     return Refuse(ReadStatus::ReadError, std::strerror(errno));
   }
   if (!(StampOf(now) == StampOf(m_info))) {
+    return Refuse(ReadStatus::ReadError, "el archivo cambió mientras se leía");
+  }
+  return true;
+}
+
+// A write stamps the file when it begins, not when it ends: a read that falls inside one
+// write (another program rewriting the file in place, or held up half-way while the system
+// flushes) finds the stamp unchanged while the bytes change under it, and where time stamps
+// are coarse a few writes in a row leave it as it was. Once such a write has ended, the file
+// is read again and compared: bytes that differ were read while it was written.
+bool LineReader::SameBytesAgain() {
+  const auto again = std::make_unique<char[]>(kReadChunk);
+  std::size_t offset = 0;
+  for (;;) {
+    const ssize_t count = ::pread(m_fd.get(), again.get(), kReadChunk, static_cast<off_t>(offset));
+    if (count < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return Refuse(ReadStatus::ReadError, std::strerror(errno));
+    }
+    const auto got = static_cast<std::size_t>(count);
+    if (got == 0) {
+      break;
+    }
+    if (got > m_filled - offset || std::memcmp(again.get(), m_data + offset, got) != 0) {
+      return Refuse(ReadStatus::ReadError, "el archivo cambió mientras se leía");
+    }
+    offset += got;
+  }
+  if (offset != m_filled) {
     return Refuse(ReadStatus::ReadError, "el archivo cambió mientras se leía");
   }
   return true;

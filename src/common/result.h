@@ -2,7 +2,9 @@
 
 #include <deque>
 #include <initializer_list>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,14 +19,39 @@ enum class Severity { Error, Warning };
 // definitions of the reference data, or into texts their list keeps (ResultList::Keep), so
 // a list of thousands of rows holds no copy of a name or a message.
 struct ResultRow {
+  ResultRow() = default;
+  ResultRow(int record_number, std::string_view field_name, std::string_view message_text)
+      : record(record_number), field(field_name), message(message_text) {}
+
   int record = 0;
+  // What the check knew beyond the message (ResultList::Detail): 0 for nothing, else its
+  // number in the list's details, from 1. It fills the bytes the record number leaves.
+  std::uint32_t detail = 0;
   std::string_view field;
   std::string_view message;
 
   Severity severity() const {
     return message.starts_with("Advertencia") ? Severity::Warning : Severity::Error;
   }
-  bool operator==(const ResultRow &) const = default;
+  // Rows are the same finding when their record, field and message are; what else the
+  // checks knew is compared by their lists.
+  bool operator==(const ResultRow &other) const {
+    return record == other.record && field == other.field && message == other.message;
+  }
+};
+
+// What a check knew of a finding beside its message, for the operator who must mend the file:
+// the text it read, as it stands in the line and where; what it expected, where it can know
+// it; the other records involved. Texts are Windows-1252 views, kept alive by the list as
+// its rows' texts are. It changes no saved or printed list.
+struct FindingDetail {
+  std::string_view value;                // the text read, untrimmed
+  std::size_t value_start = 0;           // its first column, from 1; 0 when nothing was read
+  std::string_view expected;             // what was expected, as text; empty when unknown
+  std::optional<double> expected_amount; // an amount a rule worked out, as a number
+  std::vector<int> related;              // the other records, in the order the rule met them
+
+  bool operator==(const FindingDetail &) const = default;
 };
 
 // The rows of one list, only ever appended in the order the checks report them, with what
@@ -49,7 +76,19 @@ public:
   const ResultRow &back() const { return m_rows.back(); }
 
   void push_back(const ResultRow &row) { m_rows.push_back(row); }
+  // A row with what the check knew of it.
+  void push_back(ResultRow row, FindingDetail detail) {
+    std::deque<FindingDetail> &details = Store().details;
+    details.push_back(std::move(detail));
+    row.detail = static_cast<std::uint32_t>(details.size());
+    m_rows.push_back(row);
+  }
   void clear() { m_rows.clear(); }
+
+  // What the check knew of a row of this list beside its message; none when nothing.
+  const FindingDetail *Detail(const ResultRow &row) const {
+    return row.detail == 0 || !m_texts ? nullptr : &m_texts->details[row.detail - 1];
+  }
 
   // A text that is neither fixed nor in the reference data (an amount worked out, a length),
   // kept with the list; the view returned lives as long as the list or a copy of it.
@@ -57,12 +96,25 @@ public:
   // Keeps `owner`, which the rows' texts point into, alive as long as the list or a copy.
   void KeepAlive(std::shared_ptr<const void> owner) { Store().owners.push_back(std::move(owner)); }
 
-  friend bool operator==(const ResultList &a, const ResultList &b) { return a.m_rows == b.m_rows; }
+  friend bool operator==(const ResultList &a, const ResultList &b) {
+    if (a.m_rows != b.m_rows) {
+      return false;
+    }
+    for (std::size_t i = 0; i < a.m_rows.size(); ++i) {
+      const FindingDetail *x = a.Detail(a.m_rows[i]);
+      const FindingDetail *y = b.Detail(b.m_rows[i]);
+      if ((x == nullptr) != (y == nullptr) || (x != nullptr && !(*x == *y))) {
+        return false;
+      }
+    }
+    return true;
+  }
 
 private:
   struct Texts {
     std::deque<std::string> texts; // a deque: a text kept never moves
     std::vector<std::shared_ptr<const void>> owners;
+    std::deque<FindingDetail> details; // shared by copies, which only ever append
   };
   Texts &Store() {
     if (!m_texts) {

@@ -140,21 +140,6 @@ void Validator::RunRules(const std::string &path, const DataFile &file, RunResul
   CheckLogicalRules(result.kind->number, input, result.rows);
 }
 
-RunResult Validator::Physical(const std::string &path, const HeaderLabels &labels) const {
-  RunResult result;
-  try {
-    result = RunPhysical(path, labels);
-    if (!result.Refused() && result.file.Changed()) {
-      Refuse(ChangedWhileRead(result.file, *result.kind, path), labels, result);
-    }
-  } catch (const std::bad_alloc &) {
-    result = RunResult{};
-    result.kind = KindOfFileName(Utf8ToWindows1252(FileNameOf(path)));
-    Refuse(OutOfMemory(path), labels, result);
-  }
-  return result;
-}
-
 CheckResult Validator::Check(const std::string &path, const HeaderLabels &labels,
                              Scope scope) const {
   CheckResult check;

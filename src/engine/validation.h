@@ -66,14 +66,12 @@ public:
 
   // The whole check of the file at `path` (UTF-8): the physical verification, then, when its
   // list holds no error and `scope` asks for it, the logical verification of the same bytes.
-  // `labels` are the labels as they stand. A file cut or written while it was checked is
-  // refused whole.
+  // `labels` are the labels as they stand; the header may extend them rather than replace
+  // them, as its definitions say. A file cut or written while it was checked is refused
+  // whole. The one entry of both presenters: the command line asks for both, the window for
+  // the physical verification, and runs the logical one later with Logical.
   CheckResult Check(const std::string &path, const HeaderLabels &labels = {},
                     Scope scope = Scope::Both) const;
-
-  // The physical verification alone. `labels` are the labels as they stand; the header may
-  // extend them rather than replace them, as its definitions say.
-  RunResult Physical(const std::string &path, const HeaderLabels &labels = {}) const;
 
   // The logical verification after a physical run that read `checked` from `path`: the file
   // is read again as it is now, and refused unless it is still that version (same size,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -10,10 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #ifdef VERDALIA_HAVE_MDB
+#include <sys/stat.h>
+
 #include <mdbtools.h>
 #endif
 
@@ -78,6 +83,116 @@ namespace {
   throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
                            "\": " + why);
 }
+
+// libmdb speaks for itself: it writes its English warnings and complaints to the standard
+// streams and goes on, a page it cannot read skipped or read as zeros. Its words must not
+// reach the operator, and whether a file is whole is judged by our own checks, not by
+// them; but a library that complained has met damage, and that is a refusal too.
+//
+// The C library's streams are variables (a documented feature of glibc), so while an
+// import runs they are stood in for by streams that count what this thread writes and pass
+// every other thread's text on to where it was going: the window's other threads may write
+// meanwhile, and their words are theirs. One import at a time stands in for them.
+#ifdef __GLIBC__
+class LibraryOutput {
+public:
+  LibraryOutput() : m_lock(Mutex()) {
+    Streams &streams = TheStreams();
+    streams.thread.store(std::this_thread::get_id());
+    streams.out.Install(&stdout);
+    streams.err.Install(&stderr);
+    // Read the library's options now: MDBOPTS=use_index makes it write a notice on the
+    // first look, which is no damage. Its debugging options make it write as it reads, and
+    // then its words tell nothing; our own checks still hold.
+    m_chatty = mdb_get_option(MDB_DEBUG_LIKE | MDB_DEBUG_WRITE | MDB_DEBUG_USAGE |
+                              MDB_DEBUG_OLE | MDB_DEBUG_ROW | MDB_DEBUG_PROPS) != 0;
+    streams.written.store(0);
+  }
+  ~LibraryOutput() {
+    Streams &streams = TheStreams();
+    streams.err.Uninstall();
+    streams.out.Uninstall();
+    streams.thread.store(std::thread::id());
+  }
+  LibraryOutput(const LibraryOutput &) = delete;
+  LibraryOutput &operator=(const LibraryOutput &) = delete;
+
+  // The bytes the library has written from this thread so far, or 0 when they mean nothing.
+  std::size_t Written() const { return m_chatty ? 0 : TheStreams().written.load(); }
+
+private:
+  struct Streams;
+
+  // One stand-in stream for one of the C library's. It is made once and never closed: a
+  // thread that took the variable's value just before it was put back may still write.
+  struct StandIn {
+    Streams *streams = nullptr;
+    FILE **variable = nullptr;
+    FILE *stream = nullptr;
+    std::atomic<FILE *> original{nullptr};
+
+    void Install(FILE **which) {
+      if (stream == nullptr) {
+        const cookie_io_functions_t io{nullptr, &StandIn::Write, nullptr, nullptr};
+        stream = fopencookie(this, "w", io);
+        if (stream == nullptr) {
+          return; // the library's words go through as they did; our checks still hold
+        }
+        std::setvbuf(stream, nullptr, _IONBF, 0); // each write is judged by its own thread
+      }
+      variable = which;
+      original.store(*which);
+      __atomic_store_n(which, stream, __ATOMIC_SEQ_CST);
+    }
+    void Uninstall() {
+      if (variable != nullptr) {
+        __atomic_store_n(variable, original.load(), __ATOMIC_SEQ_CST);
+        variable = nullptr;
+      }
+    }
+    static ssize_t Write(void *cookie, const char *bytes, std::size_t size) {
+      auto *self = static_cast<StandIn *>(cookie);
+      if (std::this_thread::get_id() != self->streams->thread.load()) {
+        return static_cast<ssize_t>(std::fwrite(bytes, 1, size, self->original.load()));
+      }
+      self->streams->written += size;
+      return static_cast<ssize_t>(size);
+    }
+  };
+
+  struct Streams {
+    std::atomic<std::thread::id> thread;
+    std::atomic<std::size_t> written{0};
+    StandIn out;
+    StandIn err;
+  };
+
+  static std::mutex &Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  static Streams &TheStreams() {
+    static Streams *const streams = [] {
+      auto *made = new Streams; // never destroyed, as its streams are never closed
+      made->out.streams = made;
+      made->err.streams = made;
+      return made;
+    }();
+    return *streams;
+  }
+
+  std::lock_guard<std::mutex> m_lock;
+  bool m_chatty = false;
+};
+#else
+class LibraryOutput {
+public:
+  std::size_t Written() const { return 0; }
+};
+#endif
+
+// The words the refusals use when the library complained and our checks found nothing.
+constexpr const char *kLibraryComplained = "el lector de Access avisó de un daño";
 
 void AppendUtf8(std::string &out, std::uint32_t cp) {
   if (cp < 0x80) {
@@ -169,14 +284,110 @@ bool UsableUsageMap(const MdbTableDef &table) {
          (table.usage_map[0] != 0 || table.map_sz >= 5);
 }
 
-struct StatementCloser {
-  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-
 std::uint32_t Le32(const unsigned char *p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
+
+// The open file and its length. libmdb reads a page that the file cuts short, or one that
+// begins where the file ends, as zeros and calls it read: whether a page is there at all is
+// asked of the length.
+struct AccessFile {
+  MdbHandle *mdb = nullptr;
+  std::uint64_t size = 0;
+
+  std::uint64_t PageSize() const { return static_cast<std::uint64_t>(mdb->fmt->pg_size); }
+
+  // Why a page is not there to be read, or "" when it is.
+  std::string Missing(std::uint64_t page) const {
+    if ((page + 1) * PageSize() <= size) {
+      return {};
+    }
+    return std::string("el archivo termina ") +
+           (page * PageSize() < size ? "en medio de" : "antes de") + " la página " +
+           std::to_string(page);
+  }
+};
+
+std::string PageText(std::uint32_t page) { return "la página " + std::to_string(page); }
+
+// A record's span lies within its page.
+bool RowInPage(const MdbHandle &mdb, int start, std::size_t size) {
+  const auto offset = static_cast<std::size_t>(start & kOffsetMask);
+  return size > 0 && offset + size <= static_cast<std::size_t>(mdb.fmt->pg_size);
+}
+
+// The live records of the page in the handle's buffer, in slot order, each handed to
+// visit(start, size, moved); deleted ones are skipped. Returns what is wrong, or "".
+template <typename Visit> std::string ForEachLiveRow(MdbHandle *mdb, Visit visit) {
+  const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+  for (int r = 0; r < rows; ++r) {
+    int start = 0;
+    std::size_t size = 0;
+    if (mdb_find_row(mdb, r, &start, &size) != 0) {
+      return "un registro está dañado";
+    }
+    if (start & kDeletedRow) {
+      continue;
+    }
+    if (!RowInPage(*mdb, start, size)) {
+      return "un registro está dañado";
+    }
+    visit(start & kOffsetMask, size, (start & kMovedRow) != 0);
+  }
+  return {};
+}
+
+// Every page of a table's usage map in turn, read into the handle's buffer and checked
+// before visit(page) reads its records: there in the file, a data page, and the table's
+// own (a data page names the definition page of its table). libmdb's own walk skips such a
+// page with a warning, or searches the whole file for the table's pages when it cannot
+// read the map. Returns what is wrong, or "".
+template <typename Visit>
+std::string ForEachDataPage(const AccessFile &file, const MdbTableDef &table,
+                            std::uint32_t owner, Visit visit) {
+  MdbHandle *mdb = file.mdb;
+  std::uint32_t page = 0;
+  for (;;) {
+    const gint32 next = mdb_map_find_next(mdb, table.usage_map,
+                                          static_cast<unsigned int>(table.map_sz), page);
+    if (next == 0) {
+      return {};
+    }
+    // The map's pages come in rising order; any other answer is a map gone wrong.
+    if (next < 0 || static_cast<std::uint32_t>(next) <= page) {
+      return "su mapa de páginas está dañado";
+    }
+    page = static_cast<std::uint32_t>(next);
+    if (std::string missing = file.Missing(page); !missing.empty()) {
+      return missing;
+    }
+    if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size) {
+      return "no se puede leer " + PageText(page);
+    }
+    if (mdb->pg_buf[0] != MDB_PAGE_DATA) {
+      return PageText(page) + " de su mapa no es una página de datos";
+    }
+    if (Le32(mdb->pg_buf + 4) != owner) {
+      return PageText(page) + " de su mapa no le pertenece";
+    }
+    visit(page);
+  }
+}
+
+// Jet keeps a table's record count in its definition: a page lost or a record skipped
+// without any other sign shows there.
+std::string CountFault(const MdbTableDef &table, std::size_t read) {
+  if (read == table.num_rows) {
+    return {};
+  }
+  return "dice tener " + std::to_string(table.num_rows) + " registros y se leyeron " +
+         std::to_string(read);
+}
+
+struct StatementCloser {
+  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
 
 std::string Quoted(const std::string &identifier) {
   std::string out = "\"";
@@ -311,8 +522,9 @@ std::string ReplicationIdText(const unsigned char *p) {
 
 class TableCopier {
 public:
-  TableCopier(MdbHandle *mdb, const std::string &path, const std::string &name)
-      : m_mdb(mdb), m_path(path), m_name(name), m_jet3(mdb->f->jet_version == MDB_VER_JET3) {}
+  TableCopier(const AccessFile &file, const std::string &path, const std::string &name)
+      : m_file(file), m_mdb(file.mdb), m_path(path), m_name(name),
+        m_jet3(file.mdb->f->jet_version == MDB_VER_JET3) {}
 
   void Copy(MdbCatalogEntry *entry, sqlite3 *db);
 
@@ -329,6 +541,7 @@ private:
   std::string LongValue(const unsigned char *header, std::size_t size);
   std::string_view LongValueRow(std::uint32_t pg_row);
 
+  const AccessFile &m_file;
   MdbHandle *m_mdb;
   const std::string &m_path;
   std::string m_name;
@@ -337,6 +550,7 @@ private:
   std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
   sqlite3 *m_db = nullptr;
   std::vector<MdbField> m_fields;
+  std::size_t m_rows = 0;
 };
 
 std::string_view TableCopier::LongValueRow(std::uint32_t pg_row) {
@@ -345,7 +559,8 @@ std::string_view TableCopier::LongValueRow(std::uint32_t pg_row) {
   void *buf = nullptr;
   int start = 0;
   std::size_t len = 0;
-  if (mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0) {
+  if (!m_file.Missing(pg_row >> 8).empty() ||
+      mdb_find_pg_row(m_mdb, static_cast<int>(pg_row), &buf, &start, &len) != 0) {
     Unreadable("un valor largo apunta fuera del archivo");
   }
   const auto *page = static_cast<const unsigned char *>(buf);
@@ -501,13 +716,17 @@ void TableCopier::CopyMovedRow(int start, std::size_t size, std::uint32_t page) 
     }
     pg_row = Le32(m_mdb->pg_buf + start);
     const std::uint32_t target = pg_row >> 8;
-    if (mdb_read_pg(m_mdb, target) <= 0 || m_mdb->pg_buf[0] != MDB_PAGE_DATA ||
+    if (!m_file.Missing(target).empty()) {
+      Unreadable("un registro trasladado apunta fuera del archivo");
+    }
+    if (mdb_read_pg(m_mdb, target) != m_mdb->fmt->pg_size || m_mdb->pg_buf[0] != MDB_PAGE_DATA ||
         static_cast<unsigned long>(Le32(m_mdb->pg_buf + 4)) != m_table->entry->table_pg) {
       Unreadable("un registro trasladado apunta a una página ajena");
     }
     const int rows = mdb_get_int16(m_mdb->pg_buf, m_mdb->fmt->row_count_offset);
     const int row = static_cast<int>(pg_row & 0xFF);
-    if (row >= rows || mdb_find_row(m_mdb, row, &start, &size) != 0) {
+    if (row >= rows || mdb_find_row(m_mdb, row, &start, &size) != 0 ||
+        !RowInPage(*m_mdb, start, size)) {
       Unreadable("un registro trasladado no se encuentra");
     }
     const bool moved_again = (start & kMovedRow) != 0;
@@ -517,13 +736,16 @@ void TableCopier::CopyMovedRow(int start, std::size_t size, std::uint32_t page) 
       break;
     }
   }
-  if (mdb_read_pg(m_mdb, page) <= 0) {
+  if (mdb_read_pg(m_mdb, page) != m_mdb->fmt->pg_size) {
     Unreadable("no se puede volver a leer la página " + std::to_string(page));
   }
 }
 
 void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   m_db = db;
+  if (std::string missing = m_file.Missing(entry->table_pg); !missing.empty()) {
+    Unreadable(missing);
+  }
   std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(entry));
   if (!table || !mdb_read_columns(table.get())) {
     Unreadable("su definición está dañada");
@@ -567,39 +789,60 @@ void TableCopier::CreateTable() {
 // Every data page the table owns, in the order of its usage map, and every slot of each
 // page in order: the order in which Access itself returns the records of a table.
 void TableCopier::CopyRows() {
-  mdb_rewind_table(m_table);
-  while (const int page = mdb_read_next_dpg(m_table)) {
-    const int rows = mdb_get_int16(m_mdb->pg_buf, m_mdb->fmt->row_count_offset);
-    for (int r = 0; r < rows; ++r) {
-      int start = 0;
-      std::size_t size = 0;
-      if (mdb_find_row(m_mdb, r, &start, &size) != 0 || size == 0) {
-        continue;
-      }
-      const int flags = start & (kDeletedRow | kMovedRow);
-      start &= kOffsetMask;
-      if (flags & kDeletedRow) {
-        continue;
-      }
-      if (flags & kMovedRow) {
-        CopyMovedRow(start, size, static_cast<std::uint32_t>(page));
-      } else {
-        CopyRow(start, size);
-      }
-    }
+  const std::string fault =
+      ForEachDataPage(m_file, *m_table, m_table->entry->table_pg, [&](std::uint32_t page) {
+        const std::string row_fault =
+            ForEachLiveRow(m_mdb, [&](int start, std::size_t size, bool moved) {
+              if (moved) {
+                CopyMovedRow(start, size, page);
+              } else {
+                CopyRow(start, size);
+              }
+              ++m_rows;
+            });
+        if (!row_fault.empty()) {
+          Unreadable(row_fault);
+        }
+      });
+  if (!fault.empty()) {
+    Unreadable(fault);
+  }
+  if (std::string count = CountFault(*m_table, m_rows); !count.empty()) {
+    Unreadable(count);
   }
 }
 
 // The catalog is a table too (its definition on page 2), which libmdb walks by its usage map
-// like any other: the map is looked at first.
-bool CatalogReadable(MdbHandle *mdb) {
+// like any other, skipping what it cannot read: its map and its pages are looked at first,
+// and its records counted. Returns what is wrong, or "".
+std::string CatalogFault(const AccessFile &file) {
+  if (std::string missing = file.Missing(2); !missing.empty()) {
+    return missing;
+  }
   MdbCatalogEntry catalog{};
-  catalog.mdb = mdb;
+  catalog.mdb = file.mdb;
   catalog.object_type = MDB_TABLE;
   catalog.table_pg = 2;
   std::snprintf(catalog.object_name, sizeof catalog.object_name, "%s", "MSysObjects");
   const std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(&catalog));
-  return table && UsableUsageMap(*table);
+  if (!table) {
+    return "su definición está dañada";
+  }
+  if (!UsableUsageMap(*table)) {
+    return "su mapa de páginas está dañado";
+  }
+  std::size_t rows = 0;
+  std::string row_fault;
+  const std::string page_fault =
+      ForEachDataPage(file, *table, catalog.table_pg, [&](std::uint32_t) {
+        if (row_fault.empty()) {
+          row_fault = ForEachLiveRow(file.mdb, [&](int, std::size_t, bool) { ++rows; });
+        }
+      });
+  if (!page_fault.empty()) {
+    return page_fault;
+  }
+  return row_fault.empty() ? CountFault(*table, rows) : row_fault;
 }
 
 MdbCatalogEntry *FindObject(MdbHandle *mdb, const char *name, int type) {
@@ -616,12 +859,24 @@ MdbCatalogEntry *FindObject(MdbHandle *mdb, const char *name, int type) {
 
 SqliteHandle ImportAccessDatabase(const std::string &path) {
   CheckAccessFile(path);
+  const LibraryOutput output;
   std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
   if (!mdb) {
     FailOpen(path, "el archivo no es una base de datos de Access");
   }
-  if (!CatalogReadable(mdb.get()) || !mdb_read_catalog(mdb.get(), MDB_ANY)) {
-    FailOpen(path, "no se puede leer el catálogo de la base de datos de Access");
+  struct stat status {};
+  if (fstat(fileno(mdb->f->stream), &status) != 0) {
+    FailOpen(path, "no se puede leer el archivo");
+  }
+  const AccessFile file{mdb.get(), static_cast<std::uint64_t>(status.st_size)};
+  std::string why = CatalogFault(file);
+  const bool read = why.empty() && mdb_read_catalog(mdb.get(), MDB_ANY) != nullptr;
+  if (read && output.Written()) {
+    why = kLibraryComplained;
+  }
+  if (!read || !why.empty()) {
+    FailOpen(path, "no se puede leer el catálogo de la base de datos de Access" +
+                       (why.empty() ? "" : ": " + why));
   }
   std::array<MdbCatalogEntry *, kTables.size()> entries{};
   for (std::size_t t = 0; t < kTables.size(); ++t) {
@@ -647,7 +902,16 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
   }
   sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
   for (std::size_t t = 0; t < kTables.size(); ++t) {
-    TableCopier(mdb.get(), path, kTables[t]).Copy(entries[t], raw);
+    TableCopier(file, path, kTables[t]).Copy(entries[t], raw);
+    if (output.Written()) {
+      FailLoad(path, std::string("la tabla ") + kTables[t] + " no se puede leer: " +
+                         kLibraryComplained);
+    }
+  }
+  // Every table read whole, but a file that ends inside a page was cut short all the same
+  // (Jet writes whole pages), and what it lost is not known.
+  if (file.size % file.PageSize() != 0) {
+    FailLoad(path, file.Missing(file.size / file.PageSize()));
   }
   sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
   return db;

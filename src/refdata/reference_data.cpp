@@ -1,8 +1,12 @@
 #include "refdata/reference_data.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <new>
+#include <optional>
 
+#include "common/file_kind.h"
 #include "common/text.h"
 
 #include "refdata/mdb_source.h"
@@ -20,7 +24,41 @@ std::string ProgramFolder() {
   return exe.parent_path().string();
 }
 
+// Every kind the database gives a line length must have definitions of a record type its
+// files hold: without any, every file of the kind would pass whatever its fields hold. A
+// kind with neither is one the database does not serve: its line length stays 0 and every
+// file of it is refused at its first line. A record type without definitions (a header or
+// control record, say) is only not checked.
+void RequireFieldsToCheck(const ReferenceData &data, const std::string &path) {
+  const std::string cannot = "No se puede cargar la base de datos de referencia \"" + path + "\": ";
+  if (data.definitions.empty()) {
+    throw ReferenceDataError(cannot + "la tabla DefArchivo no tiene definiciones de campo");
+  }
+  for (int kind = 1; kind <= 3; ++kind) {
+    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
+      continue;
+    }
+    bool defined = false;
+    for (const char type : KindOfNumber(kind).allowed_types) {
+      defined = defined || !data.Definitions(kind, std::string_view(&type, 1)).empty();
+    }
+    if (!defined) {
+      throw ReferenceDataError(cannot +
+                               "la tabla DefArchivo no tiene definiciones de campo del "
+                               "TipoArchivo " +
+                               std::to_string(kind));
+    }
+  }
+}
+
 } // namespace
+
+bool IsCheckedFieldType(std::string_view type) {
+  static constexpr std::array<std::string_view, 7> kChecked = {"N",  "D", "FE", "RUT",
+                                                               "DV", "T", "FIL"};
+  const std::string upper = UpperAscii(type);
+  return std::find(kChecked.begin(), kChecked.end(), upper) != kChecked.end();
+}
 
 void CodeList::Append(std::string_view code) {
   m_codes.append(code);
@@ -102,12 +140,21 @@ void ReferenceData::Index() {
 }
 
 ReferenceData LoadReferenceData(const std::string &path) {
-  if (IsAccessDatabasePath(path)) {
-    const SqliteHandle db = ImportAccessDatabase(path);
-    return LoadFromConnection(db.get(), path);
+  std::optional<ReferenceData> data;
+  try {
+    if (IsAccessDatabasePath(path)) {
+      const SqliteHandle db = ImportAccessDatabase(path);
+      data = LoadFromConnection(db.get(), path);
+    } else {
+      const ReadOnlyDatabase db = OpenSqliteReadOnly(path);
+      data = LoadFromConnection(db.get(), path);
+    }
+    RequireFieldsToCheck(*data, path);
+  } catch (const std::bad_alloc &) {
+    data.reset(); // room for the message
+    throw OutOfMemory(path);
   }
-  const SqliteHandle db = OpenSqliteReadOnly(path);
-  return LoadFromConnection(db.get(), path);
+  return std::move(*data);
 }
 
 std::string DefaultReferenceDatabasePath() {

@@ -37,6 +37,10 @@ struct FieldDefinition {
   std::optional<std::string> message;      // ErrorFisico
 };
 
+// Whether the field checks know a Tipo code (upper-cased: N, D, FE, RUT, DV, T, FIL); a
+// field of any other type is not checked.
+bool IsCheckedFieldType(std::string_view type);
+
 // The valid codes of one kind, each followed by the broken bar (byte 0xA6), searched as
 // text: a code is valid when the code followed by the bar occurs anywhere in the string.
 class CodeList {
@@ -80,7 +84,10 @@ private:
 };
 
 // Opens the reference database read-only and loads it. A path ending in ".mdb" or ".accdb"
-// (any case) is read as an Access database; every other path as SQLite.
+// (any case) is read as an Access database; every other path as SQLite. A database that
+// cannot serve, does not load within the bounds of time and memory set for it, or would let
+// the files of a kind pass unchecked (no definitions at all, or none of a kind that has a
+// line length) is refused; so is a load that runs out of memory.
 // Throws ReferenceDataError, whose text is UTF-8 (it may carry the path).
 ReferenceData LoadReferenceData(const std::string &path);
 

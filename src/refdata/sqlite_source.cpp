@@ -3,11 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <limits>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 #include "common/text.h"
 #include "common/windows1252.h"
@@ -15,16 +22,147 @@
 namespace verdalia {
 namespace {
 
+// Bounds of one load, far above what any real reference database asks: the shipped one
+// loads in a few milliseconds and holds some 130 definitions, 3 line lengths, 350 communes
+// and 70 crops, and a wide layout of lines of 460 characters a few thousand definitions.
+// A database past them is a query that would not end (a view that never stops giving
+// rows, or never gives one), and is refused instead of filling the memory or the temporary
+// folder.
+constexpr int kDeadlineSeconds = 5;
+constexpr sqlite3_int64 kQueryMemory = sqlite3_int64{256} << 20; // SQLite's own, sorts included
+constexpr std::size_t kMostDefinitions = 100000;
+constexpr std::size_t kMostLineLengthRows = 1000;
+constexpr std::size_t kMostCodes = 1000000;
+constexpr std::size_t kMostKeptText = std::size_t{64} << 20; // bytes of every text kept
+
+std::string CannotLoad(const std::string &source, const std::string &why) {
+  return "No se puede cargar la base de datos de referencia \"" + source + "\": " + why;
+}
+
+// One load of a connection: where its messages point, and the bounds it runs under. The
+// connection is given back as it came: its progress handler, temporary storage and the
+// process's heap limit are restored.
+class Loader {
+public:
+  Loader(sqlite3 *db, const std::string &source);
+  ~Loader();
+  Loader(const Loader &) = delete;
+  Loader &operator=(const Loader &) = delete;
+
+  sqlite3 *db() const { return m_db; }
+  const std::string &source() const { return m_source; }
+
+  [[noreturn]] void Refuse(const std::string &why) const {
+    throw ReferenceDataError(CannotLoad(m_source, why));
+  }
+  // The refusal of a query that failed with `rc`.
+  [[noreturn]] void QueryFailed(int rc, const std::string &sql) const;
+  // Counts one more row of `table`, refused past `most`.
+  void CountRow(std::size_t &rows, std::size_t most, const char *table) const;
+  // Counts the bytes of a text the reference data keeps.
+  void Keep(std::size_t bytes);
+
+private:
+  static int OnProgress(void *loader);
+
+  sqlite3 *m_db;
+  std::string m_source;
+  std::chrono::steady_clock::time_point m_deadline;
+  bool m_timed_out = false;
+  std::size_t m_kept = 0;
+  sqlite3_int64 m_old_hard_limit = 0;
+  sqlite3_int64 m_old_soft_limit = 0;
+  int m_old_temp_store = 0;
+};
+
+int PragmaValue(sqlite3 *db, const char *sql) {
+  sqlite3_stmt *raw = nullptr;
+  int value = 0;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK &&
+      sqlite3_step(raw) == SQLITE_ROW) {
+    value = sqlite3_column_int(raw, 0);
+  }
+  sqlite3_finalize(raw);
+  return value;
+}
+
+Loader::Loader(sqlite3 *db, const std::string &source)
+    : m_db(db), m_source(source),
+      m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(kDeadlineSeconds)) {
+  sqlite3_progress_handler(db, 1000, &Loader::OnProgress, this);
+  // Sorts and temporary tables stay in memory, under the heap limit, instead of growing
+  // files in the temporary folder without end.
+  m_old_temp_store = PragmaValue(db, "PRAGMA temp_store");
+  sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+  m_old_soft_limit = sqlite3_soft_heap_limit64(-1);
+  m_old_hard_limit = sqlite3_hard_heap_limit64(-1);
+  const sqlite3_int64 limit = sqlite3_memory_used() + kQueryMemory;
+  if (m_old_hard_limit <= 0 || m_old_hard_limit > limit) {
+    sqlite3_hard_heap_limit64(limit);
+  }
+  // Every query reads the same version of the database: one transaction from the first to
+  // the last, so that another program's commit between two of them cannot pair the
+  // definitions of one version with the line lengths or codes of the next.
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+}
+
+Loader::~Loader() {
+  sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+  if (sqlite3_get_autocommit(m_db) == 0) {
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr); // nothing was written
+  }
+  sqlite3_hard_heap_limit64(m_old_hard_limit);
+  sqlite3_soft_heap_limit64(m_old_soft_limit);
+  static constexpr std::array<const char *, 3> kRestore = {
+      "PRAGMA temp_store = DEFAULT", "PRAGMA temp_store = FILE", "PRAGMA temp_store = MEMORY"};
+  if (m_old_temp_store >= 0 && m_old_temp_store < 3) {
+    sqlite3_exec(m_db, kRestore[static_cast<std::size_t>(m_old_temp_store)], nullptr, nullptr,
+                 nullptr);
+  }
+}
+
+int Loader::OnProgress(void *loader) {
+  auto *self = static_cast<Loader *>(loader);
+  if (std::chrono::steady_clock::now() >= self->m_deadline) {
+    self->m_timed_out = true;
+    return 1; // the query ends with SQLITE_INTERRUPT
+  }
+  return 0;
+}
+
+void Loader::QueryFailed(int rc, const std::string &sql) const {
+  std::string why;
+  if (m_timed_out) {
+    why = "la consulta no terminó en " + std::to_string(kDeadlineSeconds) + " segundos";
+  } else if ((rc & 0xff) == SQLITE_NOMEM) {
+    why = "no hay memoria suficiente";
+  } else {
+    why = sqlite3_errmsg(m_db);
+  }
+  Refuse(why + " (" + sql + ")");
+}
+
+void Loader::CountRow(std::size_t &rows, std::size_t most, const char *table) const {
+  if (++rows > most) {
+    Refuse(std::string("la tabla ") + table + " tiene más de " + std::to_string(most) + " filas");
+  }
+}
+
+void Loader::Keep(std::size_t bytes) {
+  m_kept += bytes;
+  if (m_kept > kMostKeptText) {
+    Refuse("las tablas tienen más de " + std::to_string(kMostKeptText >> 20) + " MB de texto");
+  }
+}
+
 class Statement {
 public:
-  Statement(sqlite3 *db, const std::string &sql, const std::string &source) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &m_stmt, nullptr) != SQLITE_OK) {
-      throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                               "\": " + sqlite3_errmsg(db) + " (" + sql + ")");
+  Statement(const Loader &loader, const std::string &sql) : m_loader(loader), m_sql(sql) {
+    const int rc = sqlite3_prepare_v2(loader.db(), sql.c_str(), -1, &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(m_stmt);
+      loader.QueryFailed(rc, sql);
     }
-    m_db = db;
-    m_sql = sql;
-    m_source = source;
   }
   ~Statement() { sqlite3_finalize(m_stmt); }
   Statement(const Statement &) = delete;
@@ -38,16 +176,14 @@ public:
     if (rc == SQLITE_DONE) {
       return false;
     }
-    throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + m_source +
-                             "\": " + sqlite3_errmsg(m_db) + " (" + m_sql + ")");
+    m_loader.QueryFailed(rc, m_sql);
   }
   sqlite3_stmt *get() const { return m_stmt; }
 
 private:
+  const Loader &m_loader;
   sqlite3_stmt *m_stmt = nullptr;
-  sqlite3 *m_db = nullptr;
   std::string m_sql;
-  std::string m_source;
 };
 
 bool IsNull(sqlite3_stmt *stmt, int col) {
@@ -243,7 +379,8 @@ void ReadPlace(sqlite3_stmt *row, const DefinitionColumns &col, const PresentCol
   if (!length) {
     refuse("Largo no es un número entero");
   }
-  if (*length < 0 || *length > kMaxInt) {
+  // A field of no characters is never checked: its findings would vanish.
+  if (*length < 1 || *length > kMaxInt) {
     refuse("Largo fuera de rango");
   }
   if (!present.name) {
@@ -278,54 +415,65 @@ std::optional<FieldDefinition> ReadDefinition(sqlite3_stmt *row, const Definitio
 
 // How many rows DefArchivo holds, to make room for them at once: grown row by row, the
 // definitions of a wide layout were moved several times and took twice their memory in
-// fresh pages. Only a hint: where it cannot be had, the reading reports what is wrong.
+// fresh pages. Only a hint, counted no further than the rows the table may hold: where it
+// cannot be had, the reading reports what is wrong.
 std::size_t DefinitionCount(sqlite3 *db) {
+  const std::string sql = "SELECT count(*) FROM (SELECT 1 FROM DefArchivo LIMIT " +
+                          std::to_string(kMostDefinitions) + ")";
   sqlite3_stmt *raw = nullptr;
   std::size_t rows = 0;
-  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM DefArchivo", -1, &raw, nullptr) == SQLITE_OK &&
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) == SQLITE_OK &&
       sqlite3_step(raw) == SQLITE_ROW) {
-    rows = static_cast<std::size_t>(
-        std::clamp<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0, sqlite3_int64{1} << 20));
+    rows = static_cast<std::size_t>(std::max<sqlite3_int64>(sqlite3_column_int64(raw, 0), 0));
   }
   sqlite3_finalize(raw);
   return rows;
 }
 
-void LoadDefinitions(sqlite3 *db, const std::string &source, ReferenceData &data) {
-  Statement stmt(db, "SELECT * FROM DefArchivo", source);
-  const DefinitionColumns columns(stmt.get(), source);
+std::size_t TextBytes(const FieldDefinition &def) {
+  auto size = [](const std::optional<std::string> &text) { return text ? text->size() : 0; };
+  return def.record_type.size() + def.name.size() + def.type.size() + size(def.obligatory) +
+         size(def.valid_values) + size(def.message);
+}
+
+void LoadDefinitions(Loader &loader, ReferenceData &data) {
+  Statement stmt(loader, "SELECT * FROM DefArchivo");
+  const DefinitionColumns columns(stmt.get(), loader.source());
   // Counted once the first row is read: the count then shares the reading's view of the
   // database, and never waits for a lock of its own.
   bool row = stmt.Step();
   if (row) {
-    data.definitions.reserve(DefinitionCount(db));
+    data.definitions.reserve(DefinitionCount(loader.db()));
   }
+  std::size_t rows = 0;
   for (; row; row = stmt.Step()) {
-    if (auto def = ReadDefinition(stmt.get(), columns, source)) {
+    loader.CountRow(rows, kMostDefinitions, "DefArchivo");
+    if (auto def = ReadDefinition(stmt.get(), columns, loader.source())) {
+      loader.Keep(TextBytes(*def));
       data.definitions.push_back(std::move(*def));
     }
   }
 }
 
-void RequireTable(sqlite3 *db, const std::string &source, const char *table) {
-  Statement stmt(db, std::string("SELECT * FROM ") + table, source);
+void RequireTable(const Loader &loader, const char *table) {
+  Statement stmt(loader, std::string("SELECT * FROM ") + table);
   stmt.Step();
 }
 
-void LoadLineLengths(sqlite3 *db, const std::string &source, ReferenceData &data) {
-  Statement stmt(db, "SELECT * FROM TipoArchivo ORDER BY TipoArchivo", source);
+void LoadLineLengths(const Loader &loader, ReferenceData &data) {
+  Statement stmt(loader, "SELECT * FROM TipoArchivo ORDER BY TipoArchivo");
   if (sqlite3_column_count(stmt.get()) < 3) {
-    throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                             "\": la tabla TipoArchivo tiene menos de tres columnas");
+    loader.Refuse("la tabla TipoArchivo tiene menos de tres columnas");
   }
+  std::size_t rows = 0;
   while (stmt.Step()) {
+    loader.CountRow(rows, kMostLineLengthRows, "TipoArchivo");
     sqlite3_stmt *row = stmt.get();
     const auto kind = WholeNumber(row, 0);
     if (!kind || *kind < 1 || *kind > 3) {
-      throw ReferenceDataError(
-          "No se puede cargar la base de datos de referencia \"" + source + "\": TipoArchivo " +
-          (IsNull(row, 0) ? std::string("Null") : Windows1252ToUtf8(TextOf(row, 0))) +
-          " no es 1, 2 ni 3");
+      loader.Refuse("TipoArchivo " +
+                    (IsNull(row, 0) ? std::string("Null") : Windows1252ToUtf8(TextOf(row, 0))) +
+                    " no es 1, 2 ni 3");
     }
     std::optional<long long> length;
     if (sqlite3_column_type(row, 2) == SQLITE_FLOAT) {
@@ -337,21 +485,46 @@ void LoadLineLengths(sqlite3 *db, const std::string &source, ReferenceData &data
     } else {
       length = WholeNumber(row, 2);
     }
-    if (!length || *length < -32768 || *length > 32767) {
-      throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                               "\": el largo de fila del TipoArchivo " + std::to_string(*kind) +
-                               " no es un número entre -32768 y 32767");
+    // No line is shorter than 1 character: a length below it would refuse every file of
+    // the kind, or let empty lines through as records.
+    if (!length || *length < 1 || *length > 32767) {
+      loader.Refuse("el largo de fila del TipoArchivo " + std::to_string(*kind) +
+                    " no es un número entre 1 y 32767");
     }
     data.line_lengths[static_cast<std::size_t>(*kind)] = static_cast<int>(*length);
   }
 }
 
-void LoadCodes(sqlite3 *db, const std::string &source, const char *sql, CodeList &codes) {
-  Statement stmt(db, sql, source);
+void LoadCodes(Loader &loader, const char *table, const char *sql, CodeList &codes) {
+  Statement stmt(loader, sql);
+  std::size_t rows = 0;
   while (stmt.Step()) {
+    loader.CountRow(rows, kMostCodes, table);
     // A Null code adds only the bar, as the concatenation does.
-    codes.Append(IsNull(stmt.get(), 0) ? std::string() : TextOf(stmt.get(), 0));
+    const std::string code = IsNull(stmt.get(), 0) ? std::string() : TextOf(stmt.get(), 0);
+    loader.Keep(code.size() + 1);
+    codes.Append(code);
   }
+}
+
+ReferenceData Load(sqlite3 *db, const std::string &source) {
+  Loader loader(db, source);
+  ReferenceData data;
+  LoadDefinitions(loader, data);
+  RequireTable(loader, "TipoCultivoUniFisc");
+  RequireTable(loader, "RegionComunaZHS");
+  LoadLineLengths(loader, data);
+  LoadCodes(loader, "COMUNA", "SELECT COD_COMUNA FROM COMUNA ORDER BY COD_COMUNA",
+            data.commune_codes);
+  LoadCodes(loader, "CULTIVO", "SELECT COD_CULTIVO FROM CULTIVO ORDER BY COD_CULTIVO",
+            data.crop_codes);
+  data.Index();
+  return data;
+}
+
+[[noreturn]] void CannotOpen(const std::string &path, const std::string &why) {
+  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                           "\": " + why);
 }
 
 // Only a regular file is opened: opening a named pipe would wait for a writer, and a folder
@@ -368,38 +541,244 @@ void RequireRegularFile(const std::string &path) {
   } else {
     return;
   }
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
+  CannotOpen(path, why);
 }
 
-} // namespace
+// Bytes 18 and 19 of an SQLite header are the file format's write and read versions; 2 is
+// WAL mode.
+bool InWalMode(const std::string &file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  std::array<unsigned char, 100> header{};
+  const ssize_t got = ::pread(fd, header.data(), header.size(), 0);
+  ::close(fd);
+  static constexpr char kMagic[] = "SQLite format 3"; // with its NUL, the first 16 bytes
+  return got == static_cast<ssize_t>(header.size()) &&
+         std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
+         (header[18] == 2 || header[19] == 2);
+}
 
-SqliteHandle OpenSqliteReadOnly(const std::string &path) {
-  RequireRegularFile(path);
+// What tells one state of a file from another: a file changed while it is copied is copied
+// again.
+struct FileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FileStamp &other) const {
+    return exists == other.exists && device == other.device && inode == other.inode &&
+           size == other.size && modified.tv_sec == other.modified.tv_sec &&
+           modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
+           changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
+
+FileStamp StampOf(const std::string &file) {
+  struct stat info {};
+  FileStamp stamp;
+  if (::stat(file.c_str(), &info) == 0) {
+    stamp = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+  }
+  return stamp;
+}
+
+// Copies a regular file; the reason when it cannot, empty when it could.
+std::string CopyFile(const std::string &from, const std::string &to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) {
+    return from + ": " + std::strerror(errno);
+  }
+  struct stat info {};
+  if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(in);
+    return from + ": no es un archivo regular";
+  }
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (out < 0) {
+    const int error = errno;
+    ::close(in);
+    return std::strerror(error);
+  }
+  std::array<char, 1 << 16> buffer{};
+  std::string why;
+  while (why.empty()) {
+    const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got == 0) {
+      break;
+    }
+    if (got < 0) {
+      if (errno != EINTR) {
+        why = from + ": " + std::strerror(errno);
+      }
+      continue;
+    }
+    for (ssize_t done = 0; done < got && why.empty();) {
+      const ssize_t put = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+      if (put > 0) {
+        done += put;
+      } else if (put == 0 || errno != EINTR) {
+        why = std::strerror(put == 0 ? ENOSPC : errno);
+      }
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0 && why.empty()) {
+    why = std::strerror(errno);
+  }
+  return why;
+}
+
+constexpr const char *kCopyName = "referencia.db"; // the copy's name in its private folder
+
+// Removes a private folder and what it holds, if there is one. The files SQLite makes beside
+// the copy are named without allocating, so that a destructor may run this when memory has
+// run out.
+void RemoveFolder(const std::string &folder) noexcept {
+  if (folder.empty()) {
+    return;
+  }
+  const std::string &name = folder;
+  for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
+    std::array<char, 4096> file{};
+    const std::size_t copy_name = std::strlen(kCopyName);
+    const std::size_t size = name.size() + 1 + copy_name + std::strlen(suffix);
+    if (size < file.size()) {
+      std::memcpy(file.data(), name.data(), name.size());
+      file[name.size()] = '/';
+      std::memcpy(file.data() + name.size() + 1, kCopyName, copy_name);
+      std::memcpy(file.data() + name.size() + 1 + copy_name, suffix, std::strlen(suffix));
+      ::unlink(file.data());
+    }
+  }
+  if (::rmdir(name.c_str()) != 0) {
+    try {
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
+    } catch (...) {
+      // Out of memory as well: the folder stays in the temporary folder.
+    }
+  }
+}
+
+// A folder of this process's own, removed with what it holds unless released. Its name is
+// made before the folder, so that no failure can come between the folder and its owner.
+class PrivateFolder {
+public:
+  explicit PrivateFolder(const std::string &database) {
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+      base = "/tmp";
+    }
+    std::string name = (base / "verdalia-referencia-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) {
+      CannotOpen(database, "no se puede crear una carpeta temporal en \"" + base.string() +
+                               "\": " + std::strerror(errno));
+    }
+    m_path = std::move(name);
+  }
+  ~PrivateFolder() { RemoveFolder(m_path); }
+  PrivateFolder(const PrivateFolder &) = delete;
+  PrivateFolder &operator=(const PrivateFolder &) = delete;
+
+  const std::string &path() const { return m_path; }
+  std::string Release() { return std::exchange(m_path, {}); }
+
+private:
+  std::string m_path;
+};
+
+SqliteHandle OpenFile(const std::string &file, const std::string &path) {
   sqlite3 *raw = nullptr;
   const int rc =
-      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+      sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   SqliteHandle db(raw);
   if (rc != SQLITE_OK) {
-    const std::string why = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                             "\": " + why);
+    CannotOpen(path, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   }
   // A database another program holds locked is waited for briefly, then reported.
   sqlite3_busy_timeout(raw, 2000);
   return db;
 }
 
+// A database in WAL mode, or with a "-wal" file that holds anything, copied with that file
+// into a private folder: read where it lies, SQLite would create its "-wal" and "-shm" files
+// beside it, or fail where it may not. The copy is made again while the files change under
+// it (a writer or a checkpoint of another program), and refused if they never hold still.
+ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
+  const std::string wal = file + "-wal";
+  // Held from before the folder is made until it is removed with the copy.
+  auto held = std::make_unique<HeldSignals>();
+  PrivateFolder folder(path);
+  const std::string copy = folder.path() + "/" + kCopyName;
+  constexpr int kAttempts = 5;
+  for (int attempt = 1;; ++attempt) {
+    const FileStamp file_before = StampOf(file);
+    const FileStamp wal_before = StampOf(wal);
+    std::string why = CopyFile(file, copy);
+    if (why.empty() && wal_before.exists) {
+      why = CopyFile(wal, copy + "-wal");
+    } else if (why.empty()) {
+      ::unlink((copy + "-wal").c_str());
+    }
+    if (!why.empty()) {
+      CannotOpen(path, "no se puede copiar a la carpeta temporal \"" + folder.path() + "\": " + why);
+    }
+    if (file_before == StampOf(file) && wal_before == StampOf(wal)) {
+      break;
+    }
+    if (attempt == kAttempts) {
+      CannotOpen(path, "la base de datos cambió mientras se copiaba");
+    }
+  }
+  SqliteHandle db = OpenFile(copy, path);
+  return ReadOnlyDatabase(std::move(db), folder.Release(), std::move(held));
+}
+
+} // namespace
+
+ReadOnlyDatabase::ReadOnlyDatabase(SqliteHandle db, std::string copy_folder,
+                                   std::unique_ptr<HeldSignals> held)
+    : m_held(std::move(held)), m_copy_folder(std::move(copy_folder)), m_db(std::move(db)) {}
+
+ReadOnlyDatabase::ReadOnlyDatabase(ReadOnlyDatabase &&other) noexcept
+    : m_held(std::move(other.m_held)), m_copy_folder(std::exchange(other.m_copy_folder, {})),
+      m_db(std::move(other.m_db)) {}
+
+ReadOnlyDatabase::~ReadOnlyDatabase() {
+  m_db.reset(); // closed before its copy goes
+  RemoveFolder(m_copy_folder);
+}
+
+ReadOnlyDatabase OpenSqliteReadOnly(const std::string &path) {
+  RequireRegularFile(path);
+  // SQLite names the "-wal" file after the database's real path, links resolved.
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(path, ec);
+  const std::string file = ec ? path : real.string();
+  const FileStamp wal = StampOf(file + "-wal");
+  if (InWalMode(file) || (wal.exists && wal.size != 0)) {
+    return OpenCopy(path, file);
+  }
+  return ReadOnlyDatabase(OpenFile(path, path), {});
+}
+
+ReferenceDataError OutOfMemory(const std::string &source) {
+  return ReferenceDataError(CannotLoad(source, "no hay memoria suficiente"));
+}
+
 ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source) {
-  ReferenceData data;
-  LoadDefinitions(db, source, data);
-  RequireTable(db, source, "TipoCultivoUniFisc");
-  RequireTable(db, source, "RegionComunaZHS");
-  LoadLineLengths(db, source, data);
-  LoadCodes(db, source, "SELECT COD_COMUNA FROM COMUNA ORDER BY COD_COMUNA", data.commune_codes);
-  LoadCodes(db, source, "SELECT COD_CULTIVO FROM CULTIVO ORDER BY COD_CULTIVO", data.crop_codes);
-  data.Index();
-  return data;
+  try {
+    return Load(db, source);
+  } catch (const std::bad_alloc &) {
+    // Thrown once what the load had built is freed, so that the message finds room.
+    throw OutOfMemory(source);
+  }
 }
 
 } // namespace verdalia

@@ -1,7 +1,9 @@
 #include "reports/error_list_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,9 +44,35 @@ std::string ErrorListPath(const std::string &data_path, ListKind kind) {
   return data_path + (kind == ListKind::Logical ? ".err.logico" : ".err.fisico");
 }
 
+// A list whose text does not fit in the memory left is not saved, and the previous one stays.
+constexpr const char *kNoMemory = "no hay memoria suficiente";
+
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows) {
-  const WriteOutcome written = WriteFileAtomically(path, ErrorListText(rows));
-  return {written.ok, written.reason};
+  try {
+    const WriteOutcome written = WriteFileAtomically(path, ErrorListText(rows));
+    return {written.ok, written.reason};
+  } catch (const std::bad_alloc &) {
+    return {false, kNoMemory};
+  }
+}
+
+SaveResult SaveErrorLists(const std::vector<ListFile> &lists, std::size_t &failed) {
+  failed = 0;
+  try {
+    std::vector<std::string> texts;
+    std::vector<FileWrite> files;
+    texts.reserve(lists.size());
+    files.reserve(lists.size());
+    for (failed = 0; failed < lists.size(); ++failed) {
+      texts.push_back(ErrorListText(*lists[failed].rows));
+      files.push_back({lists[failed].path, texts.back()});
+    }
+    const WriteOutcome written = WriteFilesAtomically(files, failed);
+    return {written.ok, written.reason};
+  } catch (const std::bad_alloc &) {
+    failed = std::min(failed, lists.empty() ? 0 : lists.size() - 1);
+    return {false, kNoMemory};
+  }
 }
 
 RemoveResult RemoveErrorList(const std::string &path) {

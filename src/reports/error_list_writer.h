@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 
@@ -25,6 +26,15 @@ struct SaveResult {
 // Replaces the file whole (WriteFileAtomically): a failed or interrupted write leaves the
 // previous list as it was and no other file.
 SaveResult SaveErrorList(const std::string &path, const ResultList &rows);
+
+struct ListFile {
+  std::string path;
+  const ResultList *rows;
+};
+
+// Saves the lists of one check together (WriteFilesAtomically): every one of them, or none,
+// the previous lists then left as they were. On failure `failed` is the list it concerns.
+SaveResult SaveErrorLists(const std::vector<ListFile> &lists, std::size_t &failed);
 
 struct RemoveResult {
   bool ok = true;

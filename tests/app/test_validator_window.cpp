@@ -398,6 +398,20 @@ private slots:
     f.Button("cmdGuardar(0)")->click();
     QCOMPARE(f.dialogs.shown.at(0).text,
              "El listado de errores se guardo en el archivo " + path + ".err.fisico");
+
+    // So does saving the logical list beside a physical list of an earlier check.
+    f.RunPhysical("S202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    f.dialogs.shown.clear();
+    f.Button("cmdGuardar(1)")->click();
+    QVERIFY(f.dialogs.shown.at(0).text.endsWith("\n\nEl listado " + path +
+                                                ".err.fisico que está junto a él es de una "
+                                                "verificación anterior."));
+    f.Button("cmdGuardar(0)")->click();
+    f.dialogs.shown.clear();
+    f.Button("cmdGuardar(1)")->click();
+    QCOMPARE(f.dialogs.shown.at(0).text,
+             "El listado de errores se guardo en el archivo " + path + ".err.logico");
   }
 
   void savingToAFolderThatCannotBeWrittenSaysWhy() {

@@ -14,7 +14,8 @@
 namespace verdalia::app::testing {
 namespace {
 
-// Definitions of type "X" check nothing; they give the record viewer spans to light.
+// Definitions of type "X" check nothing; they give the record viewer spans to light, and
+// each kind the definitions start-up asks of it.
 const char *const kRowsSql = R"(
 INSERT INTO TipoArchivo VALUES (1, 'PRODUCCION', 40), (2, 'DENUNCIAS', 100), (3, 'SINIESTROS', 40);
 INSERT INTO DefArchivo VALUES
@@ -24,7 +25,8 @@ INSERT INTO DefArchivo VALUES
  (1,'1',4,'VER_ASEGURADORA',19,1,'X',NULL,'S',NULL,NULL),
  (1,'1',5,'ASEGURADORA',20,21,'X',NULL,'S',NULL,NULL),
  (2,'2',1,'NUMERO_SINIESTRO',2,15,'X',NULL,'S',NULL,NULL),
- (2,'2',2,'NUMERO_POLIZA',32,15,'X',NULL,'S',NULL,NULL);
+ (2,'2',2,'NUMERO_POLIZA',32,15,'X',NULL,'S',NULL,NULL),
+ (3,'2',1,'NUMERO_SINIESTRO',2,15,'X',NULL,'S',NULL,NULL);
 )";
 
 ShownDialog Shown(const QString &kind, const QString &title, const QString &text) {

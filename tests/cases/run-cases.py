@@ -26,6 +26,7 @@ import difflib
 import os
 import re
 import shutil
+import signal
 import sqlite3
 import subprocess
 import sys
@@ -75,6 +76,20 @@ def first_difference(expected, actual):
     return "same rows"
 
 
+def run_shell(script, work, env, timeout=120):
+    """Runs a case's lines in a session of their own: a case that hangs is ended with every
+    process it started, so that none is left running."""
+    process = subprocess.Popen(["/bin/sh", "-c", script], cwd=work, env=env, start_new_session=True,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        stdout, stderr = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.communicate()
+        raise
+    return subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr)
+
+
 def run_case(case_dir, bin_dir):
     """Runs one case: its setup, what the run wrote and the process."""
     setup = parse_case(os.path.join(case_dir, "case"))
@@ -98,8 +113,7 @@ def run_case(case_dir, bin_dir):
             build_db(os.path.join(work, "ref.db"), [SHIPPED_SQL] + deltas)
 
         env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
-        run = subprocess.run(["/bin/sh", "-c", "\n".join(setup["run"])], cwd=work, env=env,
-                             capture_output=True, timeout=120)
+        run = run_shell("\n".join(setup["run"]), work, env)
         actual = {"stderr": run.stderr, "stdout": run.stdout}
         for dirpath, _, names in os.walk(work):
             for name in names:

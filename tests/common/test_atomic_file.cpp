@@ -66,6 +66,28 @@ INSTANTIATE_TEST_SUITE_P(WithoutAName, AtomicFile, ::testing::Values(&WriteFileA
 INSTANTIATE_TEST_SUITE_P(ThroughAName, AtomicFile,
                          ::testing::Values(&WriteFileAtomicallyThroughName));
 
+// The two lists of one check: both in place, or neither and the earlier ones as they were.
+TEST(WriteFilesAtomically, PutsEveryFileInPlaceOrNone) {
+  const TempDir dir;
+  const std::string physical = dir.Write("P202401.txt.err.fisico", "earlier physical");
+  const std::string logical = dir.Write("P202401.txt.err.logico", "earlier logical");
+  fs::create_directory(dir.path() / "folder");
+  std::size_t failed = 0;
+  const WriteOutcome refused = WriteFilesAtomically(
+      {{physical, "physical"}, {logical, "logical"}, {(dir.path() / "folder").string(), "x"}},
+      failed);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(failed, 2u);
+  EXPECT_EQ(ReadBytes(physical), "earlier physical");
+  EXPECT_EQ(ReadBytes(logical), "earlier logical");
+  EXPECT_EQ(Entries(dir.path()), 3u);
+
+  ASSERT_TRUE(WriteFilesAtomically({{physical, "physical"}, {logical, "logical"}}, failed).ok);
+  EXPECT_EQ(ReadBytes(physical), "physical");
+  EXPECT_EQ(ReadBytes(logical), "logical");
+  EXPECT_EQ(Entries(dir.path()), 3u);
+}
+
 TEST(TemporaryNameOf, IsHiddenAndNoLongerThanTheName) {
   EXPECT_EQ(TemporaryNameOf("P202401.txt.err.fisico"), ".~P202401.txt.err.fisico");
   const std::string longest(255, 'n');

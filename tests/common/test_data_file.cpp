@@ -3,8 +3,14 @@
 // run checks unseen. What no command-line case can show: another program cutting or writing
 // the file under the view, which would otherwise end the process with SIGBUS or change the
 // bytes a run checks unseen.
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +87,49 @@ TEST(DataFile, AFileWrittenAMomentAgoIsCopiedAndKeepsItsBytes) {
   EXPECT_EQ(file.lines[1][0], 'A');
   EXPECT_FALSE(file.Changed());
   EXPECT_EQ(file.stamp.size, 50u * 202u);
+}
+
+// Another program rewrites the file in place, each version in one write, while it is read
+// over and over: a write stamps the file when it begins, so a read that falls inside one sees
+// the stamp hold still while the bytes change under it. Every read the check accepts holds
+// one version whole; the others are refused.
+TEST(DataFile, AFileWrittenWhileItIsReadIsOneVersionOrRefused) {
+  ASSERT_TRUE(InstallFileViewGuard());
+  const testing::TempDir dir;
+  const std::string first = Lines(3000, 400);
+  std::string second = first;
+  for (std::size_t at = 0; at < second.size(); at += 402) {
+    second[at] = 'Z';
+  }
+  const std::string path = dir.Write("P202401.txt", first);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    for (int k = 0; fd >= 0 && !stop.load(); ++k) {
+      const std::string &version = k % 2 == 0 ? second : first;
+      if (::pwrite(fd, version.data(), version.size(), 0) < 0) {
+        break;
+      }
+    }
+    ::close(fd);
+  });
+  int accepted = 0;
+  int refused = 0;
+  int torn = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  while (std::chrono::steady_clock::now() < end) {
+    DataFile file;
+    if (ReadDataFile(path, 400, file).status != ReadStatus::Ok) {
+      ++refused;
+      continue;
+    }
+    ++accepted;
+    const std::string_view bytes = file.content->Bytes();
+    torn += bytes != first && bytes != second ? 1 : 0;
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(torn, 0) << accepted << " reads accepted, " << refused << " refused";
 }
 
 } // namespace

@@ -110,7 +110,7 @@ TEST(Validator, TheLogicalRunChecksOnlyWhatThePhysicalRunPassed) {
       fs::remove_all(file);
       fs::copy_file(kSamples / "P202403.txt", file);
       Age(file, age);
-      RunResult physical = validator.Physical(file);
+      RunResult physical = std::move(validator.Check(file, {}, Scope::PhysicalOnly).physical);
       ASSERT_TRUE(physical.LogicalMayFollow());
       const RunResult first = validator.Logical(file, physical.file);
       ASSERT_FALSE(first.Refused());

@@ -33,6 +33,9 @@ for name in "$@"; do
       options+=(-max_len=16384 -dict="$source_dir/verdalia.dict") ;;
     fuzz_numbers)
       options+=(-max_len=256) ;;
+    fuzz_access)
+      # A few bytes choose the damage; each input writes and loads an Access file.
+      options+=(-max_len=128) ;;
   esac
   log="$work/$name.log"
   echo "fuzz: $name for ${seconds}s (log $log)"

@@ -179,7 +179,8 @@ inline Finding CheckRefusal(const RunResult &run, const HeaderLabels &labels, co
 inline Finding CheckRuns(const Validator &validator, const std::string &path, bool logical_twice) {
   const ReferenceData &reference = validator.Reference();
   const HeaderLabels labels{"R", "N", "P"};
-  const RunResult physical = validator.Physical(path, labels);
+  const RunResult physical =
+      std::move(validator.Check(path, labels, Scope::PhysicalOnly).physical);
   if (physical.Refused()) {
     return CheckRefusal(physical, labels, "physical");
   }

@@ -2,15 +2,20 @@
 // empty text, the code lists in their order. The rows themselves, as the reader copies them,
 // are the cases in tests/cases/access.
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "fuzz/access_target.h"
 #include "refdata/mdb_source.h"
 #include "refdata/reference_data.h"
 #include "support/fixtures.h"
@@ -20,10 +25,14 @@ namespace {
 
 const std::string kFixtures = VERDALIA_SOURCE_DIR "/tests/fixtures/access/";
 
+// Whether an Access file's definitions cover every kind is start-up's judgement, not the
+// reader's: edited.mdb gives kinds 2 and 3 a line length and no definitions.
+using fuzz::LoadAccess;
+
 // The message of a database that cannot be loaded, or "" when it loads.
 std::string LoadFailure(const std::string &path) {
   try {
-    LoadReferenceData(path);
+    LoadAccess(path);
     return "";
   } catch (const ReferenceDataError &error) {
     return error.what();
@@ -31,7 +40,7 @@ std::string LoadFailure(const std::string &path) {
 }
 
 TEST(AccessStartUp, EditedFileLoadsAsWindows1252WithNullsKept) {
-  const ReferenceData data = LoadReferenceData(kFixtures + "edited.mdb");
+  const ReferenceData data = LoadAccess(kFixtures + "edited.mdb");
   ASSERT_EQ(data.definitions.size(), 5u);
   const auto &defs = data.definitions;
   const auto text = [](const char *bytes) { return std::optional<std::string>(bytes); };
@@ -62,6 +71,16 @@ TEST(AccessStartUp, EditedFileLoadsAsWindows1252WithNullsKept) {
   EXPECT_EQ(data.commune_codes.Text(), communes + "13101\xA6");
   // Characters Windows-1252 has no byte for become "?".
   EXPECT_EQ(data.crop_codes.Text(), "MAIZ01\xA6TRIGO1\xA6?\x80\xA6?SAKA\xA6?01\xA6");
+
+  // Start-up does not take it: claim notices would pass whatever their fields hold.
+  try {
+    LoadReferenceData(kFixtures + "edited.mdb");
+    ADD_FAILURE() << "edited.mdb loaded at start-up";
+  } catch (const ReferenceDataError &error) {
+    EXPECT_NE(std::string(error.what()).find("no tiene definiciones de campo del TipoArchivo 2"),
+              std::string::npos)
+        << error.what();
+  }
 }
 
 TEST(AccessDatabasePath, ChosenByTheEndOfTheName) {
@@ -148,6 +167,81 @@ TEST(DamagedAccessFile, NeverCrashesTheLoader) {
     }
   }
   EXPECT_GT(refused, 0);
+}
+
+// Each page of the four intact files lost in turn: the file cut at its start or halfway into
+// it, or the page zeroed. Every page of these files holds something start-up reads, so each
+// must be refused; libmdb skipped such pages with a warning, or read them as zeros.
+TEST(DamagedAccessFile, EveryPageCutOffOrLostIsRefused) {
+  const testing::TempDir dir;
+  for (const fuzz::AccessBase &base : fuzz::LoadAccessBases(kFixtures, dir.path().string())) {
+    const std::size_t pages = base.bytes.size() / base.page_size;
+    for (std::size_t page = 1; page < pages; ++page) {
+      SCOPED_TRACE(std::to_string(base.bytes.size()) + " bytes, page " + std::to_string(page));
+      const std::size_t start = page * base.page_size;
+      EXPECT_NE(LoadFailure(dir.Write("cut.mdb", base.bytes.substr(0, start))), "");
+      EXPECT_NE(LoadFailure(dir.Write("cut.mdb", base.bytes.substr(0, start + 1000))), "");
+      std::string zeroed = base.bytes;
+      std::fill_n(zeroed.begin() + static_cast<std::ptrdiff_t>(start), base.page_size, '\0');
+      EXPECT_NE(LoadFailure(dir.Write("zeroed.mdb", zeroed)), "");
+    }
+  }
+}
+
+// libmdb writes its own English to the standard streams as it meets damage; the operator
+// gets our message only.
+TEST(DamagedAccessFile, LibmdbWritesNothingTheOperatorSees) {
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  for (const char *name : {"page-zeroed.mdb", "cut-mid-page.mdb", "damaged-record.mdb"}) {
+    EXPECT_NE(LoadFailure(kFixtures + name), "") << name;
+  }
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out + err, "");
+}
+
+// What libmdb writes counts as damage, but only what it writes on the loading thread: the
+// window's other threads may write to stderr meanwhile, and their lines go through whole.
+TEST(DamagedAccessFile, OtherThreadsKeepTheirWordsAndRefuseNothing) {
+  ::testing::internal::CaptureStderr();
+  std::atomic<bool> done{false};
+  int lines = 0;
+  std::thread writer([&] {
+    for (; !done.load(); ++lines) {
+      std::fputs("another thread\n", stderr);
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    EXPECT_EQ(LoadFailure(kFixtures + "verdalia7.mdb"), "") << "round " << round;
+  }
+  done = true;
+  writer.join();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  std::string expected;
+  for (int i = 0; i < lines; ++i) {
+    expected += "another thread\n";
+  }
+  EXPECT_TRUE(err == expected) << lines << " lines written, " << err.size() << " bytes seen";
+}
+
+// Every input kept for the Access harness, its seeds and whatever it once found, goes
+// through the harness again in every build.
+TEST(DamagedAccessFile, FuzzCorpusLoadsWholeOrIsRefused) {
+  const testing::TempDir dir;
+  const auto bases = fuzz::LoadAccessBases(kFixtures, dir.path().string());
+  ASSERT_EQ(bases.size(), 4u);
+  int inputs = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(
+           std::string(VERDALIA_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_access")) {
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::string bytes = testing::ReadBytes(entry.path());
+    EXPECT_EQ(fuzz::FuzzAccess(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                               bytes.size(), bases, dir.path().string()),
+              "");
+    ++inputs;
+  }
+  EXPECT_GT(inputs, 0);
 }
 
 } // namespace

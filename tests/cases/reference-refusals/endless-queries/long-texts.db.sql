@@ -1,0 +1,6 @@
+-- A thousand definitions, each with a list of valid values of a million characters.
+DROP TABLE DefArchivo;
+CREATE VIEW DefArchivo AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n LIMIT 1000)
+  SELECT 1 AS TipoArchivo, '2' AS TipoRegistro, x AS Sec, 'CAMPO' AS Campo, 1 AS PosicionInicial,
+         1 AS Largo, 'N' AS Tipo, NULL AS DECIMALES, 'S' AS Obligatorio,
+         printf('%.*c', 1000000, '1') AS ValoresValidos, NULL AS ErrorFisico FROM n;

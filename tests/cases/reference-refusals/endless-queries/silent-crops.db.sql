@@ -1,0 +1,4 @@
+-- A query that runs for ever and never gives a row.
+DROP TABLE CULTIVO;
+CREATE VIEW CULTIVO AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n)
+  SELECT x AS COD_CULTIVO FROM n WHERE x < 0;

@@ -1,0 +1,1 @@
+UPDATE TipoArchivo SET LargoFila = 0 WHERE TipoArchivo = 2;
