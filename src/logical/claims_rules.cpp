@@ -37,6 +37,8 @@ constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
 // "R" rejected, "A" accepted, "E" a third code.
 struct Detail {
   int record;
+  std::string_view line;
+  int claim; // the claim record that gives the resolution
   std::string_view resolution;
   bool rejected;
   bool accepted;
@@ -46,8 +48,10 @@ struct Detail {
   double production;
 };
 
-Detail ReadDetail(int record, std::string_view line, std::string_view resolution) {
+Detail ReadDetail(int record, std::string_view line, int claim, std::string_view resolution) {
   return Detail{record,
+                line,
+                claim,
                 resolution,
                 Is(resolution, "R"),
                 Is(resolution, "A"),
@@ -83,6 +87,17 @@ private:
 
   void Report(int record, std::string_view field, std::string_view message) {
     m_rows.push_back(ResultRow{record, field, message});
+  }
+  // With what the rule knew: the field it read, other records.
+  void Report(int record, std::string_view field, std::string_view message,
+              const FindingDetail &detail) {
+    m_rows.push_back(ResultRow{record, field, message}, detail);
+  }
+  // A detail record's field judged by its claim's resolution: the claim is the other record.
+  void Report(const Detail &detail, std::string_view field, Span span, std::string_view message) {
+    FindingDetail read = Read(detail.line, span);
+    read.related = {detail.claim};
+    Report(detail.record, field, message, read);
   }
 
   // Rules 1 to 6 of a claim record; false when the rule set ends.
@@ -139,7 +154,8 @@ bool ClaimsRules::CheckDetailsPresent(int i) {
 // 2. Occurrence after declaration.
 void ClaimsRules::CheckOccurrenceDate(int i, std::string_view line) {
   if (SortsAfter(Field(line, kClaim.occurrence_date), Field(line, kClaim.declaration_date))) {
-    Report(i, "FECHA_OCURRENCIA", kClaimOccurrenceAfterDeclaration);
+    Report(i, "FECHA_OCURRENCIA", kClaimOccurrenceAfterDeclaration,
+           Read(line, kClaim.occurrence_date));
   }
 }
 
@@ -151,7 +167,7 @@ bool HasReportDate(std::string_view line) {
 // 3. A report date.
 void ClaimsRules::CheckReportDateGiven(int i, std::string_view line) {
   if (!HasReportDate(line)) {
-    Report(i, "FECHA_INFORME", kClaimNoReportDate);
+    Report(i, "FECHA_INFORME", kClaimNoReportDate, Read(line, kClaim.report_date));
   }
 }
 
@@ -159,14 +175,14 @@ void ClaimsRules::CheckReportDateGiven(int i, std::string_view line) {
 void ClaimsRules::CheckReportDate(int i, std::string_view line) {
   if (HasReportDate(line) &&
       SortsAfter(Field(line, kClaim.declaration_date), Field(line, kClaim.report_date))) {
-    Report(i, "FECHA_INFORME", kClaimReportBeforeDeclaration);
+    Report(i, "FECHA_INFORME", kClaimReportBeforeDeclaration, Read(line, kClaim.report_date));
   }
 }
 
 // 5. Expenses above zero.
 void ClaimsRules::CheckExpenses(int i, std::string_view line) {
   if (AmountOf(line, kClaim.expenses) <= 0) {
-    Report(i, "GASTOS_SINIESTRO", kClaimNoExpenses);
+    Report(i, "GASTOS_SINIESTRO", kClaimNoExpenses, Read(line, kClaim.expenses.span));
   }
 }
 
@@ -174,7 +190,7 @@ void ClaimsRules::CheckExpenses(int i, std::string_view line) {
 void ClaimsRules::CheckClaimCauses(int i, std::string_view line) {
   if (const std::string_view message = ClaimCauseMessage(Field(line, kClaim.causes));
       !message.empty()) {
-    Report(i, "CAUSA_SINIESTRO", message);
+    Report(i, "CAUSA_SINIESTRO", message, Read(line, kClaim.causes));
   }
 }
 
@@ -184,7 +200,8 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
     return false;
   }
   // The first claim record with the same key gives the resolution code.
-  const Detail detail = ReadDetail(i, line, Field(Line(claims.front()), kClaim.resolution));
+  const Detail detail =
+      ReadDetail(i, line, claims.front(), Field(Line(claims.front()), kClaim.resolution));
   CheckRepeatedDetail(detail);
   CheckLossTypeOfRejected(detail);
   CheckLossTypeOfAccepted(detail);
@@ -208,64 +225,67 @@ bool ClaimsRules::CheckClaimPresent(int i, std::span<const int> claims) {
 
 // 2. A later claim detail record of the same claim and item.
 void ClaimsRules::CheckRepeatedDetail(const Detail &detail) {
-  if (m_duplicates.After(m_index.KeyOf(detail.record), detail.record)) {
-    Report(detail.record, kKeyField, kClaimDetailRepeated);
+  if (const int later = m_duplicates.After(m_index.KeyOf(detail.record), detail.record)) {
+    Report(detail.record, kKeyField, kClaimDetailRepeated, Related({later}));
   }
 }
 
 // 3. No loss type ("X") on a rejected claim.
 void ClaimsRules::CheckLossTypeOfRejected(const Detail &detail) {
   if (detail.rejected && !Is(detail.loss_type, "X")) {
-    Report(detail.record, "TIPO_PERDIDA", kClaimLossTypeOfRejected);
+    Report(detail, "TIPO_PERDIDA", kClaimDetail.loss_type, kClaimLossTypeOfRejected);
   }
 }
 
 // 4. A partial ("P") or total ("T") loss on an accepted claim.
 void ClaimsRules::CheckLossTypeOfAccepted(const Detail &detail) {
   if (detail.accepted && !Is(detail.loss_type, "P") && !Is(detail.loss_type, "T")) {
-    Report(detail.record, "TIPO_PERDIDA", kClaimNoLossTypeOfAccepted);
+    Report(detail, "TIPO_PERDIDA", kClaimDetail.loss_type, kClaimNoLossTypeOfAccepted);
   }
 }
 
 // 5. No negative indemnity on a claim accepted or of the third code.
 void ClaimsRules::CheckIndemnityNotNegative(const Detail &detail) {
   if ((Is(detail.resolution, "E") || detail.accepted) && detail.indemnity < 0) {
-    Report(detail.record, "INDEMNIZACION", kClaimNegativeIndemnity);
+    Report(detail, "INDEMNIZACION", kClaimDetail.indemnity, kClaimNegativeIndemnity);
   }
 }
 
 // 6. No indemnity type ("X") on a rejected claim.
 void ClaimsRules::CheckIndemnityTypeOfRejected(const Detail &detail) {
   if (detail.rejected && !Is(detail.indemnity_type, "X")) {
-    Report(detail.record, "TIPO_INDEMNIZACION", kClaimIndemnityTypeOfRejected);
+    Report(detail, "TIPO_INDEMNIZACION", kClaimDetail.indemnity_type,
+           kClaimIndemnityTypeOfRejected);
   }
 }
 
 // 7. Indemnity type "M" or "C" on an accepted claim.
 void ClaimsRules::CheckIndemnityTypeOfAccepted(const Detail &detail) {
   if (detail.accepted && !Is(detail.indemnity_type, "M") && !Is(detail.indemnity_type, "C")) {
-    Report(detail.record, "TIPO_INDEMNIZACION", kClaimIndemnityTypeOfAccepted);
+    Report(detail, "TIPO_INDEMNIZACION", kClaimDetail.indemnity_type,
+           kClaimIndemnityTypeOfAccepted);
   }
 }
 
 // 8. No indemnity on a rejected claim without indemnity type.
 void ClaimsRules::CheckIndemnityOfRejected(const Detail &detail) {
   if (detail.rejected && Is(detail.indemnity_type, "X") && detail.indemnity != 0) {
-    Report(detail.record, "INDEMNIZACION", kClaimIndemnityOfRejected);
+    Report(detail, "INDEMNIZACION", kClaimDetail.indemnity, kClaimIndemnityOfRejected);
   }
 }
 
 // 9. No real production on a rejected claim.
 void ClaimsRules::CheckProductionOfRejected(const Detail &detail) {
   if (detail.rejected && detail.production != 0) {
-    Report(detail.record, "PRODUCCION_REAL", kClaimProductionOfRejected);
+    Report(detail, "PRODUCCION_REAL", kClaimDetail.real_production, kClaimProductionOfRejected);
   }
 }
 
 // 10. No real production on a total loss.
 void ClaimsRules::CheckProductionOfTotalLoss(const Detail &detail) {
   if (Is(detail.loss_type, "T") && detail.production != 0) {
-    Report(detail.record, "PRODUCCION_REAL", kClaimProductionOfTotalLoss);
+    FindingDetail read = Read(detail.line, kClaimDetail.real_production);
+    Report(detail.record, "PRODUCCION_REAL", kClaimProductionOfTotalLoss, read);
   }
 }
 

@@ -25,15 +25,16 @@ FieldsKey NoticeKey(std::string_view line) {
 
 // 1. A later claim notice with the same claim and policy number.
 void CheckRepeatedNotice(int i, std::span<const int> notices_of_key, ResultList &rows) {
-  if (AnyAfter(notices_of_key, i)) {
-    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kNoticeRepeated});
+  if (const int later = FirstAfter(notices_of_key, i)) {
+    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kNoticeRepeated}, Related({later}));
   }
 }
 
 // 2. Occurrence after declaration, compared as text.
 void CheckOccurrenceDate(int i, std::string_view line, ResultList &rows) {
   if (SortsAfter(Field(line, kNotice.occurrence_date), Field(line, kNotice.declaration_date))) {
-    rows.push_back({i, "FECHA_OCURRENCIA", kNoticeOccurrenceAfterDeclaration});
+    rows.push_back({i, "FECHA_OCURRENCIA", kNoticeOccurrenceAfterDeclaration},
+                   Read(line, kNotice.occurrence_date));
   }
 }
 
@@ -41,14 +42,14 @@ void CheckOccurrenceDate(int i, std::string_view line, ResultList &rows) {
 void CheckClaimCauses(int i, std::string_view line, ResultList &rows) {
   if (const std::string_view message = ClaimCauseMessage(Field(line, kNotice.causes));
       !message.empty()) {
-    rows.push_back({i, "CAUSA_SINIESTRO", message});
+    rows.push_back({i, "CAUSA_SINIESTRO", message}, Read(line, kNotice.causes));
   }
 }
 
 // 4. Provision: zeros, blanks or a text that is not a number count as none.
 void CheckProvision(int i, std::string_view line, ResultList &rows) {
   if (LeadingNumberValue(Field(line, kNotice.provision)) == 0) {
-    rows.push_back({i, "PROVISION", kNoticeNoProvision});
+    rows.push_back({i, "PROVISION", kNoticeNoProvision}, Read(line, kNotice.provision));
   }
 }
 

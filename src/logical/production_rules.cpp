@@ -176,6 +176,11 @@ private:
   void Report(int record, std::string_view field, std::string_view message) {
     m_rows.push_back(ResultRow{record, field, message});
   }
+  // With what the rule knew: the field it read, the amount it worked out, other records.
+  void Report(int record, std::string_view field, std::string_view message,
+              const FindingDetail &detail) {
+    m_rows.push_back(ResultRow{record, field, message}, detail);
+  }
 
   // Rules 1 to 15; false when the rule set ends.
   bool PolicyRecord(int i, std::string_view line);
@@ -205,7 +210,13 @@ private:
   // The later record of the first pair of consecutive item records with equal item keys,
   // among the item records of policy key `key` from position `start` on, the first of them
   // compared with the empty text; 0 when there is none.
-  int RepeatedItem(int key, std::size_t start);
+  // An item record that repeats the one before it among a policy's later items, and that one
+  // (0 when the first is repeated against the empty text); 0 when none.
+  struct Repeat {
+    int record;
+    int previous;
+  };
+  Repeat RepeatedItem(int key, std::size_t start);
   // The sum of the policy's later items' quantity products times its amount factor,
   // rounded to cents.
   double ComputedInsuredAmount(const Policy &policy);
@@ -280,8 +291,9 @@ bool ProductionRules::CheckItemsPresent(const Policy &policy) {
 
 // 2. Repeated item: consecutive later item records of the policy record.
 void ProductionRules::CheckRepeatedItems(const Policy &policy) {
-  if (const int repeated = RepeatedItem(policy.key, policy.start)) {
-    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kItemRepeated);
+  if (const auto [repeated, previous] = RepeatedItem(policy.key, policy.start); repeated != 0) {
+    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kItemRepeated,
+           Related({previous}));
   }
 }
 
@@ -289,21 +301,22 @@ void ProductionRules::CheckRepeatedItems(const Policy &policy) {
 void ProductionRules::CheckCoverageLevel(const Policy &policy) {
   const double coverage = AmountOf(policy.line, kPolicy.coverage_level);
   if (coverage <= 0 || coverage > 1) {
-    Report(policy.record, "NIVEL_COBERTURA", kCoverageOutOfRange);
+    Report(policy.record, "NIVEL_COBERTURA", kCoverageOutOfRange,
+           Read(policy.line, kPolicy.coverage_level.span));
   }
 }
 
 // 4. Commune code.
 void ProductionRules::CheckCommune(const Policy &policy) {
   if (!m_communes.Contains(Field(policy.line, kPolicy.commune))) {
-    Report(policy.record, "COD_COMUNA", kInvalidCommune);
+    Report(policy.record, "COD_COMUNA", kInvalidCommune, Read(policy.line, kPolicy.commune));
   }
 }
 
 // 5. Crop code.
 void ProductionRules::CheckCrop(const Policy &policy) {
   if (!m_crops.Contains(Field(policy.line, kPolicy.crop))) {
-    Report(policy.record, "COD_CULTIVO", kInvalidCrop);
+    Report(policy.record, "COD_CULTIVO", kInvalidCrop, Read(policy.line, kPolicy.crop));
   }
 }
 
@@ -329,30 +342,39 @@ double FixedPremiumGiven(const Policy &policy) {
 // 7. No endorsement number on a new policy.
 void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
   if (Is(policy.type, "P") && EndorsementNumber(policy) != 0) {
-    Report(policy.record, "NUMERO_ENDOSO", kEndorsementNumberOfNewPolicy);
+    Report(policy.record, "NUMERO_ENDOSO", kEndorsementNumberOfNewPolicy,
+           Read(policy.line, kPolicy.endorsement_number));
   }
 }
 
 // 8. An endorsement number on an endorsement.
 void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
   if (Is(policy.type, "E") && EndorsementNumber(policy) == 0) {
-    Report(policy.record, "NUMERO_ENDOSO", kNoEndorsementNumber);
+    Report(policy.record, "NUMERO_ENDOSO", kNoEndorsementNumber,
+           Read(policy.line, kPolicy.endorsement_number));
   }
 }
 
 // 9. A fixed premium on a new policy.
 void ProductionRules::CheckFixedPremiumOfNewPolicy(const Policy &policy) {
   if (Is(policy.type, "P") && FixedPremiumGiven(policy) == 0) {
-    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfNewPolicy);
+    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfNewPolicy,
+           Read(policy.line, kPolicy.fixed_premium.span));
   }
 }
 
 // 10. A fixed premium on an endorsement with a later cancellation item of the same policy
 // number, whatever its endorsement number.
 void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
-  if (Is(policy.type, "E") && FixedPremiumGiven(policy) == 0 &&
-      AnyAfter(Cancellations().Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
-    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfCancellation);
+  if (!Is(policy.type, "E") || FixedPremiumGiven(policy) != 0) {
+    return;
+  }
+  const std::span<const int> cancellations =
+      Cancellations().Records(Field(policy.line, kPolicy.policy_number));
+  if (const int cancellation = FirstAfter(cancellations, policy.record)) {
+    FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
+    detail.related = {cancellation};
+    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfCancellation, detail);
   }
 }
 
@@ -360,8 +382,10 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
 void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
   if (Is(policy.type, "E") && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
+    FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
+    detail.related = {policy.items.back()};
     Report(policy.record, "PRIMA_FIJA",
-           m_rows.Keep(kFixedPremiumOfEndorsementType.With({policy.last_item_type})));
+           m_rows.Keep(kFixedPremiumOfEndorsementType.With({policy.last_item_type})), detail);
   }
 }
 
@@ -379,12 +403,18 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
   if (!Is(policy.last_item_type, "CA") && difference > 0.0000001) {
     const std::string should = PlainNumberText(computed, m_numbers);
     const std::string given = PlainNumberText(insured, m_numbers);
+    const auto worked_out = [&] {
+      FindingDetail detail = Read(policy.line, kPolicy.insured_amount.span);
+      detail.expected = m_rows.Keep(should);
+      detail.expected_amount = computed;
+      return detail;
+    };
     if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
       Report(policy.record, "MONTO_ASEGURADO",
-             m_rows.Keep(kInexactInsuredAmount.With({should, given})));
+             m_rows.Keep(kInexactInsuredAmount.With({should, given})), worked_out());
     } else if (insured < computed * 0.95 || insured > computed * 1.05) {
       Report(policy.record, "MONTO_ASEGURADO",
-             m_rows.Keep(kWrongInsuredAmount.With({should, given})));
+             m_rows.Keep(kWrongInsuredAmount.With({should, given})), worked_out());
     }
   }
 }
@@ -404,7 +434,8 @@ double ProductionRules::ComputedInsuredAmount(const Policy &policy) {
 // 13. Minimum net premium of a new policy.
 void ProductionRules::CheckMinimumPremium(const Policy &policy) {
   if (Is(policy.type, "P") && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
-    Report(policy.record, "PRIMA_NETA", kBelowMinimumPremium);
+    Report(policy.record, "PRIMA_NETA", kBelowMinimumPremium,
+           Read(policy.line, kPolicy.net_premium.span));
   }
 }
 
@@ -421,9 +452,13 @@ void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
         AmountOf(line, kPolicy.fixed_premium) + AmountOf(line, kPolicy.insured_amount) * rate / 100;
     const double computed = RoundToCents(premium);
     if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
+      const std::string should = TwoDecimalText(computed, m_numbers);
+      FindingDetail detail = Read(line, kPolicy.net_premium.span);
+      detail.expected = m_rows.Keep(should);
+      detail.expected_amount = computed;
       Report(policy.record, "PRIMA_NETA",
-             m_rows.Keep(kWrongNetPremium.With(
-                 {TwoDecimalText(net_premium, m_numbers), TwoDecimalText(computed, m_numbers)})));
+             m_rows.Keep(kWrongNetPremium.With({TwoDecimalText(net_premium, m_numbers), should})),
+             detail);
     }
   }
 }
@@ -432,7 +467,8 @@ void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
 void ProductionRules::CheckValidityDates(const Policy &policy) {
   if (!SortsAfter(Field(policy.line, kPolicy.validity_end),
                   Field(policy.line, kPolicy.validity_start))) {
-    Report(policy.record, "FECHA_VIGENCIA_INICIAL", kValidityDatesOutOfOrder);
+    Report(policy.record, "FECHA_VIGENCIA_INICIAL", kValidityDatesOutOfOrder,
+           Read(policy.line, kPolicy.validity_start));
   }
 }
 
@@ -458,8 +494,8 @@ bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
 
 // 17. An item of a new policy not repeated later.
 bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
-  if (Is(type, "P") && m_repeatedItems.After(m_index.KeyOf(i), i)) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNewItem);
+  if (const int later = Is(type, "P") ? m_repeatedItems.After(m_index.KeyOf(i), i) : 0) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNewItem, Related({later}));
     return false;
   }
   return true;
@@ -467,27 +503,27 @@ bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
 
 // 18. An item of an endorsement not repeated later.
 bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
-  if (Is(type, "E") && m_repeatedLines.After(m_index.KeyOf(i), i)) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsementItem);
+  if (const int later = Is(type, "E") ? m_repeatedLines.After(m_index.KeyOf(i), i) : 0) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsementItem, Related({later}));
     return false;
   }
   return true;
 }
 
-int ProductionRules::RepeatedItem(int key, std::size_t start) {
+ProductionRules::Repeat ProductionRules::RepeatedItem(int key, std::size_t start) {
   const std::span<const int> items = m_index.Members().Records(key);
-  // The first record is compared with the empty text.
+  // The first record is compared with the empty text: no record before it.
   const std::string_view first = Line(items[start]);
   if (ItemNumber(first).empty() && Field(first, kItem.endorsement_type).empty()) {
-    return items[start];
+    return {items[start], 0};
   }
   if (items.size() - start <= kShortScan) {
     for (std::size_t t = start + 1; t < items.size(); ++t) {
       if (SameItemKey(Line(items[t]), Line(items[t - 1]))) {
-        return items[t];
+        return {items[t], items[t - 1]};
       }
     }
-    return 0;
+    return {0, 0};
   }
   std::vector<int> &next = Group(key).next_repeat;
   if (next.empty()) {
@@ -497,7 +533,11 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
     }
   }
   const int position = next[start + 1];
-  return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
+  if (position < 0) {
+    return {0, 0};
+  }
+  const auto at = static_cast<std::size_t>(position);
+  return {items[at], items[at - 1]};
 }
 
 const TextIndex &ProductionRules::Cancellations() {

@@ -14,20 +14,20 @@ void CheckNumber(const PreparedField &field, std::string_view value, int record,
   const ValueRule &rule = field.rule;
   const bool digits = HasCharacters(field.characters, value);
   if (!digits) {
-    Report(rows, record, field, kControlNumericCharacter);
+    Report(rows, record, field, value, kControlNumericCharacter);
   }
   if (rule.present && digits) {
     if (rule.forbids) {
       if (LeadingNumberValue(value) == rule.operand_number) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message, rule.text);
       }
     } else if (!OccursIn(rule.text, value)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, value, field.message, rule.text);
     }
   }
   // The count includes the header and the control record: it is the control's own number.
   if (field.record_count && LeadingNumberValue(value) != static_cast<double>(record)) {
-    Report(rows, record, field, kControlRecordCount);
+    Report(rows, record, field, value, kControlRecordCount, rows.Keep(std::to_string(record)));
   }
 }
 
@@ -44,34 +44,34 @@ void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_vi
       break;
     case FieldCheck::Date:
       if (!HasCharacters(field.characters, value)) {
-        Report(rows, record, field, kDateCharacter);
+        Report(rows, record, field, value, kDateCharacter);
       } else if (!IsDateText(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
     case FieldCheck::IdentityNumber:
       if (!HasCharacters(field.characters, value)) {
-        Report(rows, record, field, kControlNumericCharacter);
+        Report(rows, record, field, value, kControlNumericCharacter);
       }
       expected.Set(CheckDigitOf(value));
       break;
     case FieldCheck::CheckDigit:
       if (!expected.Matches(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message, expected.Text());
       }
       break;
     case FieldCheck::Text:
       // A text field of the control record is only required to be filled when obligatory.
       if (field.obligatory && IsBlank(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
     case FieldCheck::Filler:
       if (value.size() != field.length) {
-        Report(rows, record, field,
+        Report(rows, record, field, value,
                rows.Keep(kControlFillerLength.With({std::to_string(field.length)})));
       } else if (!IsFullFiller(value, field.length)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
     case FieldCheck::None:

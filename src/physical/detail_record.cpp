@@ -35,7 +35,7 @@ bool IsEndorsementDate(const PreparedField &field) {
 void CheckNumber(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, kNumericCharacter);
+    Report(rows, record, field, text, kNumericCharacter);
     return;
   }
   // The endorsement number is only required to be digits.
@@ -47,34 +47,35 @@ void CheckNumber(const PreparedField &field, std::string_view text, int record, 
     const bool equal = rule.operand_number == 0 ? IsZeroValue(field, text)
                                                 : NumericValue(field, text) == rule.operand_number;
     if (equal) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, text)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, text, field.message, rule.text);
   }
 }
 
-void CheckDate(const PreparedField &field, std::string_view text, std::string_view information,
-               int record, ResultList &rows) {
+// `read` is the field as it stands in the line, `text` as the check judges it.
+void CheckDate(const PreparedField &field, std::string_view read, std::string_view text,
+               std::string_view information, int record, ResultList &rows) {
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
     if (!Is(information, "E")) {
       return;
     }
     if (!HasCharacters(field.characters, text)) {
-      Report(rows, record, field, kDateCharacter);
+      Report(rows, record, field, read, kDateCharacter);
     } else if (!IsDateOfDigits(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, read, field.message);
     }
     return;
   }
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, kDateCharacter);
+    Report(rows, record, field, read, kDateCharacter);
   } else if (!IsDateOfDigits(text)) {
-    Report(rows, record, field, kDetailNoDate);
+    Report(rows, record, field, read, kDetailNoDate);
   }
   if (field.rule.forbids_zero_date && Is(text, "00000000")) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, read, field.message, field.rule.text);
   }
 }
 
@@ -85,33 +86,33 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
   if (field.special == SpecialName::EndorsementType) {
     // No test for an empty list here: an empty list refuses every endorsement type.
     if (rule.present && !ListHolds(rule.text, text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (field.obligatory && blank) {
-    Report(rows, record, field,
+    Report(rows, record, field, text,
            rule.present ? kDetailNoObligatoryValue.View() : std::string_view(field.message));
   } else if (!rule.present) {
     // no value rule
   } else if (rule.forbids_blank_or_zero) {
     if (blank || AllZeros(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (rule.forbids_blank) {
     if (blank && !field.obligatory) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (rule.must_be_binary) {
     if (!IsBinary(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     } else if (LeadingNumberValue(text) == 0) {
-      Report(rows, record, field, kDetailNoClaimCause);
+      Report(rows, record, field, text, kDetailNoClaimCause);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, RightTrim(text))) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, text, field.message, rule.text);
   }
 
   if (!HasCharacters(field.characters, text)) {
-    Report(rows, record, field, kTextCharacter);
+    Report(rows, record, field, text, kTextCharacter);
   }
 }
 
@@ -133,7 +134,8 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     state.information = text;
   }
   // The start date is trimmed (the zero date aside), so a blank one is not a date at all
-  // rather than a wrong character.
+  // rather than a wrong character; its findings still show it as it stands in the line.
+  const std::string_view read = text;
   if (field.special == SpecialName::ValidityStart && !Is(text, "00000000")) {
     text = Trim(text);
   }
@@ -143,22 +145,22 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     CheckNumber(field, text, record, rows);
     break;
   case FieldCheck::Date:
-    CheckDate(field, text, state.information, record, rows);
+    CheckDate(field, read, text, state.information, record, rows);
     break;
   case FieldCheck::IdentityNumber: {
     // A number of digits alone is 0 exactly when every digit is.
     const bool digits = HasCharacters(field.characters, text);
     if (!digits) {
-      Report(rows, record, field, kNumericCharacter);
+      Report(rows, record, field, text, kNumericCharacter);
     } else if (field.rule.forbids_zero && AllZeros(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, field.rule.text);
     }
     state.expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
     break;
   }
   case FieldCheck::CheckDigit:
     if (!state.expected.Matches(text)) {
-      Report(rows, record, field, kDetailCheckDigit);
+      Report(rows, record, field, text, kDetailCheckDigit, state.expected.Text());
     }
     break;
   case FieldCheck::Text:
@@ -166,7 +168,7 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     break;
   case FieldCheck::Filler:
     if (!IsFullFiller(text, field.length)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message);
     }
     break;
   case FieldCheck::None:

@@ -33,31 +33,31 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
 // The list of a number is searched as plain text, even after a failed digit test.
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, kNumericCharacter);
+    Report(rows, record, field, value, kNumericCharacter);
   }
   if (field.rule.present && !OccursIn(field.rule.text, value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
 }
 
 void CheckDate(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (field.rule.forbids && field.rule.operand_text == value) {
-    Report(rows, record, field, kHeaderDateFormat);
+    Report(rows, record, field, value, kHeaderDateFormat, field.rule.text);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, kDateCharacter);
+    Report(rows, record, field, value, kDateCharacter);
   } else if (!IsDateText(value)) {
-    Report(rows, record, field, kHeaderDateFormat);
+    Report(rows, record, field, value, kHeaderDateFormat);
   }
 }
 
 void CheckIdentityNumber(const PreparedField &field, std::string_view value, int record,
                          ResultList &rows, ExpectedCheckDigit &expected) {
   if (field.rule.forbids && LeadingNumberValue(value) == field.rule.operand_number) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, kNumericCharacter);
+    Report(rows, record, field, value, kNumericCharacter);
   }
   // Computed whatever the digit test found: the check digit is compared all the same.
   expected.Set(CheckDigitOf(value));
@@ -66,28 +66,28 @@ void CheckIdentityNumber(const PreparedField &field, std::string_view value, int
 void CheckCheckDigit(const PreparedField &field, std::string_view value, int record,
                      ResultList &rows, const ExpectedCheckDigit &expected) {
   if (field.rule.forbids_blank && IsBlank(value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
   if (!expected.Matches(value)) {
-    Report(rows, record, field, kHeaderCheckDigit);
+    Report(rows, record, field, value, kHeaderCheckDigit, expected.Text());
   }
 }
 
 void CheckText(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (field.rule.forbids_blank && IsBlank(value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
   if (!HasCharacters(field.characters, value)) {
-    Report(rows, record, field, kTextCharacter);
+    Report(rows, record, field, value, kTextCharacter);
   }
 }
 
 void CheckFiller(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (value.size() != field.length) {
-    Report(rows, record, field,
+    Report(rows, record, field, value,
            rows.Keep(kHeaderFillerLength.With({std::to_string(field.length)})));
   } else if (!IsFullFiller(value, field.length)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message);
   }
 }
 

@@ -104,6 +104,32 @@ void Report(ResultList &rows, int record, std::string_view field, std::string_vi
   rows.push_back(ResultRow{record, field, message});
 }
 
+// A finding about a record's type: its first character, what may stand there, and the
+// other records of the type involved.
+void ReportType(ResultList &rows, int record, std::string_view message, std::string_view line,
+                std::string_view expected, std::vector<int> related = {}) {
+  FindingDetail detail;
+  if (!line.empty()) {
+    detail.value = line.substr(0, 1);
+    detail.value_start = 1;
+  }
+  detail.expected = expected;
+  detail.related = std::move(related);
+  rows.push_back(ResultRow{record, "", message}, std::move(detail));
+}
+
+// The records of `type` other than `record`.
+std::vector<int> OthersOfType(const DataFile &file, char type, int record) {
+  std::vector<int> others;
+  for (int k = 1; k <= file.line_count; ++k) {
+    const std::string_view line = file.lines[static_cast<std::size_t>(k)];
+    if (k != record && !line.empty() && line[0] == type) {
+      others.push_back(k);
+    }
+  }
+  return others;
+}
+
 bool BeginsWith(std::string_view line, char type) {
   return !line.empty() && line[0] == type;
 }
@@ -124,7 +150,7 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     if (!line.empty() && allowed[static_cast<unsigned char>(line[0])]) {
       ++counts[static_cast<std::size_t>(line[0] - '0')];
     } else {
-      Report(rows, k, "", kInvalidRecordType);
+      ReportType(rows, k, kInvalidRecordType, line, kind.allowed_types);
     }
   }
 
@@ -139,19 +165,22 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     Report(rows, 1, "", rows.Keep(kNoRecordOfType.With({"1"})));
   }
   if (!BeginsWith(first_line, '1')) {
-    Report(rows, 1, "", kHeaderNotFirst);
+    ReportType(rows, 1, kHeaderNotFirst, first_line, CharacterText('1'));
   }
   if (counts[1] > 1) {
-    Report(rows, 1, "", rows.Keep(kManyRecordsOfType.With({"1"})));
+    ReportType(rows, 1, rows.Keep(kManyRecordsOfType.With({"1"})), first_line, {},
+               OthersOfType(file, '1', 1));
   }
   if (closing_count == 0) {
     Report(rows, last, "", rows.Keep(kNoRecordOfType.With({closing})));
   }
   if (!BeginsWith(last_line, kind.closing_type)) {
-    Report(rows, last, "", rows.Keep(kClosingNotLast.With({closing})));
+    ReportType(rows, last, rows.Keep(kClosingNotLast.With({closing})), last_line,
+               CharacterText(kind.closing_type));
   }
   if (closing_count > 1) {
-    Report(rows, last, "", rows.Keep(kManyRecordsOfType.With({closing})));
+    ReportType(rows, last, rows.Keep(kManyRecordsOfType.With({closing})), last_line, {},
+               OthersOfType(file, kind.closing_type, last));
   }
 }
 
@@ -164,7 +193,11 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
   if (file.line_count >= 1 && Field(Line(file, 1), kHeader.period) != period) {
-    Report(rows, 1, "FECHA_CIERRE", kPeriodOfName);
+    FindingDetail detail;
+    detail.value = Field(Line(file, 1), kHeader.period);
+    detail.value_start = kHeader.period.start;
+    detail.expected = rows.Keep(std::string(period));
+    rows.push_back(ResultRow{1, "FECHA_CIERRE", kPeriodOfName}, std::move(detail));
   }
   labels.period = period;
 
