@@ -1,8 +1,12 @@
 // The hot paths one at a time: field cutting and checks per record type, and the logical
 // rule sets with the indexes they build, on generated files of the shipped database, or of
-// the database VERDALIA_BENCH_DB names (the wide layout run-bench.sh builds, for one).
+// the database VERDALIA_BENCH_DB names (the wide layout run-bench.sh builds, for one). The
+// planned detail checks run with the widest line scan the processor has, and again with each
+// narrower one (DetailChecks/P_policy_ssse3, ...), to show what the vector instructions give.
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -10,6 +14,7 @@
 #include "common/result.h"
 #include "gen/generator.h"
 #include "logical/rule_sets.h"
+#include "physical/line_scan.h"
 #include "physical/physical_run.h"
 #include "physical/record_checks.h"
 #include "physical/record_plan.h"
@@ -39,10 +44,13 @@ int KindNumber(char kind) {
   return kind == 'P' ? 1 : kind == 'D' ? 2 : 3;
 }
 
-// One detail record type's checks, per record: through the plan of its type, as a run
-// checks it, or field by field, as a record with a fault is checked.
-void DetailChecks(benchmark::State &state, char kind, char type, bool planned) {
-  const verdalia::PreparedDefinitions definitions(Reference());
+// One detail record type's checks, per record: through the plan of its type with `scan`, as
+// a run checks it, or field by field (no scan), as a record with a fault is checked.
+void DetailChecks(benchmark::State &state, char kind, char type,
+                  std::optional<verdalia::LineScan> scan) {
+  const bool planned = scan.has_value();
+  const verdalia::PreparedDefinitions definitions(Reference(),
+                                                  scan.value_or(verdalia::WidestLineScan()));
   const auto &fields = definitions.Fields(KindNumber(kind), std::string(1, type));
   const verdalia::RecordPlan &plan = *definitions.Plan(KindNumber(kind), type);
   std::vector<std::string> lines;
@@ -101,13 +109,13 @@ void RuleSet(benchmark::State &state, char kind, verdalia::gen::Layout layout) {
 }
 
 using verdalia::gen::Layout;
-BENCHMARK_CAPTURE(DetailChecks, P_policy, 'P', '2', true);
-BENCHMARK_CAPTURE(DetailChecks, P_item, 'P', '3', true);
-BENCHMARK_CAPTURE(DetailChecks, D_notice, 'D', '2', true);
-BENCHMARK_CAPTURE(DetailChecks, S_claim, 'S', '2', true);
-BENCHMARK_CAPTURE(DetailChecks, S_detail, 'S', '3', true);
-BENCHMARK_CAPTURE(DetailChecks, P_policy_field_by_field, 'P', '2', false);
-BENCHMARK_CAPTURE(DetailChecks, D_notice_field_by_field, 'D', '2', false);
+BENCHMARK_CAPTURE(DetailChecks, P_policy, 'P', '2', verdalia::WidestLineScan());
+BENCHMARK_CAPTURE(DetailChecks, P_item, 'P', '3', verdalia::WidestLineScan());
+BENCHMARK_CAPTURE(DetailChecks, D_notice, 'D', '2', verdalia::WidestLineScan());
+BENCHMARK_CAPTURE(DetailChecks, S_claim, 'S', '2', verdalia::WidestLineScan());
+BENCHMARK_CAPTURE(DetailChecks, S_detail, 'S', '3', verdalia::WidestLineScan());
+BENCHMARK_CAPTURE(DetailChecks, P_policy_field_by_field, 'P', '2', std::nullopt);
+BENCHMARK_CAPTURE(DetailChecks, D_notice_field_by_field, 'D', '2', std::nullopt);
 BENCHMARK_CAPTURE(HeaderAndControl, P, 'P');
 BENCHMARK_CAPTURE(HeaderAndControl, D, 'D');
 BENCHMARK_CAPTURE(HeaderAndControl, S, 'S');
@@ -120,6 +128,32 @@ BENCHMARK_CAPTURE(RuleSet, S_valid, 'S', Layout::Valid)->Unit(benchmark::kMillis
 BENCHMARK_CAPTURE(RuleSet, S_distinct, 'S', Layout::Distinct)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RuleSet, S_shared, 'S', Layout::Shared)->Unit(benchmark::kMillisecond);
 
+// The planned detail checks with each narrower scan.
+void RegisterNarrowerScans() {
+  const std::vector<verdalia::LineScan> scans = verdalia::UsableLineScans();
+  for (std::size_t k = 1; k < scans.size(); ++k) {
+    for (const auto &[name, kind, type] : {std::tuple{"P_policy", 'P', '2'},
+                                           {"P_item", 'P', '3'},
+                                           {"D_notice", 'D', '2'},
+                                           {"S_claim", 'S', '2'},
+                                           {"S_detail", 'S', '3'}}) {
+      const std::string title =
+          std::string("DetailChecks/") + name + "_" + std::string(scans[k].name);
+      benchmark::RegisterBenchmark(title.c_str(), DetailChecks, kind, type,
+                                   std::optional<verdalia::LineScan>(scans[k]));
+    }
+  }
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+  RegisterNarrowerScans();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -221,6 +221,14 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row,
   m_caption->SetText(caption);
 }
 
+void RecordViewer::ShowRecord(const ReferenceData *reference, int record) {
+  const ResultRow row{record, {}, {}};
+  ShowRow(reference, &row);
+  if (record >= 1 && static_cast<std::size_t>(record) < m_lines.size()) {
+    m_caption->SetText(QStringLiteral("Registro %1 (ninguna fila de la lista lo nombra)").arg(record));
+  }
+}
+
 QString RecordViewer::Caption() const {
   return m_caption->text();
 }

@@ -37,6 +37,9 @@ public:
   void ShowRow(const ReferenceData *reference, const ResultRow *row,
                const FindingDetail *detail = nullptr);
 
+  // Shows record `record` with no row of its own (another record a row names).
+  void ShowRecord(const ReferenceData *reference, int record);
+
   // What is shown, for the operator's eyes and for tests.
   QString Caption() const;
   QString RecordText() const;

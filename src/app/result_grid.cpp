@@ -229,7 +229,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
   case Qt::ToolTipRole:
     if (index.column() == 2) {
       const ResultList &rows = m_list->Rows();
-      if (const FindingDetail *detail = rows.Detail(rows[row])) {
+      if (const std::optional<FindingDetail> detail = rows.Detail(rows[row])) {
         return m_list->Message(row).toHtmlEscaped() + QStringLiteral("<br>") + DetailHtml(*detail);
       }
     }

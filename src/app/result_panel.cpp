@@ -229,6 +229,9 @@ void ResultPanel::GoToRecord(int record) {
     }
     return;
   }
+  // A record no row names (the later one of a repeat, a partner) is shown on its own.
+  m_grid->clearSelection();
+  m_viewer->ShowRecord(m_reference, record);
 }
 
 void ResultPanel::ShowRecordOf(int row) {
@@ -237,7 +240,8 @@ void ResultPanel::ShowRecordOf(int row) {
     return;
   }
   const ResultRow &shown = m_list->Rows()[static_cast<std::size_t>(row)];
-  m_viewer->ShowRow(m_reference, &shown, m_list->Rows().Detail(shown));
+  const std::optional<FindingDetail> detail = m_list->Rows().Detail(shown);
+  m_viewer->ShowRow(m_reference, &shown, detail ? &*detail : nullptr);
 }
 
 } // namespace verdalia::app

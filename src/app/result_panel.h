@@ -42,7 +42,7 @@ public:
   QLineEdit *FilterText() const { return m_filter; }
 
   // Selects the first row of the list that names `record`, showing every row again when the
-  // group, the filter or "errors only" hides it; nothing when no row names it.
+  // group, the filter or "errors only" hides it; shows the record alone when no row names it.
   void GoToRecord(int record);
 
 private:

@@ -109,7 +109,7 @@ private:
       char *const record_end = std::to_chars(record, record + sizeof record, row.record).ptr;
       lines.append("   ").append(record, record_end).append("\t").append(field_utf8);
       lines.append("\t").append(message_utf8).append("\n");
-      if (const FindingDetail *detail = m_explain ? rows->Detail(row) : nullptr) {
+      if (const auto detail = m_explain ? rows->Detail(row) : std::nullopt) {
         lines.append(ExplainedDetail(*detail));
       }
       if (lines.size() >= kWriteSize) {
@@ -179,7 +179,7 @@ void AppendList(std::string &text, const ResultList *rows) {
     Json item = {{"record", row.record},
                  {"field", Windows1252ToUtf8(row.field)},
                  {"message", Windows1252ToUtf8(row.message)}};
-    if (const FindingDetail *detail = rows->Detail(row)) {
+    if (const std::optional<FindingDetail> detail = rows->Detail(row)) {
       AddDetail(*detail, item);
     }
     text += Dumped(item);

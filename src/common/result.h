@@ -77,17 +77,40 @@ public:
 
   void push_back(const ResultRow &row) { m_rows.push_back(row); }
   // A row with what the check knew of it.
-  void push_back(ResultRow row, FindingDetail detail) {
-    std::deque<FindingDetail> &details = Store().details;
-    details.push_back(std::move(detail));
-    row.detail = static_cast<std::uint32_t>(details.size());
+  void push_back(ResultRow row, const FindingDetail &detail) {
+    Texts &store = Store();
+    StoredDetail stored{detail.value.data(),
+                        static_cast<std::uint32_t>(detail.value.size()),
+                        static_cast<std::uint32_t>(detail.value_start),
+                        detail.expected.data(),
+                        static_cast<std::uint32_t>(detail.expected.size()),
+                        0};
+    if (detail.expected_amount || !detail.related.empty()) {
+      store.rare.push_back({detail.expected_amount, detail.related});
+      stored.rare = static_cast<std::uint32_t>(store.rare.size());
+    }
+    store.details.push_back(stored);
+    row.detail = static_cast<std::uint32_t>(store.details.size());
     m_rows.push_back(row);
   }
   void clear() { m_rows.clear(); }
 
   // What the check knew of a row of this list beside its message; none when nothing.
-  const FindingDetail *Detail(const ResultRow &row) const {
-    return row.detail == 0 || !m_texts ? nullptr : &m_texts->details[row.detail - 1];
+  std::optional<FindingDetail> Detail(const ResultRow &row) const {
+    if (row.detail == 0 || !m_texts) {
+      return std::nullopt;
+    }
+    const StoredDetail &stored = m_texts->details[row.detail - 1];
+    FindingDetail detail;
+    detail.value = {stored.value, stored.value_size};
+    detail.value_start = stored.value_start;
+    detail.expected = {stored.expected, stored.expected_size};
+    if (stored.rare != 0) {
+      const RareDetail &rare = m_texts->rare[stored.rare - 1];
+      detail.expected_amount = rare.expected_amount;
+      detail.related = rare.related;
+    }
+    return detail;
   }
 
   // A text that is neither fixed nor in the reference data (an amount worked out, a length),
@@ -101,9 +124,7 @@ public:
       return false;
     }
     for (std::size_t i = 0; i < a.m_rows.size(); ++i) {
-      const FindingDetail *x = a.Detail(a.m_rows[i]);
-      const FindingDetail *y = b.Detail(b.m_rows[i]);
-      if ((x == nullptr) != (y == nullptr) || (x != nullptr && !(*x == *y))) {
+      if (a.Detail(a.m_rows[i]) != b.Detail(b.m_rows[i])) {
         return false;
       }
     }
@@ -111,10 +132,26 @@ public:
   }
 
 private:
+  // A row's detail as the list keeps it, 32 bytes: a list of 600,000 findings keeps one for
+  // each. What few rows carry (an amount, other records) is kept apart.
+  struct StoredDetail {
+    const char *value;
+    std::uint32_t value_size;
+    std::uint32_t value_start;
+    const char *expected;
+    std::uint32_t expected_size;
+    std::uint32_t rare; // 0 for none, else its number in `rare`, from 1
+  };
+  struct RareDetail {
+    std::optional<double> expected_amount;
+    std::vector<int> related;
+  };
   struct Texts {
     std::deque<std::string> texts; // a deque: a text kept never moves
     std::vector<std::shared_ptr<const void>> owners;
-    std::deque<FindingDetail> details; // shared by copies, which only ever append
+    // Shared by copies, which only ever append.
+    std::deque<StoredDetail> details;
+    std::deque<RareDetail> rare;
   };
   Texts &Store() {
     if (!m_texts) {

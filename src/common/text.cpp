@@ -1,5 +1,6 @@
 #include "common/text.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -283,6 +284,18 @@ std::string UpperAscii(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string_view CharacterText(char c) {
+  static const std::array<char, 256> kCharacters = [] {
+    std::array<char, 256> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      all[i] = static_cast<char>(i);
+    }
+    return all;
+  }();
+  return c == '\0' ? std::string_view()
+                   : std::string_view(&kCharacters[static_cast<unsigned char>(c)], 1);
 }
 
 } // namespace verdalia

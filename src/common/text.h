@@ -52,4 +52,8 @@ template <std::size_t N> constexpr bool Is(std::string_view text, const char (&l
 // ASCII upper case: the names and codes compared upper-cased are all ASCII.
 std::string UpperAscii(std::string_view text);
 
+// One character as a text that lives as long as the program (a check digit, a record type);
+// empty for NUL.
+std::string_view CharacterText(char c);
+
 } // namespace verdalia

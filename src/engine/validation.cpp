@@ -121,7 +121,9 @@ RunResult Validator::RunPhysical(const std::string &path, const HeaderLabels &la
   if (!ReadForRun(m_prepared->reference, path, result)) {
     return result;
   }
+  // The rows name the definitions' fields and messages, and show the file's own bytes.
   result.rows.KeepAlive(m_prepared);
+  result.rows.KeepAlive(result.file.content);
   CheckFile(m_prepared->definitions, *result.kind, result.file, Utf8ToWindows1252(FileNameOf(path)),
             result.rows, result.labels);
   return result;
@@ -135,6 +137,8 @@ void Validator::RunRules(const std::string &path, const DataFile &file, RunResul
   result.labels.name = Trim(Field(header, kHeader.insurer_name));
   result.labels.period = Field(Utf8ToWindows1252(FileNameOf(path)), kHeader.period);
 
+  // The rows show the file's own bytes.
+  result.rows.KeepAlive(file.content);
   const LogicalInput input{file.lines, file.line_count, m_prepared->reference.commune_codes,
                            m_prepared->reference.crop_codes, m_prepared->numbers};
   CheckLogicalRules(result.kind->number, input, result.rows);

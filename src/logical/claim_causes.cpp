@@ -1,6 +1,6 @@
 #include "logical/claim_causes.h"
 
-#include "common/windows1252.h"
+#include "logical/messages.h"
 
 #include <array>
 #include <cstring>
@@ -8,25 +8,25 @@
 
 namespace verdalia {
 
-const std::string *ClaimCauseMessage(std::string_view causes) {
-  static const std::array<std::pair<std::string_view, std::string>, 6> kCombinations = {{
-      {"111111", "Error. Informa 6 Causas de Siniestro."},
-      {"110000", Cp1252("Error. Informa sequía agrícola y lluvia excesiva/extemporánea "
-                        "simultáneamente.")},
-      {"101000", Cp1252("Advertencia. Informa sequía agrícola y helada simultáneamente.")},
-      {"100100", Cp1252("Advertencia. Informa sequía agrícola y granizo simultáneamente.")},
-      {"100010", Cp1252("Advertencia. Informa sequía agrícola y nieve simultáneamente.")},
-      {"000000", "Error. No informa Causa del Siniestro."},
+std::string_view ClaimCauseMessage(std::string_view causes) {
+  using namespace logical_messages;
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kCombinations = {{
+      {"111111", kSixClaimCauses},
+      {"110000", kDroughtAndRain},
+      {"101000", kDroughtAndFrost},
+      {"100100", kDroughtAndHail},
+      {"100010", kDroughtAndSnow},
+      {"000000", kNoClaimCause},
   }};
   if (causes.size() != 6) {
-    return nullptr;
+    return {};
   }
   for (const auto &[pattern, message] : kCombinations) {
     if (std::memcmp(causes.data(), pattern.data(), 6) == 0) {
-      return &message;
+      return message;
     }
   }
-  return nullptr;
+  return {};
 }
 
 } // namespace verdalia

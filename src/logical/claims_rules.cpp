@@ -4,8 +4,8 @@
 
 #include "common/record_layout.h"
 #include "common/text.h"
-#include "common/windows1252.h"
 #include "logical/claim_causes.h"
+#include "logical/messages.h"
 #include "logical/partner_index.h"
 #include "logical/record_index.h"
 #include "logical/text_order.h"
@@ -14,6 +14,8 @@
 
 namespace verdalia {
 namespace {
+
+using namespace logical_messages;
 
 // The claim key: claim number followed by policy number, as one untrimmed text.
 JoinedKey ClaimKey(std::string_view claim) {
@@ -35,6 +37,8 @@ constexpr std::string_view kKeyField = "NUMERO_SINIESTRO + NUMERO_POLIZA";
 // "R" rejected, "A" accepted, "E" a third code.
 struct Detail {
   int record;
+  std::string_view line;
+  int claim; // the claim record that gives the resolution
   std::string_view resolution;
   bool rejected;
   bool accepted;
@@ -44,8 +48,10 @@ struct Detail {
   double production;
 };
 
-Detail ReadDetail(int record, std::string_view line, std::string_view resolution) {
+Detail ReadDetail(int record, std::string_view line, int claim, std::string_view resolution) {
   return Detail{record,
+                line,
+                claim,
                 resolution,
                 Is(resolution, "R"),
                 Is(resolution, "A"),
@@ -79,8 +85,19 @@ public:
 private:
   std::string_view Line(int record) const { return m_lines[static_cast<std::size_t>(record)]; }
 
-  void Report(int record, std::string_view field, const std::string &message) {
+  void Report(int record, std::string_view field, std::string_view message) {
     m_rows.push_back(ResultRow{record, field, message});
+  }
+  // With what the rule knew: the field it read, other records.
+  void Report(int record, std::string_view field, std::string_view message,
+              const FindingDetail &detail) {
+    m_rows.push_back(ResultRow{record, field, message}, detail);
+  }
+  // A detail record's field judged by its claim's resolution: the claim is the other record.
+  void Report(const Detail &detail, std::string_view field, Span span, std::string_view message) {
+    FindingDetail read = Read(detail.line, span);
+    read.related = {detail.claim};
+    Report(detail.record, field, message, read);
   }
 
   // Rules 1 to 6 of a claim record; false when the rule set ends.
@@ -127,10 +144,8 @@ bool ClaimsRules::ClaimRecord(int i, std::string_view line) {
 
 // 1. A claim detail record anywhere among the detail records.
 bool ClaimsRules::CheckDetailsPresent(int i) {
-  static const std::string kNoDetail =
-      "Error. Registro tipo 2 no tiene asociado un registro tipo 3.";
   if (m_index.Members().Records(m_index.KeyOf(i)).empty()) {
-    Report(i, kKeyField, kNoDetail);
+    Report(i, kKeyField, kClaimWithoutDetail);
     return false;
   }
   return true;
@@ -138,10 +153,9 @@ bool ClaimsRules::CheckDetailsPresent(int i) {
 
 // 2. Occurrence after declaration.
 void ClaimsRules::CheckOccurrenceDate(int i, std::string_view line) {
-  static const std::string kOccurrence =
-      Cp1252("Error. Fecha Ocurrencia mayor a Fecha Declaración del siniestro.");
   if (SortsAfter(Field(line, kClaim.occurrence_date), Field(line, kClaim.declaration_date))) {
-    Report(i, "FECHA_OCURRENCIA", kOccurrence);
+    Report(i, "FECHA_OCURRENCIA", kClaimOccurrenceAfterDeclaration,
+           Read(line, kClaim.occurrence_date));
   }
 }
 
@@ -152,34 +166,31 @@ bool HasReportDate(std::string_view line) {
 
 // 3. A report date.
 void ClaimsRules::CheckReportDateGiven(int i, std::string_view line) {
-  static const std::string kNoReport = "Error. No informa fecha de informe.";
   if (!HasReportDate(line)) {
-    Report(i, "FECHA_INFORME", kNoReport);
+    Report(i, "FECHA_INFORME", kClaimNoReportDate, Read(line, kClaim.report_date));
   }
 }
 
 // 4. The report not before the declaration.
 void ClaimsRules::CheckReportDate(int i, std::string_view line) {
-  static const std::string kReportBefore =
-      Cp1252("Error. Fecha Informe Liquidación menor a Fecha Declaración del siniestro.");
   if (HasReportDate(line) &&
       SortsAfter(Field(line, kClaim.declaration_date), Field(line, kClaim.report_date))) {
-    Report(i, "FECHA_INFORME", kReportBefore);
+    Report(i, "FECHA_INFORME", kClaimReportBeforeDeclaration, Read(line, kClaim.report_date));
   }
 }
 
 // 5. Expenses above zero.
 void ClaimsRules::CheckExpenses(int i, std::string_view line) {
-  static const std::string kNoExpenses = "Advertencia. No informa gastos de siniestro.";
   if (AmountOf(line, kClaim.expenses) <= 0) {
-    Report(i, "GASTOS_SINIESTRO", kNoExpenses);
+    Report(i, "GASTOS_SINIESTRO", kClaimNoExpenses, Read(line, kClaim.expenses.span));
   }
 }
 
 // 6. Claim causes.
 void ClaimsRules::CheckClaimCauses(int i, std::string_view line) {
-  if (const std::string *message = ClaimCauseMessage(Field(line, kClaim.causes))) {
-    Report(i, "CAUSA_SINIESTRO", *message);
+  if (const std::string_view message = ClaimCauseMessage(Field(line, kClaim.causes));
+      !message.empty()) {
+    Report(i, "CAUSA_SINIESTRO", message, Read(line, kClaim.causes));
   }
 }
 
@@ -189,7 +200,8 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
     return false;
   }
   // The first claim record with the same key gives the resolution code.
-  const Detail detail = ReadDetail(i, line, Field(Line(claims.front()), kClaim.resolution));
+  const Detail detail =
+      ReadDetail(i, line, claims.front(), Field(Line(claims.front()), kClaim.resolution));
   CheckRepeatedDetail(detail);
   CheckLossTypeOfRejected(detail);
   CheckLossTypeOfAccepted(detail);
@@ -204,10 +216,8 @@ bool ClaimsRules::DetailRecord(int i, std::string_view line) {
 
 // 1. A claim record with the same key, anywhere among the detail records.
 bool ClaimsRules::CheckClaimPresent(int i, std::span<const int> claims) {
-  static const std::string kNoClaim =
-      "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
   if (claims.empty()) {
-    Report(i, kKeyField, kNoClaim);
+    Report(i, kKeyField, kType3WithoutType2);
     return false;
   }
   return true;
@@ -215,81 +225,67 @@ bool ClaimsRules::CheckClaimPresent(int i, std::span<const int> claims) {
 
 // 2. A later claim detail record of the same claim and item.
 void ClaimsRules::CheckRepeatedDetail(const Detail &detail) {
-  static const std::string kRepeated = Cp1252("Error. Número siniestro repetido  para igual item.");
-  if (m_duplicates.After(m_index.KeyOf(detail.record), detail.record)) {
-    Report(detail.record, kKeyField, kRepeated);
+  if (const int later = m_duplicates.After(m_index.KeyOf(detail.record), detail.record)) {
+    Report(detail.record, kKeyField, kClaimDetailRepeated, Related({later}));
   }
 }
 
 // 3. No loss type ("X") on a rejected claim.
 void ClaimsRules::CheckLossTypeOfRejected(const Detail &detail) {
-  static const std::string kLossOfRejected =
-      Cp1252("Error. Informa Tipo de Pérdida en siniestro rechazado.");
   if (detail.rejected && !Is(detail.loss_type, "X")) {
-    Report(detail.record, "TIPO_PERDIDA", kLossOfRejected);
+    Report(detail, "TIPO_PERDIDA", kClaimDetail.loss_type, kClaimLossTypeOfRejected);
   }
 }
 
 // 4. A partial ("P") or total ("T") loss on an accepted claim.
 void ClaimsRules::CheckLossTypeOfAccepted(const Detail &detail) {
-  static const std::string kNoLossOfAccepted =
-      Cp1252("Error. No informa Tipo de Pérdida en siniestro aceptado.");
   if (detail.accepted && !Is(detail.loss_type, "P") && !Is(detail.loss_type, "T")) {
-    Report(detail.record, "TIPO_PERDIDA", kNoLossOfAccepted);
+    Report(detail, "TIPO_PERDIDA", kClaimDetail.loss_type, kClaimNoLossTypeOfAccepted);
   }
 }
 
 // 5. No negative indemnity on a claim accepted or of the third code.
 void ClaimsRules::CheckIndemnityNotNegative(const Detail &detail) {
-  static const std::string kNegativeIndemnity =
-      Cp1252("Error. Informa Indemnización menor que cero.");
   if ((Is(detail.resolution, "E") || detail.accepted) && detail.indemnity < 0) {
-    Report(detail.record, "INDEMNIZACION", kNegativeIndemnity);
+    Report(detail, "INDEMNIZACION", kClaimDetail.indemnity, kClaimNegativeIndemnity);
   }
 }
 
 // 6. No indemnity type ("X") on a rejected claim.
 void ClaimsRules::CheckIndemnityTypeOfRejected(const Detail &detail) {
-  static const std::string kIndemnityTypeRejected =
-      Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro rechazado.");
   if (detail.rejected && !Is(detail.indemnity_type, "X")) {
-    Report(detail.record, "TIPO_INDEMNIZACION", kIndemnityTypeRejected);
+    Report(detail, "TIPO_INDEMNIZACION", kClaimDetail.indemnity_type,
+           kClaimIndemnityTypeOfRejected);
   }
 }
 
 // 7. Indemnity type "M" or "C" on an accepted claim.
 void ClaimsRules::CheckIndemnityTypeOfAccepted(const Detail &detail) {
-  static const std::string kIndemnityTypeAccepted =
-      Cp1252("Error:  TIPO_INDEMNIZACION informada no es válido para Siniestro Aceptado.");
   if (detail.accepted && !Is(detail.indemnity_type, "M") && !Is(detail.indemnity_type, "C")) {
-    Report(detail.record, "TIPO_INDEMNIZACION", kIndemnityTypeAccepted);
+    Report(detail, "TIPO_INDEMNIZACION", kClaimDetail.indemnity_type,
+           kClaimIndemnityTypeOfAccepted);
   }
 }
 
 // 8. No indemnity on a rejected claim without indemnity type.
 void ClaimsRules::CheckIndemnityOfRejected(const Detail &detail) {
-  static const std::string kIndemnityOfRejected =
-      Cp1252("Error: Indemnización debe ser cero para siniestro rechazado.");
   if (detail.rejected && Is(detail.indemnity_type, "X") && detail.indemnity != 0) {
-    Report(detail.record, "INDEMNIZACION", kIndemnityOfRejected);
+    Report(detail, "INDEMNIZACION", kClaimDetail.indemnity, kClaimIndemnityOfRejected);
   }
 }
 
 // 9. No real production on a rejected claim.
 void ClaimsRules::CheckProductionOfRejected(const Detail &detail) {
-  static const std::string kProductionOfRejected =
-      Cp1252("Error. Informa Producción Agrícola en siniestro rechazado.");
   if (detail.rejected && detail.production != 0) {
-    Report(detail.record, "PRODUCCION_REAL", kProductionOfRejected);
+    Report(detail, "PRODUCCION_REAL", kClaimDetail.real_production, kClaimProductionOfRejected);
   }
 }
 
 // 10. No real production on a total loss.
 void ClaimsRules::CheckProductionOfTotalLoss(const Detail &detail) {
-  static const std::string kProductionOfTotalLoss =
-      Cp1252("Error. Informa Producción Agrícola en siniestro con pérdida total.");
   if (Is(detail.loss_type, "T") && detail.production != 0) {
-    Report(detail.record, "PRODUCCION_REAL", kProductionOfTotalLoss);
+    FindingDetail read = Read(detail.line, kClaimDetail.real_production);
+    Report(detail.record, "PRODUCCION_REAL", kClaimProductionOfTotalLoss, read);
   }
 }
 

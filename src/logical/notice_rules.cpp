@@ -4,8 +4,8 @@
 
 #include "common/record_layout.h"
 #include "common/text.h"
-#include "common/windows1252.h"
 #include "logical/claim_causes.h"
+#include "logical/messages.h"
 #include "logical/record_index.h"
 #include "logical/text_order.h"
 
@@ -15,6 +15,8 @@
 namespace verdalia {
 namespace {
 
+using namespace logical_messages;
+
 // Claim number and policy number, compared one by one. The policy number's 19 characters
 // reach into the declaration date's year.
 FieldsKey NoticeKey(std::string_view line) {
@@ -23,33 +25,31 @@ FieldsKey NoticeKey(std::string_view line) {
 
 // 1. A later claim notice with the same claim and policy number.
 void CheckRepeatedNotice(int i, std::span<const int> notices_of_key, ResultList &rows) {
-  static const std::string kRepeated = Cp1252("Error. Número de siniestro repetido en el archivo.");
-  if (AnyAfter(notices_of_key, i)) {
-    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kRepeated});
+  if (const int later = FirstAfter(notices_of_key, i)) {
+    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kNoticeRepeated}, Related({later}));
   }
 }
 
 // 2. Occurrence after declaration, compared as text.
 void CheckOccurrenceDate(int i, std::string_view line, ResultList &rows) {
-  static const std::string kOccurrence =
-      Cp1252("Error. Fecha de Ocurrencia mayor a fecha de Declaración del siniestro.");
   if (SortsAfter(Field(line, kNotice.occurrence_date), Field(line, kNotice.declaration_date))) {
-    rows.push_back({i, "FECHA_OCURRENCIA", kOccurrence});
+    rows.push_back({i, "FECHA_OCURRENCIA", kNoticeOccurrenceAfterDeclaration},
+                   Read(line, kNotice.occurrence_date));
   }
 }
 
 // 3. Claim causes.
 void CheckClaimCauses(int i, std::string_view line, ResultList &rows) {
-  if (const std::string *message = ClaimCauseMessage(Field(line, kNotice.causes))) {
-    rows.push_back({i, "CAUSA_SINIESTRO", *message});
+  if (const std::string_view message = ClaimCauseMessage(Field(line, kNotice.causes));
+      !message.empty()) {
+    rows.push_back({i, "CAUSA_SINIESTRO", message}, Read(line, kNotice.causes));
   }
 }
 
 // 4. Provision: zeros, blanks or a text that is not a number count as none.
 void CheckProvision(int i, std::string_view line, ResultList &rows) {
-  static const std::string kNoProvision = Cp1252("Advertencia. No informa provisión.");
   if (LeadingNumberValue(Field(line, kNotice.provision)) == 0) {
-    rows.push_back({i, "PROVISION", kNoProvision});
+    rows.push_back({i, "PROVISION", kNoticeNoProvision}, Read(line, kNotice.provision));
   }
 }
 

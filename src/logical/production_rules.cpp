@@ -3,8 +3,8 @@
 
 #include "common/record_layout.h"
 #include "common/text.h"
-#include "common/windows1252.h"
 #include "logical/forward_sums.h"
+#include "logical/messages.h"
 #include "logical/partner_index.h"
 #include "logical/record_index.h"
 #include "logical/text_order.h"
@@ -19,6 +19,8 @@
 
 namespace verdalia {
 namespace {
+
+using namespace logical_messages;
 
 // An item record belongs to a policy record with the same policy and endorsement numbers.
 FieldsKey PolicyKey(std::string_view line) {
@@ -174,6 +176,11 @@ private:
   void Report(int record, std::string_view field, std::string_view message) {
     m_rows.push_back(ResultRow{record, field, message});
   }
+  // With what the rule knew: the field it read, the amount it worked out, other records.
+  void Report(int record, std::string_view field, std::string_view message,
+              const FindingDetail &detail) {
+    m_rows.push_back(ResultRow{record, field, message}, detail);
+  }
 
   // Rules 1 to 15; false when the rule set ends.
   bool PolicyRecord(int i, std::string_view line);
@@ -203,7 +210,13 @@ private:
   // The later record of the first pair of consecutive item records with equal item keys,
   // among the item records of policy key `key` from position `start` on, the first of them
   // compared with the empty text; 0 when there is none.
-  int RepeatedItem(int key, std::size_t start);
+  // An item record that repeats the one before it among a policy's later items, and that one
+  // (0 when the first is repeated against the empty text); 0 when none.
+  struct Repeat {
+    int record;
+    int previous;
+  };
+  Repeat RepeatedItem(int key, std::size_t start);
   // The sum of the policy's later items' quantity products times its amount factor,
   // rounded to cents.
   double ComputedInsuredAmount(const Policy &policy);
@@ -269,9 +282,8 @@ Policy ProductionRules::ReadPolicy(int i, std::string_view line) const {
 
 // 1. Item records present among the later records.
 bool ProductionRules::CheckItemsPresent(const Policy &policy) {
-  static const std::string kNoItems = "Error. Registro tipo 2 no tiene asociado un registro tipo 3";
   if (policy.start == policy.items.size()) {
-    Report(policy.record, "NUMERO_POLIZA + NUMERO_ENDOSO", kNoItems);
+    Report(policy.record, "NUMERO_POLIZA + NUMERO_ENDOSO", kPolicyWithoutItems);
     return false;
   }
   return true;
@@ -279,48 +291,42 @@ bool ProductionRules::CheckItemsPresent(const Policy &policy) {
 
 // 2. Repeated item: consecutive later item records of the policy record.
 void ProductionRules::CheckRepeatedItems(const Policy &policy) {
-  static const std::string kRepeated = "Error. Registro repetido";
-  if (const int repeated = RepeatedItem(policy.key, policy.start)) {
-    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kRepeated);
+  if (const auto [repeated, previous] = RepeatedItem(policy.key, policy.start); repeated != 0) {
+    Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kItemRepeated,
+           Related({previous}));
   }
 }
 
 // 3. Coverage level in (0, 1].
 void ProductionRules::CheckCoverageLevel(const Policy &policy) {
-  static const std::string kCoverage = "Error. Nivel de Cobertura fuera de rango";
   const double coverage = AmountOf(policy.line, kPolicy.coverage_level);
   if (coverage <= 0 || coverage > 1) {
-    Report(policy.record, "NIVEL_COBERTURA", kCoverage);
+    Report(policy.record, "NIVEL_COBERTURA", kCoverageOutOfRange,
+           Read(policy.line, kPolicy.coverage_level.span));
   }
 }
 
 // 4. Commune code.
 void ProductionRules::CheckCommune(const Policy &policy) {
-  static const std::string kComuna =
-      Cp1252("Error. Código de Comuna informado no es válido de acuerdo a NS vigente.");
   if (!m_communes.Contains(Field(policy.line, kPolicy.commune))) {
-    Report(policy.record, "COD_COMUNA", kComuna);
+    Report(policy.record, "COD_COMUNA", kInvalidCommune, Read(policy.line, kPolicy.commune));
   }
 }
 
 // 5. Crop code.
 void ProductionRules::CheckCrop(const Policy &policy) {
-  static const std::string kCultivo = Cp1252("Error. Código de cultivo informado no es válido.");
   if (!m_crops.Contains(Field(policy.line, kPolicy.crop))) {
-    Report(policy.record, "COD_CULTIVO", kCultivo);
+    Report(policy.record, "COD_CULTIVO", kInvalidCrop, Read(policy.line, kPolicy.crop));
   }
 }
 
 // 6. Same identity block for both parties, different name spans.
 void ProductionRules::CheckOneIdentityOneName(const Policy &policy) {
-  static const std::string kSameRut =
-      Cp1252("Error. Informa igual RUT para Asegurado y Contratante, pero con diferente nombre "
-             "o razón social");
   const std::string_view line = policy.line;
   if (Field(line, kPolicy.insured_identity) == Field(line, kPolicy.contractor_identity) &&
       Field(line, kPolicy.insured_name) != Field(line, kPolicy.contractor_name)) {
     Report(policy.record, "RUT_ASEGURADO + VER_ASEGURADO y RUT_CONTRATANTE + VER CONTRATANTE",
-           kSameRut);
+           kSameRutOtherName);
   }
 }
 
@@ -335,59 +341,57 @@ double FixedPremiumGiven(const Policy &policy) {
 
 // 7. No endorsement number on a new policy.
 void ProductionRules::CheckEndorsementNumberOfNewPolicy(const Policy &policy) {
-  static const std::string kEndorsementOfNew =
-      Cp1252("Error. Informa Número de Endoso para nueva Póliza.");
   if (Is(policy.type, "P") && EndorsementNumber(policy) != 0) {
-    Report(policy.record, "NUMERO_ENDOSO", kEndorsementOfNew);
+    Report(policy.record, "NUMERO_ENDOSO", kEndorsementNumberOfNewPolicy,
+           Read(policy.line, kPolicy.endorsement_number));
   }
 }
 
 // 8. An endorsement number on an endorsement.
 void ProductionRules::CheckEndorsementNumberGiven(const Policy &policy) {
-  static const std::string kNoEndorsement = Cp1252("Error. No informa Número de Endoso.");
   if (Is(policy.type, "E") && EndorsementNumber(policy) == 0) {
-    Report(policy.record, "NUMERO_ENDOSO", kNoEndorsement);
+    Report(policy.record, "NUMERO_ENDOSO", kNoEndorsementNumber,
+           Read(policy.line, kPolicy.endorsement_number));
   }
 }
 
 // 9. A fixed premium on a new policy.
 void ProductionRules::CheckFixedPremiumOfNewPolicy(const Policy &policy) {
-  static const std::string kNoFixedPremium =
-      Cp1252("Error. No informa prima fija para nueva Póliza.");
   if (Is(policy.type, "P") && FixedPremiumGiven(policy) == 0) {
-    Report(policy.record, "PRIMA_FIJA", kNoFixedPremium);
+    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfNewPolicy,
+           Read(policy.line, kPolicy.fixed_premium.span));
   }
 }
 
 // 10. A fixed premium on an endorsement with a later cancellation item of the same policy
 // number, whatever its endorsement number.
 void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
-  static const std::string kCancellation =
-      Cp1252("Error. No informa prima fija para endoso de cancelación (sólo si "
-             "TIPO_INFORMACION=E y TIPO_ENDOSO=C ).");
-  if (Is(policy.type, "E") && FixedPremiumGiven(policy) == 0 &&
-      AnyAfter(Cancellations().Records(Field(policy.line, kPolicy.policy_number)), policy.record)) {
-    Report(policy.record, "PRIMA_FIJA", kCancellation);
+  if (!Is(policy.type, "E") || FixedPremiumGiven(policy) != 0) {
+    return;
+  }
+  const std::span<const int> cancellations =
+      Cancellations().Records(Field(policy.line, kPolicy.policy_number));
+  if (const int cancellation = FirstAfter(cancellations, policy.record)) {
+    FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
+    detail.related = {cancellation};
+    Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfCancellation, detail);
   }
 }
 
 // 11. No fixed premium on an endorsement whose last later item is of a type without one.
 void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
-  static const std::string kFixedPremiumOfType = "Error. Informa prima fija para Endoso de tipo ";
   if (Is(policy.type, "E") && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
+    FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
+    detail.related = {policy.items.back()};
     Report(policy.record, "PRIMA_FIJA",
-           m_rows.Keep(kFixedPremiumOfType + std::string(policy.last_item_type) + "."));
+           m_rows.Keep(kFixedPremiumOfEndorsementType.With({policy.last_item_type})), detail);
   }
 }
 
 // 12. Insured amount of a new policy against the later items' quantities times the amount
 // factor.
 void ProductionRules::CheckInsuredAmount(const Policy &policy) {
-  static const std::string kInexact =
-      Cp1252("Advertencia. Cálculo no es exacto. Monto Asegurado debe ser ");
-  static const std::string kInsuredAmount =
-      Cp1252("Error. En el cálculo del Monto Asegurado. Monto Asegurado debe ser ");
   if (!Is(policy.type, "P")) {
     return;
   }
@@ -397,12 +401,20 @@ void ProductionRules::CheckInsuredAmount(const Policy &policy) {
   // A cancellation-type last item, or an exact amount, is not judged; a difference of at
   // most 0.1 within the 5 % band is not reported.
   if (!Is(policy.last_item_type, "CA") && difference > 0.0000001) {
-    const std::string amounts = PlainNumberText(computed, m_numbers) + " e informa " +
-                                PlainNumberText(insured, m_numbers) + ".";
+    const std::string should = PlainNumberText(computed, m_numbers);
+    const std::string given = PlainNumberText(insured, m_numbers);
+    const auto worked_out = [&] {
+      FindingDetail detail = Read(policy.line, kPolicy.insured_amount.span);
+      detail.expected = m_rows.Keep(should);
+      detail.expected_amount = computed;
+      return detail;
+    };
     if (computed * 0.95 <= insured && insured <= computed * 1.05 && difference > 0.1) {
-      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInexact + amounts));
+      Report(policy.record, "MONTO_ASEGURADO",
+             m_rows.Keep(kInexactInsuredAmount.With({should, given})), worked_out());
     } else if (insured < computed * 0.95 || insured > computed * 1.05) {
-      Report(policy.record, "MONTO_ASEGURADO", m_rows.Keep(kInsuredAmount + amounts));
+      Report(policy.record, "MONTO_ASEGURADO",
+             m_rows.Keep(kWrongInsuredAmount.With({should, given})), worked_out());
     }
   }
 }
@@ -421,18 +433,14 @@ double ProductionRules::ComputedInsuredAmount(const Policy &policy) {
 
 // 13. Minimum net premium of a new policy.
 void ProductionRules::CheckMinimumPremium(const Policy &policy) {
-  static const std::string kMinimumPremium =
-      Cp1252("Error. Prima Neta informada menor a prima mínima establecida en Normas de "
-             "Suscripción.");
   if (Is(policy.type, "P") && AmountOf(policy.line, kPolicy.net_premium) < 3.5) {
-    Report(policy.record, "PRIMA_NETA", kMinimumPremium);
+    Report(policy.record, "PRIMA_NETA", kBelowMinimumPremium,
+           Read(policy.line, kPolicy.net_premium.span));
   }
 }
 
 // 14. Net premium of an endorsement: fixed premium plus the rate on the insured amount.
 void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
-  static const std::string kNetPremium =
-      Cp1252("Error. Error en el cálculo de la Prima Neta, informa ");
   if (!Is(policy.type, "E")) {
     return;
   }
@@ -444,19 +452,23 @@ void ProductionRules::CheckNetPremiumOfEndorsement(const Policy &policy) {
         AmountOf(line, kPolicy.fixed_premium) + AmountOf(line, kPolicy.insured_amount) * rate / 100;
     const double computed = RoundToCents(premium);
     if (net_premium < computed * 0.95 || net_premium > computed * 1.05) {
+      const std::string should = TwoDecimalText(computed, m_numbers);
+      FindingDetail detail = Read(line, kPolicy.net_premium.span);
+      detail.expected = m_rows.Keep(should);
+      detail.expected_amount = computed;
       Report(policy.record, "PRIMA_NETA",
-             m_rows.Keep(kNetPremium + TwoDecimalText(net_premium, m_numbers) + ", y debe ser " +
-                         TwoDecimalText(computed, m_numbers)));
+             m_rows.Keep(kWrongNetPremium.With({TwoDecimalText(net_premium, m_numbers), should})),
+             detail);
     }
   }
 }
 
 // 15. Validity dates in order, compared as text; equal dates are out of order.
 void ProductionRules::CheckValidityDates(const Policy &policy) {
-  static const std::string kDates = "Error. Fecha vigencia inicial mayor a fecha vigencia final";
   if (!SortsAfter(Field(policy.line, kPolicy.validity_end),
                   Field(policy.line, kPolicy.validity_start))) {
-    Report(policy.record, "FECHA_VIGENCIA_INICIAL", kDates);
+    Report(policy.record, "FECHA_VIGENCIA_INICIAL", kValidityDatesOutOfOrder,
+           Read(policy.line, kPolicy.validity_start));
   }
 }
 
@@ -473,10 +485,8 @@ bool ProductionRules::ItemRecord(int i) {
 
 // 16. A policy record anywhere among the detail records.
 bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
-  static const std::string kNoPolicy =
-      "Error. Registro tipo 3 no tiene asociado un registro tipo 2.";
   if (policies.empty()) {
-    Report(i, "NUMERO_POLIZA", kNoPolicy);
+    Report(i, "NUMERO_POLIZA", kType3WithoutType2);
     return false;
   }
   return true;
@@ -484,9 +494,8 @@ bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
 
 // 17. An item of a new policy not repeated later.
 bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
-  static const std::string kRepeatedNew = Cp1252("Error. Registro repetido para nuevo ítem.");
-  if (Is(type, "P") && m_repeatedItems.After(m_index.KeyOf(i), i)) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNew);
+  if (const int later = Is(type, "P") ? m_repeatedItems.After(m_index.KeyOf(i), i) : 0) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNewItem, Related({later}));
     return false;
   }
   return true;
@@ -494,28 +503,27 @@ bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
 
 // 18. An item of an endorsement not repeated later.
 bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
-  static const std::string kRepeatedEndorsement = "Error. Registro repetido para endoso.";
-  if (Is(type, "E") && m_repeatedLines.After(m_index.KeyOf(i), i)) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsement);
+  if (const int later = Is(type, "E") ? m_repeatedLines.After(m_index.KeyOf(i), i) : 0) {
+    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsementItem, Related({later}));
     return false;
   }
   return true;
 }
 
-int ProductionRules::RepeatedItem(int key, std::size_t start) {
+ProductionRules::Repeat ProductionRules::RepeatedItem(int key, std::size_t start) {
   const std::span<const int> items = m_index.Members().Records(key);
-  // The first record is compared with the empty text.
+  // The first record is compared with the empty text: no record before it.
   const std::string_view first = Line(items[start]);
   if (ItemNumber(first).empty() && Field(first, kItem.endorsement_type).empty()) {
-    return items[start];
+    return {items[start], 0};
   }
   if (items.size() - start <= kShortScan) {
     for (std::size_t t = start + 1; t < items.size(); ++t) {
       if (SameItemKey(Line(items[t]), Line(items[t - 1]))) {
-        return items[t];
+        return {items[t], items[t - 1]};
       }
     }
-    return 0;
+    return {0, 0};
   }
   std::vector<int> &next = Group(key).next_repeat;
   if (next.empty()) {
@@ -525,7 +533,11 @@ int ProductionRules::RepeatedItem(int key, std::size_t start) {
     }
   }
   const int position = next[start + 1];
-  return position < 0 ? 0 : items[static_cast<std::size_t>(position)];
+  if (position < 0) {
+    return {0, 0};
+  }
+  const auto at = static_cast<std::size_t>(position);
+  return {items[at], items[at - 1]};
 }
 
 const TextIndex &ProductionRules::Cancellations() {

@@ -265,7 +265,7 @@ private:
   std::vector<int> m_records;
 };
 
-// Whether a later record of the same list has the same part of its line (an item number,
+// The first later record of the same list with the same part of its line (an item number,
 // the whole line), for rules that look for a repeat among a record's partners. Up to
 // kShortScan later records are compared directly; a longer list is worked out once, when
 // first asked, by numbering the parts from its end.
@@ -276,8 +276,8 @@ public:
   LaterRepeats(const RecordLists &lists, const std::vector<std::string_view> &lineas, Part part)
       : m_lists(lists), m_lineas(lineas), m_part(part) {}
 
-  // `record` is one of the records of key number `number`.
-  bool After(int number, int record) {
+  // `record` is one of the records of key number `number`. The repeat's record, or 0.
+  int After(int number, int record) {
     const std::span<const int> records = m_lists.Records(number);
     // The rules ask in file order, so mostly for the record after the one asked before.
     std::size_t position = m_position + 1;
@@ -294,22 +294,26 @@ public:
       const std::string_view part = PartOf(record);
       for (std::size_t later = position + 1; later < records.size(); ++later) {
         if (PartOf(records[later]) == part) {
-          return true;
+          return records[later];
         }
       }
-      return false;
+      return 0;
     }
     if (m_repeated == nullptr) {
       m_repeated = &m_long[number];
     }
-    std::vector<bool> &repeated = *m_repeated;
+    std::vector<int> &repeated = *m_repeated;
     if (repeated.empty()) {
-      repeated.assign(records.size(), false);
+      repeated.assign(records.size(), 0);
       KeyNumbers<std::string_view> seen(records.size());
+      std::vector<int> nearest; // by part number: the record of it met last, from the end
       for (std::size_t t = records.size(); t-- > 0;) {
-        // A part not seen further on gets the next number.
-        const int before = seen.Count();
-        repeated[t] = seen.Number(PartOf(records[t])) < before;
+        const auto part = static_cast<std::size_t>(seen.Number(PartOf(records[t])));
+        if (part == nearest.size()) {
+          nearest.push_back(0);
+        }
+        repeated[t] = nearest[part];
+        nearest[part] = records[t];
       }
     }
     return repeated[position];
@@ -323,11 +327,11 @@ private:
   const RecordLists &m_lists;
   const std::vector<std::string_view> &m_lineas;
   Part m_part;
-  std::unordered_map<int, std::vector<bool>> m_long; // by key number
+  std::unordered_map<int, std::vector<int>> m_long; // by key number
   // Where the last question was: its list, its position there, its list's answers if long.
   int m_number = -1;
   std::size_t m_position = 0;
-  std::vector<bool> *m_repeated = nullptr;
+  std::vector<int> *m_repeated = nullptr;
 };
 
 // Record numbers grouped by key, for a rule that looks records up by a key of its own.
@@ -355,6 +359,12 @@ using JoinedNumbers = FieldTupleNumbers<true>;
 // Whether any of the ascending `records` comes after `record`.
 inline bool AnyAfter(std::span<const int> records, int record) {
   return !records.empty() && records.back() > record;
+}
+
+// The first of the ascending `records` after `record`, or 0.
+inline int FirstAfter(std::span<const int> records, int record) {
+  const auto later = std::upper_bound(records.begin(), records.end(), record);
+  return later == records.end() ? 0 : *later;
 }
 
 } // namespace verdalia

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
+#include "common/record_layout.h"
 #include "common/result.h"
 #include "logical/number_text.h"
 #include "refdata/reference_data.h"
@@ -19,6 +21,25 @@ struct LogicalInput {
   const CodeList &crop_codes;
   const NumberFormat &numbers;
 };
+
+// What a rule read: the field at `span` of a line, where it stands.
+inline FindingDetail Read(std::string_view line, Span span) {
+  FindingDetail detail;
+  detail.value = Field(line, span);
+  detail.value_start = span.start;
+  return detail;
+}
+
+// The other records a rule names (partners, repeats); a 0 among them is no record.
+inline FindingDetail Related(std::initializer_list<int> records) {
+  FindingDetail detail;
+  for (const int record : records) {
+    if (record > 0) {
+      detail.related.push_back(record);
+    }
+  }
+  return detail;
+}
 
 // Production files: policy records ("2") and item records ("3"). A policy record without a
 // later item, an item without policy, and a repeated new or endorsement item end the walk.

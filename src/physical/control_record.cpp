@@ -1,43 +1,33 @@
 #include "common/text.h"
-#include "common/windows1252.h"
+#include "physical/check_digits.h"
+#include "physical/dates.h"
 #include "physical/field_checks.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
 namespace {
 
-// The control record words its findings apart from the other records: a blank follows
-// "Error." in most of them, but not in the date finding.
-struct ControlMessages {
-  std::string numeric = Cp1252("Error. Carácter no válido en variable numérica");
-  std::string record_count =
-      Cp1252("Error. No concuerda con el número total de registros del archivo");
-  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
-};
-
-const ControlMessages &Messages() {
-  static const ControlMessages messages;
-  return messages;
-}
+using namespace physical_messages;
 
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  const bool digits = IsNumber(value);
+  const bool digits = HasCharacters(field.characters, value);
   if (!digits) {
-    Report(rows, record, field, Messages().numeric);
+    Report(rows, record, field, value, kControlNumericCharacter);
   }
   if (rule.present && digits) {
     if (rule.forbids) {
       if (LeadingNumberValue(value) == rule.operand_number) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message, rule.text);
       }
     } else if (!OccursIn(rule.text, value)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, value, field.message, rule.text);
     }
   }
   // The count includes the header and the control record: it is the control's own number.
   if (field.record_count && LeadingNumberValue(value) != static_cast<double>(record)) {
-    Report(rows, record, field, Messages().record_count);
+    Report(rows, record, field, value, kControlRecordCount, rows.Keep(std::to_string(record)));
   }
 }
 
@@ -45,48 +35,46 @@ void CheckNumber(const PreparedField &field, std::string_view value, int record,
 
 void CheckControlRecord(const std::vector<PreparedField> &fields, std::string_view line, int record,
                         ResultList &rows) {
-  const ControlMessages &msg = Messages();
   ExpectedCheckDigit expected;
   for (const PreparedField &field : fields) {
     const std::string_view value = FieldText(line, field);
-    switch (field.type) {
-    case FieldType::N:
-    case FieldType::D:
+    switch (field.check) {
+    case FieldCheck::Number:
       CheckNumber(field, value, record, rows);
       break;
-    case FieldType::FE:
-      if (!IsNumber(value)) {
-        Report(rows, record, field, msg.date_character);
+    case FieldCheck::Date:
+      if (!HasCharacters(field.characters, value)) {
+        Report(rows, record, field, value, kDateCharacter);
       } else if (!IsDateText(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
-    case FieldType::RUT:
-      if (!IsNumber(value)) {
-        Report(rows, record, field, msg.numeric);
+    case FieldCheck::IdentityNumber:
+      if (!HasCharacters(field.characters, value)) {
+        Report(rows, record, field, value, kControlNumericCharacter);
       }
       expected.Set(CheckDigitOf(value));
       break;
-    case FieldType::DV:
+    case FieldCheck::CheckDigit:
       if (!expected.Matches(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message, expected.Text());
       }
       break;
-    case FieldType::T:
+    case FieldCheck::Text:
       // A text field of the control record is only required to be filled when obligatory.
       if (field.obligatory && IsBlank(value)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
-    case FieldType::FIL:
+    case FieldCheck::Filler:
       if (value.size() != field.length) {
-        Report(rows, record, field,
-               rows.Keep("Error. Largo de campo debe ser " + std::to_string(field.length)));
+        Report(rows, record, field, value,
+               rows.Keep(kControlFillerLength.With({std::to_string(field.length)})));
       } else if (!IsFullFiller(value, field.length)) {
-        Report(rows, record, field, field.message);
+        Report(rows, record, field, value, field.message);
       }
       break;
-    case FieldType::Other:
+    case FieldCheck::None:
       break;
     }
   }

@@ -1,35 +1,24 @@
 #include "common/text.h"
-#include "common/windows1252.h"
+#include "physical/check_digits.h"
+#include "physical/dates.h"
 #include "physical/field_checks.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
 namespace {
 
-struct DetailMessages {
-  std::string numeric = Cp1252("Error.Carácter no válido en variable numérica");
-  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
-  std::string date_invalid = Cp1252("Error.No es fecha válida");
-  std::string check_digit = Cp1252("Error.Dígito verificador incorrecto");
-  std::string obligatory = "Error. No informa valor obligatorio";
-  std::string no_cause = "Error. No informa causa de siniestro.";
-  std::string text_character = Cp1252("Error.Caracter no válido en variable alfanumérica");
-};
-
-const DetailMessages &Messages() {
-  static const DetailMessages messages;
-  return messages;
-}
+using namespace physical_messages;
 
 bool AllZeros(std::string_view text) {
   return text.find_first_not_of('0') == std::string_view::npos;
 }
 
 // Whether NumericValue is 0, for a field of digits alone: a number of digits is 0 exactly
-// when every digit read is "0", so the number need not be worked out. A "D" field reads its
-// first integer digits and its last decimals.
+// when every digit read is "0", so the number need not be worked out. A field with implied
+// decimals reads its first integer digits and its last decimals.
 bool IsZeroValue(const PreparedField &field, std::string_view digits) {
-  if (field.type != FieldType::D) {
+  if (!field.implied_decimals) {
     return AllZeros(digits);
   }
   const std::string_view integer_part = digits.substr(0, field.integer_digits);
@@ -45,8 +34,8 @@ bool IsEndorsementDate(const PreparedField &field) {
 
 void CheckNumber(const PreparedField &field, std::string_view text, int record, ResultList &rows) {
   const ValueRule &rule = field.rule;
-  if (!IsNumber(text)) {
-    Report(rows, record, field, Messages().numeric);
+  if (!HasCharacters(field.characters, text)) {
+    Report(rows, record, field, text, kNumericCharacter);
     return;
   }
   // The endorsement number is only required to be digits.
@@ -58,35 +47,35 @@ void CheckNumber(const PreparedField &field, std::string_view text, int record, 
     const bool equal = rule.operand_number == 0 ? IsZeroValue(field, text)
                                                 : NumericValue(field, text) == rule.operand_number;
     if (equal) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, text)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, text, field.message, rule.text);
   }
 }
 
-void CheckDate(const PreparedField &field, std::string_view text, std::string_view information,
-               int record, ResultList &rows) {
-  const DetailMessages &msg = Messages();
+// `read` is the field as it stands in the line, `text` as the check judges it.
+void CheckDate(const PreparedField &field, std::string_view read, std::string_view text,
+               std::string_view information, int record, ResultList &rows) {
   if (IsEndorsementDate(field)) {
     // Endorsement dates matter only in an endorsement record, and have no zero-date rule.
     if (!Is(information, "E")) {
       return;
     }
-    if (!IsNumber(text)) {
-      Report(rows, record, field, msg.date_character);
+    if (!HasCharacters(field.characters, text)) {
+      Report(rows, record, field, read, kDateCharacter);
     } else if (!IsDateOfDigits(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, read, field.message);
     }
     return;
   }
-  if (!IsNumber(text)) {
-    Report(rows, record, field, msg.date_character);
+  if (!HasCharacters(field.characters, text)) {
+    Report(rows, record, field, read, kDateCharacter);
   } else if (!IsDateOfDigits(text)) {
-    Report(rows, record, field, msg.date_invalid);
+    Report(rows, record, field, read, kDetailNoDate);
   }
   if (field.rule.forbids_zero_date && Is(text, "00000000")) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, read, field.message, field.rule.text);
   }
 }
 
@@ -97,39 +86,40 @@ void CheckText(const PreparedField &field, std::string_view text, int record, Re
   if (field.special == SpecialName::EndorsementType) {
     // No test for an empty list here: an empty list refuses every endorsement type.
     if (rule.present && !ListHolds(rule.text, text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (field.obligatory && blank) {
-    Report(rows, record, field, rule.present ? Messages().obligatory : field.message);
+    Report(rows, record, field, text,
+           rule.present ? kDetailNoObligatoryValue.View() : std::string_view(field.message));
   } else if (!rule.present) {
     // no value rule
   } else if (rule.forbids_blank_or_zero) {
     if (blank || AllZeros(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (rule.forbids_blank) {
     if (blank && !field.obligatory) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     }
   } else if (rule.must_be_binary) {
     if (!IsBinary(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, rule.text);
     } else if (LeadingNumberValue(text) == 0) {
-      Report(rows, record, field, Messages().no_cause);
+      Report(rows, record, field, text, kDetailNoClaimCause);
     }
   } else if (!rule.text.empty() && !ListHolds(rule.text, RightTrim(text))) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, text, field.message, rule.text);
   }
 
-  if (!HasValidCharacters(text)) {
-    Report(rows, record, field, Messages().text_character);
+  if (!HasCharacters(field.characters, text)) {
+    Report(rows, record, field, text, kTextCharacter);
   }
 }
 
 } // namespace
 
 double NumericValue(const PreparedField &field, std::string_view text) {
-  if (field.type != FieldType::D) {
+  if (!field.implied_decimals) {
     return LeadingNumberValue(text);
   }
   if (IsBlank(text)) {
@@ -144,44 +134,44 @@ void CheckDetailField(const PreparedField &field, std::string_view text, DetailS
     state.information = text;
   }
   // The start date is trimmed (the zero date aside), so a blank one is not a date at all
-  // rather than a wrong character.
+  // rather than a wrong character; its findings still show it as it stands in the line.
+  const std::string_view read = text;
   if (field.special == SpecialName::ValidityStart && !Is(text, "00000000")) {
     text = Trim(text);
   }
 
-  switch (field.type) {
-  case FieldType::N:
-  case FieldType::D:
+  switch (field.check) {
+  case FieldCheck::Number:
     CheckNumber(field, text, record, rows);
     break;
-  case FieldType::FE:
-    CheckDate(field, text, state.information, record, rows);
+  case FieldCheck::Date:
+    CheckDate(field, read, text, state.information, record, rows);
     break;
-  case FieldType::RUT: {
+  case FieldCheck::IdentityNumber: {
     // A number of digits alone is 0 exactly when every digit is.
-    const bool digits = IsNumber(text);
+    const bool digits = HasCharacters(field.characters, text);
     if (!digits) {
-      Report(rows, record, field, Messages().numeric);
+      Report(rows, record, field, text, kNumericCharacter);
     } else if (field.rule.forbids_zero && AllZeros(text)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message, field.rule.text);
     }
     state.expected.Set(digits ? CheckDigitOfDigits(text) : CheckDigitOf(text));
     break;
   }
-  case FieldType::DV:
+  case FieldCheck::CheckDigit:
     if (!state.expected.Matches(text)) {
-      Report(rows, record, field, Messages().check_digit);
+      Report(rows, record, field, text, kDetailCheckDigit, state.expected.Text());
     }
     break;
-  case FieldType::T:
+  case FieldCheck::Text:
     CheckText(field, text, record, rows);
     break;
-  case FieldType::FIL:
+  case FieldCheck::Filler:
     if (!IsFullFiller(text, field.length)) {
-      Report(rows, record, field, field.message);
+      Report(rows, record, field, text, field.message);
     }
     break;
-  case FieldType::Other:
+  case FieldCheck::None:
     break;
   }
 }

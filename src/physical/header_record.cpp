@@ -1,23 +1,14 @@
 #include "common/text.h"
-#include "common/windows1252.h"
+#include "physical/check_digits.h"
+#include "physical/dates.h"
 #include "physical/field_checks.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
 namespace {
 
-struct HeaderMessages {
-  std::string numeric = Cp1252("Error.Carácter no válido en variable numérica");
-  std::string date_format = Cp1252("Error.Formato de Fecha incorrecto");
-  std::string date_character = Cp1252("Error.Carácter no válido en campo fecha");
-  std::string check_digit = Cp1252("Error.Dígito verificador no corresponde");
-  std::string text_character = Cp1252("Error.Caracter no válido en variable alfanumérica");
-};
-
-const HeaderMessages &Messages() {
-  static const HeaderMessages messages;
-  return messages;
-}
+using namespace physical_messages;
 
 // The insurer's identity number, "-" and its check digit, and its name, into the labels.
 void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels &labels) {
@@ -41,33 +32,32 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
 
 // The list of a number is searched as plain text, even after a failed digit test.
 void CheckNumber(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
-  if (!IsNumber(value)) {
-    Report(rows, record, field, Messages().numeric);
+  if (!HasCharacters(field.characters, value)) {
+    Report(rows, record, field, value, kNumericCharacter);
   }
   if (field.rule.present && !OccursIn(field.rule.text, value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
 }
 
 void CheckDate(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
-  const HeaderMessages &msg = Messages();
   if (field.rule.forbids && field.rule.operand_text == value) {
-    Report(rows, record, field, msg.date_format);
+    Report(rows, record, field, value, kHeaderDateFormat, field.rule.text);
   }
-  if (!IsNumber(value)) {
-    Report(rows, record, field, msg.date_character);
+  if (!HasCharacters(field.characters, value)) {
+    Report(rows, record, field, value, kDateCharacter);
   } else if (!IsDateText(value)) {
-    Report(rows, record, field, msg.date_format);
+    Report(rows, record, field, value, kHeaderDateFormat);
   }
 }
 
 void CheckIdentityNumber(const PreparedField &field, std::string_view value, int record,
                          ResultList &rows, ExpectedCheckDigit &expected) {
   if (field.rule.forbids && LeadingNumberValue(value) == field.rule.operand_number) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
-  if (!IsNumber(value)) {
-    Report(rows, record, field, Messages().numeric);
+  if (!HasCharacters(field.characters, value)) {
+    Report(rows, record, field, value, kNumericCharacter);
   }
   // Computed whatever the digit test found: the check digit is compared all the same.
   expected.Set(CheckDigitOf(value));
@@ -76,29 +66,28 @@ void CheckIdentityNumber(const PreparedField &field, std::string_view value, int
 void CheckCheckDigit(const PreparedField &field, std::string_view value, int record,
                      ResultList &rows, const ExpectedCheckDigit &expected) {
   if (field.rule.forbids_blank && IsBlank(value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
   if (!expected.Matches(value)) {
-    Report(rows, record, field, Messages().check_digit);
+    Report(rows, record, field, value, kHeaderCheckDigit, expected.Text());
   }
 }
 
 void CheckText(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (field.rule.forbids_blank && IsBlank(value)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message, field.rule.text);
   }
-  if (!HasValidCharacters(value)) {
-    Report(rows, record, field, Messages().text_character);
+  if (!HasCharacters(field.characters, value)) {
+    Report(rows, record, field, value, kTextCharacter);
   }
 }
 
 void CheckFiller(const PreparedField &field, std::string_view value, int record, ResultList &rows) {
   if (value.size() != field.length) {
-    // The one finding of this check without the "Error." prefix.
-    Report(rows, record, field,
-           rows.Keep("Largo de campo debe ser " + std::to_string(field.length)));
+    Report(rows, record, field, value,
+           rows.Keep(kHeaderFillerLength.With({std::to_string(field.length)})));
   } else if (!IsFullFiller(value, field.length)) {
-    Report(rows, record, field, field.message);
+    Report(rows, record, field, value, field.message);
   }
 }
 
@@ -111,27 +100,26 @@ void CheckHeaderRecord(const std::vector<PreparedField> &fields, std::string_vie
   for (const PreparedField &field : fields) {
     const std::string_view value = FieldText(line, field);
     ApplyLabel(field, value, labels);
-    switch (field.type) {
-    case FieldType::N:
-    case FieldType::D:
+    switch (field.check) {
+    case FieldCheck::Number:
       CheckNumber(field, value, record, rows);
       break;
-    case FieldType::FE:
+    case FieldCheck::Date:
       CheckDate(field, value, record, rows);
       break;
-    case FieldType::RUT:
+    case FieldCheck::IdentityNumber:
       CheckIdentityNumber(field, value, record, rows, expected);
       break;
-    case FieldType::DV:
+    case FieldCheck::CheckDigit:
       CheckCheckDigit(field, value, record, rows, expected);
       break;
-    case FieldType::T:
+    case FieldCheck::Text:
       CheckText(field, value, record, rows);
       break;
-    case FieldType::FIL:
+    case FieldCheck::Filler:
       CheckFiller(field, value, record, rows);
       break;
-    case FieldType::Other:
+    case FieldCheck::None:
       break;
     }
   }

@@ -7,7 +7,7 @@
 
 #include "common/record_layout.h"
 #include "common/text.h"
-#include "common/windows1252.h"
+#include "physical/messages.h"
 #include "physical/record_checks.h"
 
 namespace verdalia {
@@ -16,9 +16,10 @@ namespace verdalia {
 // kept in Sec order; a kind's are prepared when a run first asks for them, since a check
 // mostly reads files of one kind.
 struct PreparedDefinitions::Tables {
-  explicit Tables(const ReferenceData &data) : reference(data) {}
+  Tables(const ReferenceData &data, LineScan line_scan) : reference(data), scan(line_scan) {}
 
   const ReferenceData &reference;
+  const LineScan scan;
   std::array<std::once_flag, 4> prepared; // by kind
   std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
   // Every record asks for the definitions of its type: the types of one character, which
@@ -48,14 +49,14 @@ void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
       if (t == '2' || t == '3') {
         const int line_length = reference.line_lengths[kind];
         plans[kind][t] = std::make_unique<RecordPlan>(
-            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0);
+            fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0, scan);
       }
     }
   }
 }
 
-PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference)
-    : m_tables(std::make_unique<Tables>(reference)) {}
+PreparedDefinitions::PreparedDefinitions(const ReferenceData &reference, LineScan scan)
+    : m_tables(std::make_unique<Tables>(reference, scan)) {}
 PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;
@@ -96,9 +97,37 @@ const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
 
 namespace {
 
+using namespace physical_messages;
+
 // The texts are fixed messages, or texts the list keeps.
 void Report(ResultList &rows, int record, std::string_view field, std::string_view message) {
   rows.push_back(ResultRow{record, field, message});
+}
+
+// A finding about a record's type: its first character, what may stand there, and the
+// other records of the type involved.
+void ReportType(ResultList &rows, int record, std::string_view message, std::string_view line,
+                std::string_view expected, std::vector<int> related = {}) {
+  FindingDetail detail;
+  if (!line.empty()) {
+    detail.value = line.substr(0, 1);
+    detail.value_start = 1;
+  }
+  detail.expected = expected;
+  detail.related = std::move(related);
+  rows.push_back(ResultRow{record, "", message}, std::move(detail));
+}
+
+// The records of `type` other than `record`.
+std::vector<int> OthersOfType(const DataFile &file, char type, int record) {
+  std::vector<int> others;
+  for (int k = 1; k <= file.line_count; ++k) {
+    const std::string_view line = file.lines[static_cast<std::size_t>(k)];
+    if (k != record && !line.empty() && line[0] == type) {
+      others.push_back(k);
+    }
+  }
+  return others;
 }
 
 bool BeginsWith(std::string_view line, char type) {
@@ -111,8 +140,6 @@ std::string_view Line(const DataFile &file, int record) {
 
 // Record types, and the structure and order of the records; every finding is a row.
 void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows) {
-  static const std::string kInvalidType =
-      Cp1252("Error.Tipo de registro no es válido. No se puede validar.");
   std::array<bool, 256> allowed{};
   for (const char type : kind.allowed_types) {
     allowed[static_cast<unsigned char>(type)] = true;
@@ -123,7 +150,7 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
     if (!line.empty() && allowed[static_cast<unsigned char>(line[0])]) {
       ++counts[static_cast<std::size_t>(line[0] - '0')];
     } else {
-      Report(rows, k, "", kInvalidType);
+      ReportType(rows, k, kInvalidRecordType, line, kind.allowed_types);
     }
   }
 
@@ -135,27 +162,25 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
   const std::string closing(1, kind.closing_type);
 
   if (counts[1] == 0) {
-    Report(rows, 1, "", "Error.Archivo no contiene registro tipo 1.");
+    Report(rows, 1, "", rows.Keep(kNoRecordOfType.With({"1"})));
   }
   if (!BeginsWith(first_line, '1')) {
-    Report(rows, 1, "", "Error.Registro tipo 1 no es el primero del archivo.");
+    ReportType(rows, 1, kHeaderNotFirst, first_line, CharacterText('1'));
   }
   if (counts[1] > 1) {
-    static const std::string kManyHeaders =
-        Cp1252("Error.Existe más de un registro tipo 1 en el archivo.");
-    Report(rows, 1, "", kManyHeaders);
+    ReportType(rows, 1, rows.Keep(kManyRecordsOfType.With({"1"})), first_line, {},
+               OthersOfType(file, '1', 1));
   }
   if (closing_count == 0) {
-    Report(rows, last, "", rows.Keep("Error.Archivo no contiene registro tipo " + closing + "."));
+    Report(rows, last, "", rows.Keep(kNoRecordOfType.With({closing})));
   }
   if (!BeginsWith(last_line, kind.closing_type)) {
-    Report(rows, last, "",
-           rows.Keep("Error.Registro tipo " + closing + Cp1252(" no es el último del archivo.")));
+    ReportType(rows, last, rows.Keep(kClosingNotLast.With({closing})), last_line,
+               CharacterText(kind.closing_type));
   }
   if (closing_count > 1) {
-    Report(
-        rows, last, "",
-        rows.Keep(Cp1252("Error.Existe más de un registro tipo ") + closing + " en el archivo."));
+    ReportType(rows, last, rows.Keep(kManyRecordsOfType.With({closing})), last_line, {},
+               OthersOfType(file, kind.closing_type, last));
   }
 }
 
@@ -168,10 +193,11 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
   if (file.line_count >= 1 && Field(Line(file, 1), kHeader.period) != period) {
-    static const std::string kPeriod =
-        Cp1252("Error.El período informado como parte del nombre del archivo no coincide con "
-               "la fecha de cierre");
-    Report(rows, 1, "FECHA_CIERRE", kPeriod);
+    FindingDetail detail;
+    detail.value = Field(Line(file, 1), kHeader.period);
+    detail.value_start = kHeader.period.start;
+    detail.expected = rows.Keep(std::string(period));
+    rows.push_back(ResultRow{1, "FECHA_CIERRE", kPeriodOfName}, std::move(detail));
   }
   labels.period = period;
 

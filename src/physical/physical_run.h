@@ -15,10 +15,11 @@ namespace verdalia {
 
 // The definitions of every kind and record type, prepared once (type upper-cased, special
 // names and rule keywords resolved, the plans of the detail records made), not per record:
-// a kind's when a run first asks for them. The reference data must outlive them.
+// a kind's when a run first asks for them. The reference data must outlive them. The plans
+// make their pass over a line with `scan`; every scan gives the same rows.
 class PreparedDefinitions {
 public:
-  explicit PreparedDefinitions(const ReferenceData &reference);
+  explicit PreparedDefinitions(const ReferenceData &reference, LineScan scan = WidestLineScan());
   ~PreparedDefinitions();
   PreparedDefinitions(PreparedDefinitions &&) noexcept;
   PreparedDefinitions &operator=(PreparedDefinitions &&) noexcept;

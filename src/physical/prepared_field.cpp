@@ -5,32 +5,6 @@
 namespace verdalia {
 namespace {
 
-FieldType TypeOf(std::string_view Tipo) {
-  const std::string upper = UpperAscii(Tipo);
-  if (upper == "N") {
-    return FieldType::N;
-  }
-  if (upper == "D") {
-    return FieldType::D;
-  }
-  if (upper == "FE") {
-    return FieldType::FE;
-  }
-  if (upper == "RUT") {
-    return FieldType::RUT;
-  }
-  if (upper == "DV") {
-    return FieldType::DV;
-  }
-  if (upper == "T") {
-    return FieldType::T;
-  }
-  if (upper == "FIL") {
-    return FieldType::FIL;
-  }
-  return FieldType::Other;
-}
-
 SpecialName SpecialNameOf(std::string_view name) {
   const std::string upper = UpperAscii(name);
   if (upper == "TIPO_INFORMACION") {
@@ -96,7 +70,11 @@ PreparedField PrepareField(const FieldDefinition &definition) {
   field.name = definition.name;
   field.start = static_cast<std::size_t>(std::max(definition.start, 1));
   field.length = static_cast<std::size_t>(std::max(definition.length, 0));
-  field.type = TypeOf(definition.type);
+  field.type = FieldTypeOf(definition.type);
+  const FieldTypeFacts &facts = FactsOf(field.type);
+  field.check = facts.check;
+  field.characters = facts.characters;
+  field.implied_decimals = facts.decimals == Decimals::Implied;
   field.special = SpecialNameOf(definition.name);
   field.label = LabelOf(definition.name);
   field.record_count = definition.name == "TOTAL_REGISTROS";

@@ -6,12 +6,10 @@
 
 #include "common/result.h"
 #include "common/text.h"
+#include "physical/field_types.h"
 #include "refdata/reference_data.h"
 
 namespace verdalia {
-
-// The value kinds of Tipo, upper-cased; any other code is not checked.
-enum class FieldType { N, D, FE, RUT, DV, T, FIL, Other };
 
 // Field names with rules of their own in the detail records (Campo upper-cased):
 // TIPO_INFORMACION, FECHA_VIGENCIA_INICIAL, FECHA_POLIZA_ENDOSO, FECHA_VIGENCIA_ENDOSO,
@@ -53,12 +51,16 @@ struct PreparedField {
   std::size_t start = 1;
   std::size_t length = 0;
   FieldType type = FieldType::Other;
+  // Of the type's line in field_types.def: what the checks read of it.
+  FieldCheck check = FieldCheck::None;
+  CharacterClass characters = CharacterClass::Any;
+  bool implied_decimals = false; // the "SI_ES:" value of the detail check reads DECIMALES
   SpecialName special = SpecialName::None;
   HeaderLabel label = HeaderLabel::None;
   bool record_count = false;      // Campo is exactly "TOTAL_REGISTROS"
   bool obligatory = false;        // Obligatorio upper-cased is "S"
-  std::size_t integer_digits = 0; // "D": Largo - DECIMALES, never below 0
-  std::size_t decimals = 0;       // "D": DECIMALES, never below 0
+  std::size_t integer_digits = 0; // implied decimals: Largo - DECIMALES, never below 0
+  std::size_t decimals = 0;       // implied decimals: DECIMALES, never below 0
   ValueRule rule;
   std::string message; // ErrorFisico; Null reads as empty
 };
@@ -78,6 +80,8 @@ public:
   bool Matches(std::string_view value) const {
     return m_digit == '\0' ? value.empty() : value.size() == 1 && value[0] == m_digit;
   }
+  // The digit as a text that lives as long as the program; empty before any "RUT" field.
+  std::string_view Text() const { return CharacterText(m_digit); }
 
 private:
   char m_digit = '\0';
@@ -92,11 +96,19 @@ bool IsFullFiller(std::string_view value, std::size_t length);
 // Whether `value` occurs in `text` as a substring; nothing occurs in an empty text.
 bool OccursIn(std::string_view text, std::string_view value);
 
-// The row of a finding about `field`. The message must outlive the list: a fixed message,
-// the definition's own, or a text the list keeps.
+// The row of a finding about `field`, with what the check read (`value`: the field's
+// characters as cut from the line, where the field begins) and, where it knows it, what it
+// expected (the check digit worked out, the rule as the definition states it, ...). The
+// texts must outlive the list: fixed, the definition's own, the line's (the list keeps the
+// file), or kept by the list.
 inline void Report(ResultList &rows, int record, const PreparedField &field,
-                   std::string_view message) {
-  rows.push_back(ResultRow{record, field.name, message});
+                   std::string_view value, std::string_view message,
+                   std::string_view expected = {}) {
+  FindingDetail detail;
+  detail.value = value;
+  detail.value_start = field.start;
+  detail.expected = expected;
+  rows.push_back(ResultRow{record, field.name, message}, std::move(detail));
 }
 
 } // namespace verdalia

@@ -24,8 +24,8 @@ struct DetailState {
   ExpectedCheckDigit expected;
 };
 
-// The number a detail record's "SI_ES:" rule compares: a "D" field carries its decimals
-// implied.
+// The number a detail record's "SI_ES:" rule compares, with the field's decimals implied
+// where its type has them ("D").
 double NumericValue(const PreparedField &field, std::string_view text);
 
 // One field of a detail record, as the record's walk checks it: `text` is the field's

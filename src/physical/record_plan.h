@@ -8,33 +8,26 @@
 #include <vector>
 
 #include "common/result.h"
+#include "physical/check_digits.h"
+#include "physical/line_scan.h"
 #include "physical/prepared_field.h"
+#include "physical/value_lists.h"
 
 namespace verdalia {
 
 struct DetailState;
-
-// Check digits of one character after identity numbers of up to 16 digits, eight at a
-// time: the weighted sums of their digits and the remainders of those taken at once.
-struct CheckDigitBatch {
-  alignas(16) std::int16_t weights[8][16] = {};
-  std::uint32_t numbers[8] = {}; // where each identity number begins
-  std::uint32_t digits[8] = {};  // where each check digit stands
-  int used = 0;                  // the lanes in use, from the first
-  int lanes = 0;                 // two bits a lane in use, as a byte mask of 16-bit lanes
-};
 
 // The detail checks of one record type, laid out once for lines of the kind's length.
 //
 // Most of what the checks ask of a field is the class of its characters: digits in a
 // number, a date or an identity number, the 42 characters of a text, blanks in a filler.
 // The plan gives every column of the line the class its fields require, and one pass over
-// the line tests them all, many bytes at a time; a value list that is one set of bytes per
-// column is such a class too. The same pass marks the columns that hold blanks, zeros, or
-// the bytes of a value a "SI_ES:" rule forbids, and a field that must not be all of them
-// (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those marks together
-// with every other such field, with a few word operations. What remains (other value lists,
-// dates, check digits) is tested kind by kind. A record that passes all this lists nothing,
+// the line tests them all, many bytes at a time (line_scan.h); a value list that is one set
+// of bytes per column is such a class too. The same pass marks the columns that hold blanks,
+// zeros, or the bytes of a value a "SI_ES:" rule forbids, and a field that must not be all
+// of them (an obligatory text, "SI_ES:0", "SI_ES:BLANCO", ...) is tested on those marks
+// together with every other such field, with a few word operations. What remains (other
+// value lists, dates, check digits) is tested kind by kind. A record that passes all this lists nothing,
 // which is what nearly every record of a file does.
 //
 // A record that does not takes the ordered walk: each field's quick test either accepts it
@@ -51,17 +44,29 @@ public:
     std::vector<std::uint64_t> m_marks;
   };
 
-  // `fields` must outlive the plan.
-  RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length);
+  // `fields` must outlive the plan; `scan` makes its pass over each line.
+  RecordPlan(const std::vector<PreparedField> &fields, std::size_t line_length, LineScan scan);
 
   // The detail check of one record; a line of another length gets the full check. True
   // when the record passed the plan's own tests and no field of it was checked on its own.
   bool Check(std::string_view line, int record, Scratch &scratch, ResultList &rows) const;
 
 private:
-  enum class Test : std::uint8_t;
+  // What a field's step tests of it; a field whose step does not pass gets its full check.
+  enum class Test : std::uint8_t {
+    Never,           // the field always gets its full check
+    Always,          // nothing to test beyond the classes (TIPO_INFORMACION is noted)
+    NotAllZeros,     // "SI_ES:0" of a number: not every digit "0"
+    NotValue,        // "SI_ES:" of another number: not the one text of that value
+    InList,          // a number's value list, or the endorsement type's
+    Date,            // a valid date, and not "00000000" under "SI_ES:00000000"
+    EndorsementDate, // an endorsement date of an endorsement record
+    Rut,             // notes the check digit; not all zeros under "SI_ES:0"
+    CheckDigit,      // the check digit the latest "RUT" field calls for
+    Text,            // the value rule of a text field
+  };
   struct Step {
-    Test test;
+    Test test = Test::Never;
     bool sets_information = false;  // the field is TIPO_INFORMACION
     std::uint8_t text_rule = 0;     // Test::Text: the value rule that applies
     bool obligatory = false;        // Test::Text
@@ -97,16 +102,14 @@ private:
     std::uint32_t first_word = 0;
     std::vector<RangeWord> words;
   };
-  // A list's texts in a small table without collisions: a field's word is listed when it
-  // is the one its hash points to (hashed), or else found in m_sets[set].
+  // A list tested whole: a field's word is listed when it is the one its hash points to in
+  // m_list_tables (hashed), or else found in m_sets[set].
   struct ListTest {
     std::uint32_t start = 0;
-    std::uint32_t shift = 0;
     std::uint64_t mask = 0;
-    std::uint64_t multiplier = 0;
-    std::uint32_t table = 0; // where the test's table begins in m_list_tables
     std::uint32_t set = 0;
     bool hashed = false;
+    ListHash hash;
   };
   struct DateTest {
     std::uint32_t start;
@@ -127,8 +130,6 @@ private:
   };
 
   void AddStep(const PreparedField &field, std::uint32_t index);
-  bool AllowColumns(std::uint32_t start, std::size_t length,
-                    const std::vector<std::uint64_t> &texts);
   static bool Trimmed(const PreparedField &field);
   static Columns ColumnsOf(const Step &step);
   void Require(const Step &step, std::uint8_t classes);
@@ -140,23 +141,17 @@ private:
   void PlanText(const PreparedField &field, Step &step);
   void GroupRanges();
   void BatchCheckDigits();
-  bool Scan(const char *bytes, std::uint64_t *marks) const;
   bool Quiet(const char *bytes, const std::uint64_t *marks) const;
   bool Accepts(const Step &step, const char *bytes, DetailState &state) const;
   bool TextAccepts(const Step &step, const char *bytes) const;
 
   const std::vector<PreparedField> &m_fields;
   std::size_t m_line_length;
+  LineScan m_scan;
   // The class each column requires, as the bits of the classes that satisfy it; the line
   // rounded up to whole words of columns, and a word past it, which require nothing.
   std::vector<std::uint8_t> m_classes;
-  // The bytes a value list allows in its columns, where the list is every combination of one
-  // set of bytes per column: classes of this plan's own, each a union of rectangles of high
-  // and low nibbles with a bit of its own (AllowColumns). Empty when no list is one.
-  std::vector<std::uint8_t> m_allowed; // by column, the bits of the classes that satisfy it
-  std::array<std::uint8_t, 16> m_allowed_low{};
-  std::array<std::uint8_t, 16> m_allowed_high{};
-  std::vector<std::pair<unsigned, std::uint16_t>> m_rectangles; // high nibble, low nibbles
+  ColumnLists m_column_lists; // the value lists the line's pass tests
   std::vector<char> m_values; // by column, the bytes "SI_ES:" rules forbid
   std::vector<bool> m_valued; // the columns m_values sets
   std::size_t m_words = 0;    // words of column marks

@@ -38,6 +38,16 @@ const QString kNoProvision = QStringLiteral("Advertencia. No informa provisión.
 // The data files of the tests: clean files of the three kinds, a production file with two
 // headers whose period differs from its name, files refused for their letter or a short line,
 // claim notices repeated three times.
+// The list's first row about `record` and `field`.
+std::size_t RowNaming(const verdalia::ResultList &rows, int record, std::string_view field) {
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    if (rows[row].record == record && rows[row].field == field) {
+      return row;
+    }
+  }
+  return rows.size();
+}
+
 void WriteSamples(const WindowFixture &f) {
   f.Write("P202401.txt", File({Header("20240131"), Line("4")}));
   f.Write("P202402.txt", File({Header("20240131"), Header("20240131"), Line("4")}));
@@ -429,13 +439,55 @@ private slots:
     QVERIFY(QFileInfo(path).isDir());
   }
 
+  // Under the record, what the check read and expected; a repeat's other record is a link.
+  void aFindingSaysWhatWasReadAndLinksTheOtherRecord() {
+    {
+      // The shipped database: a sample whose record 14 has a wrong check digit.
+      WindowFixture f;
+      QVERIFY(QFile::copy(QStringLiteral(VERDALIA_SOURCE_DIR "/samples/P202402.txt"),
+                          QDir(f.DataFolder()).filePath("P202402.txt")));
+      ValidatorWindow &window = f.NewWindow();
+      QVERIFY(window.Start(QStringLiteral(VERDALIA_REFERENCE_DB)));
+      window.OpenFolder(f.DataFolder());
+      window.show();
+      f.RunPhysical("P202402.txt");
+      auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
+      auto *viewer = window.findChild<RecordViewer *>("visorRegistro(0)");
+      QVERIFY(grid->SelectListRow(RowNaming(f.window().Rows(0), 14, "VER_CONTRATANTE")));
+      QCOMPARE(viewer->DetailText(), QStringLiteral("Leído: «7» (posición 210, largo 1) · Esperado: «3»"));
+      QVERIFY(viewer->Detail()->isVisibleTo(&window));
+    }
+    // Three notices of one key: each but the last repeats the next.
+    WindowFixture f;
+    WriteSamples(f);
+    ValidatorWindow &window = f.Started();
+    f.RunPhysical("D202401.txt");
+    f.Button("cmdValidacionLogica")->click();
+    auto *grid = window.findChild<ResultGrid *>("grdResultadoLogico");
+    auto *viewer = window.findChild<RecordViewer *>("visorRegistro(1)");
+    const verdalia::ResultList &rows = window.Rows(1);
+    QVERIFY(grid->SelectListRow(RowNaming(rows, 2, "NUMERO_SINIESTRO+NUMERO_POLIZA")));
+    QCOMPARE(viewer->DetailText(), QStringLiteral("Otro registro: 3"));
+    // The link selects the other record's first row, shown again when a filter hid it.
+    window.findChild<QLineEdit *>("txtFiltro(1)")->setText("nada de esto");
+    emit viewer->Detail()->linkActivated(QStringLiteral("#3"));
+    QCOMPARE(rows[grid->SelectedRows().at(0)].record, 3);
+    QCOMPARE(viewer->RecordText().size(), kNoticeLength);
+    // A record no row names (here the header) is shown alone.
+    emit viewer->Detail()->linkActivated(QStringLiteral("#1"));
+    QVERIFY(grid->SelectedRows().empty());
+    QCOMPARE(viewer->Caption(), QStringLiteral("Registro 1 (ninguna fila de la lista lo nombra)"));
+  }
+
   void gridColumnsCopyAndKeepTheWidthsTheOperatorSets() {
     WindowFixture f;
     WriteSamples(f);
     f.Started();
     f.RunPhysical("P202402.txt");
     auto *grid = f.window().findChild<ResultGrid *>("grdResultadoFisico");
-    QCOMPARE(grid->model()->index(1, 2).data(Qt::ToolTipRole).toString(), kPeriodMismatch);
+    // The message's tooltip adds what the check read and expected.
+    QCOMPARE(grid->model()->index(1, 2).data(Qt::ToolTipRole).toString(),
+             kPeriodMismatch + "<br>Leído: «202401» (posición 2, largo 6) · Esperado: «202402»");
     QVERIFY(!(grid->model()->index(0, 0).flags() & Qt::ItemIsEditable));
 
     // The proportions 6 : 20.5 : 50.5 until the operator sets a width.

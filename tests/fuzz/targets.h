@@ -398,26 +398,28 @@ inline std::vector<Cell> FuzzedDefinition(ByteReader &in, int line_length) {
   return row;
 }
 
-// Every line of `bytes` whose type has a plan is checked through the plan and field by field:
-// the rows must be the same.
+// Every line of `bytes` whose type has a plan is checked through the plan, with every scan the
+// processor runs, and field by field: the rows must be the same.
 inline Finding CheckPlans(const ReferenceData &reference, int kind, std::string_view bytes) {
-  const PreparedDefinitions definitions(reference);
-  RecordPlan::Scratch scratch;
-  while (!bytes.empty()) {
-    const std::size_t end = std::min(bytes.find("\r\n"), bytes.size());
-    const std::string_view line = bytes.substr(0, end);
-    bytes.remove_prefix(std::min(end + 2, bytes.size()));
-    const RecordPlan *plan = line.empty() ? nullptr : definitions.Plan(kind, line[0]);
-    if (plan == nullptr) {
-      continue;
-    }
-    ResultList planned;
-    ResultList full;
-    plan->Check(line, 2, scratch, planned);
-    CheckDetailRecord(definitions.Fields(kind, line.substr(0, 1)), line, 2, full);
-    if (planned != full) {
-      return "the plan of record type " + std::string(1, line[0]) +
-             " lists other rows than the field-by-field check";
+  for (const LineScan &scan : UsableLineScans()) {
+    const PreparedDefinitions definitions(reference, scan);
+    RecordPlan::Scratch scratch;
+    for (std::string_view rest = bytes; !rest.empty();) {
+      const std::size_t end = std::min(rest.find("\r\n"), rest.size());
+      const std::string_view line = rest.substr(0, end);
+      rest.remove_prefix(std::min(end + 2, rest.size()));
+      const RecordPlan *plan = line.empty() ? nullptr : definitions.Plan(kind, line[0]);
+      if (plan == nullptr) {
+        continue;
+      }
+      ResultList planned;
+      ResultList full;
+      plan->Check(line, 2, scratch, planned);
+      CheckDetailRecord(definitions.Fields(kind, line.substr(0, 1)), line, 2, full);
+      if (planned != full) {
+        return "the plan of record type " + std::string(1, line[0]) + " with the " +
+               std::string(scan.name) + " scan lists other rows than the field-by-field check";
+      }
     }
   }
   return {};

@@ -95,9 +95,9 @@ TEST(LaterRepeats, FindAPartRepeatedLaterInTheListShortOrLong) {
       asked.push_back(static_cast<int>(random() % static_cast<unsigned>(length)) + 1);
     }
     for (const int k : asked) {
-      bool later = false;
-      for (int j = k + 1; j <= length; ++j) {
-        later |= lines[static_cast<std::size_t>(j)] == lines[static_cast<std::size_t>(k)];
+      int later = 0;
+      for (int j = length; j > k; --j) {
+        later = lines[static_cast<std::size_t>(j)] == lines[static_cast<std::size_t>(k)] ? j : later;
       }
       EXPECT_EQ(repeats.After(0, k), later) << "record " << k << " of " << length;
     }

@@ -1,9 +1,11 @@
 // Physical faults: the mistakes insurers' systems typically make, each one certain to be
 // reported by the record check of its section.
+#include <array>
 #include <cctype>
 
 #include "common/text.h"
 #include "gen/builders.h"
+#include "physical/field_types.h"
 
 namespace verdalia::gen {
 namespace {
@@ -44,30 +46,11 @@ bool BlankIsReported(const FieldDefinition &def, Section section) {
   return false;
 }
 
-bool Eligible(const FieldDefinition &def, Section section) {
-  const std::string type = UpperAscii(def.type);
-  const std::string name = UpperAscii(def.name);
-  if (def.start == 1 || def.length <= 0) {
-    return false; // the record type stays, or the fault would be a structure fault
-  }
-  if (type == "N" || type == "D" || type == "RUT" || type == "DV" || type == "FIL") {
-    return true;
-  }
-  if (type == "FE") {
-    // The endorsement dates are checked only on endorsement records.
-    return section != Section::Detail ||
-           (name != "FECHA_POLIZA_ENDOSO" && name != "FECHA_VIGENCIA_ENDOSO");
-  }
-  if (type == "T") {
-    return section != Section::Control || Obligatory(def);
-  }
-  return false;
-}
-
 // A digit field written the way people write numbers: a letter O for a zero, a blank, a
 // decimal point or a thousands separator.
-void SpoilNumber(std::string &field, const FieldDefinition &def, Random &random) {
-  const int decimals = UpperAscii(def.type) == "D" && def.decimals ? *def.decimals : 0;
+void SpoilNumber(std::string &field, const FieldDefinition &def, Section, Random &random) {
+  const bool implied = FactsOf(FieldTypeOf(def.type)).decimals == Decimals::Implied;
+  const int decimals = implied && def.decimals ? *def.decimals : 0;
   switch (random.Between(0, 2)) {
   case 0: {
     const std::size_t zero = field.find('0');
@@ -122,7 +105,7 @@ void SpoilDate(std::string &field, const FieldDefinition &def, Section section, 
   field = spoiled;
 }
 
-void SpoilCheckDigit(std::string &field) {
+void SpoilCheckDigit(std::string &field, const FieldDefinition &, Section, Random &) {
   const char current = field.empty() ? ' ' : field[0];
   if (current == 'K') {
     field[0] = 'k'; // the comparison is case-sensitive
@@ -188,10 +171,54 @@ void SpoilText(std::string &field, const FieldDefinition &def, Section section, 
   field.resize(static_cast<std::size_t>(def.length), ' ');
 }
 
-void SpoilFiller(std::string &field, Random &random) {
+void SpoilFiller(std::string &field, const FieldDefinition &, Section, Random &random) {
   static const std::vector<char> kStray = {'0', 'X', '-', '1'};
   field[static_cast<std::size_t>(random.Between(0, static_cast<long long>(field.size()) - 1))] =
       random.Pick(kStray);
+}
+
+// A fault of field_types.def: the fields of a section it can spoil so that its check reports
+// them (`text` is the field as laid out), and the spoiling.
+struct Fault {
+  bool (*eligible)(const FieldDefinition &def, Section section, std::string_view text);
+  void (*spoil)(std::string &field, const FieldDefinition &def, Section section, Random &random);
+};
+
+// Whether the check of the section reports the field once spoiled.
+bool Always(const FieldDefinition &, Section, std::string_view) {
+  return true;
+}
+bool Never(const FieldDefinition &, Section, std::string_view) {
+  return false;
+}
+bool DateIsChecked(const FieldDefinition &def, Section section, std::string_view) {
+  // The endorsement dates are checked only on endorsement records.
+  const std::string name = UpperAscii(def.name);
+  return section != Section::Detail ||
+         (name != "FECHA_POLIZA_ENDOSO" && name != "FECHA_VIGENCIA_ENDOSO");
+}
+bool TextIsChecked(const FieldDefinition &def, Section section, std::string_view text) {
+  // The control check tests a text field only for being blank, and only when obligatory.
+  return section != Section::Control || (Obligatory(def) && !IsBlank(text));
+}
+
+constexpr Fault kNumberFault = {&Always, &SpoilNumber};
+constexpr Fault kDateFault = {&DateIsChecked, &SpoilDate};
+constexpr Fault kCheckDigitFault = {&Always, &SpoilCheckDigit};
+constexpr Fault kTextFault = {&TextIsChecked, &SpoilText};
+constexpr Fault kFillerFault = {&Always, &SpoilFiller};
+constexpr Fault kNoFault = {&Never, nullptr};
+
+constexpr std::array kFaults = {
+#define VERDALIA_FIELD_TYPE(type, code, check, characters, decimals, write, fault) &fault,
+#include "physical/field_types.def"
+#undef VERDALIA_FIELD_TYPE
+    &kNoFault, // any other type
+};
+static_assert(kFaults.size() == static_cast<std::size_t>(FieldType::Other) + 1);
+
+const Fault &FaultOf(const FieldDefinition &def) {
+  return *kFaults[static_cast<std::size_t>(FieldTypeOf(def.type))];
 }
 
 } // namespace
@@ -201,46 +228,36 @@ void InjectPhysicalFault(std::string &line, const std::vector<FieldDefinition> &
   std::vector<const FieldDefinition *> candidates;
   for (const FieldDefinition &def : definitions) {
     const auto end = static_cast<std::size_t>(def.start - 1 + def.length);
-    if (end > line.size() || !Eligible(def, section)) {
+    // The record type stays, or the fault would be a structure fault.
+    if (def.start <= 1 || def.length <= 0 || end > line.size()) {
       continue;
     }
-    // The control check tests a text field only for being blank.
     const std::string_view text = std::string_view(line).substr(
         static_cast<std::size_t>(def.start - 1), static_cast<std::size_t>(def.length));
-    if (section == Section::Control && UpperAscii(def.type) == "T" && IsBlank(text)) {
-      continue;
+    if (FaultOf(def).eligible(def, section, text)) {
+      candidates.push_back(&def);
     }
-    candidates.push_back(&def);
   }
   if (candidates.empty()) {
     line[0] = '9'; // no kind has records of type 9
     return;
   }
   const FieldDefinition &def = *random.Pick(candidates);
-  const std::string type = UpperAscii(def.type);
   const auto start = static_cast<std::size_t>(def.start - 1);
   std::string field = line.substr(start, static_cast<std::size_t>(def.length));
 
   if (section == Section::Control && def.name == "TOTAL_REGISTROS" && random.Chance(0.5) &&
-      (type == "N" || type == "D")) {
+      FactsOf(FieldTypeOf(def.type)).check == FieldCheck::Number) {
     // Counting only the detail records leaves the header and the control record out.
     try {
       FieldDefinition whole = def;
       whole.type = "N";
       field = NumberText(record_count - 2, 0, whole);
     } catch (const std::logic_error &) {
-      SpoilNumber(field, def, random);
+      SpoilNumber(field, def, section, random);
     }
-  } else if (type == "N" || type == "D" || type == "RUT") {
-    SpoilNumber(field, def, random);
-  } else if (type == "FE") {
-    SpoilDate(field, def, section, random);
-  } else if (type == "DV") {
-    SpoilCheckDigit(field);
-  } else if (type == "T") {
-    SpoilText(field, def, section, random);
   } else {
-    SpoilFiller(field, random);
+    FaultOf(def).spoil(field, def, section, random);
   }
   line.replace(start, field.size(), field);
 }

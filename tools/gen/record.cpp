@@ -2,8 +2,11 @@
 
 #include <stdexcept>
 
+#include <array>
+
 #include "common/text.h"
 #include "gen/random.h"
+#include "physical/field_types.h"
 
 namespace verdalia::gen {
 namespace {
@@ -107,6 +110,42 @@ std::string GenericText(const FieldDefinition &def, Section section) {
   return needs_text ? Fit("X", def.length) : Fit("", def.length);
 }
 
+// What a writer of a valid value reads besides the field's definition.
+struct Writing {
+  Section section;
+  const std::string &default_date;
+  Random &random;
+  std::string rut; // the latest identity number laid out
+};
+
+// The writers of field_types.def, by type.
+std::string WriteNumber(const FieldDefinition &def, Writing &writing) {
+  return GenericNumber(def, writing.section);
+}
+std::string WriteDate(const FieldDefinition &def, Writing &writing) {
+  return Fit(writing.default_date, def.length);
+}
+std::string WriteIdentityNumber(const FieldDefinition &def, Writing &writing) {
+  return NumberText(writing.random.Between(10000000, 24999999), 0, def);
+}
+std::string WriteCheckDigit(const FieldDefinition &def, Writing &writing) {
+  return Fit(CheckDigit(writing.rut), def.length);
+}
+std::string WriteText(const FieldDefinition &def, Writing &writing) {
+  return GenericText(def, writing.section);
+}
+std::string WriteBlanks(const FieldDefinition &def, Writing &) {
+  return Fit("", def.length);
+}
+
+constexpr std::array kWriters = {
+#define VERDALIA_FIELD_TYPE(type, code, check, characters, decimals, write, fault) &write,
+#include "physical/field_types.def"
+#undef VERDALIA_FIELD_TYPE
+    &WriteBlanks, // any other type
+};
+static_assert(kWriters.size() == static_cast<std::size_t>(FieldType::Other) + 1);
+
 } // namespace
 
 Record &Record::Text(const std::string &name, std::string text) {
@@ -128,7 +167,7 @@ const FieldValue *Record::Find(std::string_view name) const {
 }
 
 std::string NumberText(long long units, int decimals, const FieldDefinition &definition) {
-  const bool with_decimals = UpperAscii(definition.type) == "D";
+  const bool with_decimals = FactsOf(FieldTypeOf(definition.type)).decimals == Decimals::Implied;
   const int target = with_decimals && definition.decimals ? *definition.decimals : 0;
   long long scaled = units;
   for (int d = decimals; d < target; ++d) {
@@ -148,30 +187,18 @@ std::string NumberText(long long units, int decimals, const FieldDefinition &def
 std::string LayOut(const Record &record, const std::vector<FieldDefinition> &definitions,
                    int length, Section section, const std::string &default_date, Random &random) {
   std::string line(static_cast<std::size_t>(length > 0 ? length : 0), ' ');
-  std::string rut;
+  Writing writing{section, default_date, random, {}};
   for (const FieldDefinition &def : definitions) {
-    const std::string type = UpperAscii(def.type);
+    const FieldType type = FieldTypeOf(def.type);
     std::string text;
     if (const FieldValue *value = record.Find(def.name)) {
       text = value->numeric ? NumberText(value->units, value->decimals, def)
                             : Fit(value->text, def.length);
-    } else if (type == "N" || type == "D") {
-      text = GenericNumber(def, section);
-    } else if (type == "FE") {
-      text = Fit(default_date, def.length);
-    } else if (type == "RUT") {
-      FieldDefinition digits = def;
-      digits.type = "N";
-      text = NumberText(random.Between(10000000, 24999999), 0, digits);
-    } else if (type == "DV") {
-      text = Fit(CheckDigit(rut), def.length);
-    } else if (type == "T") {
-      text = GenericText(def, section);
     } else {
-      text = Fit("", def.length);
+      text = kWriters[static_cast<std::size_t>(type)](def, writing);
     }
-    if (type == "RUT") {
-      rut = text;
+    if (FactsOf(type).check == FieldCheck::IdentityNumber) {
+      writing.rut = text;
     }
     const auto start = static_cast<std::size_t>(def.start - 1);
     for (std::size_t i = 0; i < text.size() && start + i < line.size(); ++i) {

@@ -1,6 +1,10 @@
 -- Each query prints what is wrong with the shipped reference data; the case expects the
 -- headings alone.
 .headers off
+-- The type codes the program knows, and whether their values carry implied decimals, as its
+-- type table writes them (types.csv, cut out of field_types.def by the case).
+CREATE TEMP TABLE FieldType(code TEXT, decimals TEXT);
+.import --csv --schema temp types.csv FieldType
 SELECT '-- fields that leave a gap or overlap, or do not end at the line length';
 SELECT d.TipoArchivo, d.TipoRegistro, d.Campo FROM (
   SELECT *, COALESCE(LAG(PosicionInicial + Largo) OVER w, 1) AS expected,
@@ -21,8 +25,9 @@ WHERE (Tipo = 'DV' AND before IS NOT 'RUT') OR (Tipo = 'RUT' AND after IS NOT 'D
    OR (Campo IN ('FECHA_POLIZA_ENDOSO', 'FECHA_VIGENCIA_ENDOSO') AND (info IS NULL OR info > Sec));
 SELECT '-- names, types, decimals, obligation and messages out of form; Sec repeated';
 SELECT TipoArchivo, TipoRegistro, Campo FROM DefArchivo
-WHERE Campo NOT GLOB '[A-Z]*' OR Campo GLOB '*[^A-Z0-9_]*' OR Tipo NOT IN ('N','D','FE','RUT','DV','T','FIL')
-   OR (Tipo = 'D' AND NOT (DECIMALES > 0 AND DECIMALES < Largo)) OR Obligatorio NOT IN ('S','N')
+WHERE Campo NOT GLOB '[A-Z]*' OR Campo GLOB '*[^A-Z0-9_]*' OR Tipo NOT IN (SELECT code FROM FieldType)
+   OR (Tipo IN (SELECT code FROM FieldType WHERE decimals = 'Implied')
+       AND NOT (DECIMALES > 0 AND DECIMALES < Largo)) OR Obligatorio NOT IN ('S','N')
    OR ErrorFisico NOT LIKE 'Error. %' OR (Campo = 'FILLER') <> (Tipo = 'FIL') OR Sec IS NULL
    OR (SELECT COUNT(*) FROM DefArchivo o WHERE o.TipoArchivo = DefArchivo.TipoArchivo
        AND o.TipoRegistro = DefArchivo.TipoRegistro AND o.Sec = DefArchivo.Sec) > 1;

@@ -1,0 +1,1 @@
+INSERT INTO DefArchivo VALUES (1,'2',1,'FECHA',8,8,'FE',NULL,NULL,NULL,'P');
