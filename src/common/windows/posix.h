@@ -12,7 +12,7 @@
 // - a folder opened for reading is opened (and said to be a folder), not refused with
 //   "Permission denied";
 // - a file's status carries what Linux's does: the volume and file number that tell two names
-//   of one file apart, a 64-bit size and times to the 100 ns;
+//   of one file apart, a 64-bit size and times to the 100 ns; offsets are 64 bits too;
 // - rename replaces an existing file (MoveFileExW), link puts a file under a new name only
 //   where none is (a move that does not replace), fsync flushes through FlushFileBuffers;
 // - there are no files without a name (O_TMPFILE), no read at an offset (pread), no
@@ -61,6 +61,11 @@ using verdalia_ino_t = std::uint64_t;
 #ifndef S_ISLNK
 #define S_ISLNK(mode) (((mode)&S_IFMT) == S_IFLNK)
 #endif
+
+// The C runtime's off_t is 32 bits: an offset past 2 GB in a larger file would wrap. The
+// engine's offsets are 64 bits, as on Linux.
+using verdalia_off_t = std::int64_t;
+#define off_t verdalia_off_t
 
 #ifndef NAME_MAX
 #define NAME_MAX 255
