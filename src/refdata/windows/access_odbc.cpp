@@ -349,6 +349,11 @@ SqliteHandle ImportAccessThroughOdbc(const std::string &path) {
     }
     FailOpen(path, why.message.empty() ? "el controlador de Access no la abre" : why.message);
   }
+  // A connection is closed before its handle is freed, when a table cannot be read too.
+  struct Disconnect {
+    SQLHDBC connection;
+    ~Disconnect() { SQLDisconnect(connection); }
+  } disconnect{connection.handle};
 
   sqlite3 *raw = nullptr;
   const int rc =
@@ -363,7 +368,6 @@ SqliteHandle ImportAccessThroughOdbc(const std::string &path) {
     TableCopier(connection.handle, raw, path, table).Copy();
   }
   sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-  SQLDisconnect(connection.handle);
   return db;
 }
 
