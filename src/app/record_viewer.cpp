@@ -78,7 +78,7 @@ RecordViewer::RecordViewer(QWidget *parent)
   ShowRow(nullptr, nullptr);
 }
 
-void RecordViewer::SetRecords(std::vector<std::string> lines, int kind) {
+void RecordViewer::SetRecords(std::vector<std::string> lines, std::optional<FileKind> kind) {
   m_lines = std::move(lines);
   m_kind = kind;
 }
@@ -186,8 +186,8 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row,
   const QTextBlock block = m_text->document()->findBlockByNumber(1);
   for (const std::string &name : NamedFields(row->field)) {
     const std::optional<Span> span =
-        reference && !line.empty()
-            ? reference->SpanOfField(m_kind, std::string_view(line).substr(0, 1), name)
+        reference && m_kind && !line.empty()
+            ? reference->SpanOfField(*m_kind, std::string_view(line).substr(0, 1), name)
             : std::nullopt;
     if (!span) {
       caption += QStringLiteral(" · ") + FromCp1252(name);

@@ -126,7 +126,7 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
 
   for (int index = 0; index < 2; ++index) {
     m_lists[static_cast<std::size_t>(index)].title =
-        KindOfNumber(1).title; // until a run names the kind
+        FactsOf(FileKind::Production).title; // until a run names the kind
     ShowLabels(index);
   }
 
@@ -489,14 +489,14 @@ bool ValidatorWindow::ShowPhysical(const std::string &path, RunResult &result) {
     ++m_checks;
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
     ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind->number, m_checks, result.kind->title,
-                 result.labels});
+                 std::move(lines), result.kind, m_checks,
+                 std::string(FactsOf(*result.kind).title), result.labels});
     ShowList(1, {{},
                  std::make_shared<const ListContents>(),
                  {},
-                 0,
+                 std::nullopt,
                  m_checks,
-                 result.kind->title,
+                 std::string(FactsOf(*result.kind).title),
                  result.labels});
     m_checked = std::move(result.file);
     return true;
@@ -510,9 +510,9 @@ bool ValidatorWindow::ShowLogical(const std::string &path, RunResult &result) {
     // The rule set names the file again, above both lists of this one check.
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
     ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind->number, m_checks, result.kind->title,
-                 result.labels});
-    m_lists[0].title = result.kind->title;
+                 std::move(lines), result.kind, m_checks,
+                 std::string(FactsOf(*result.kind).title), result.labels});
+    m_lists[0].title = FactsOf(*result.kind).title;
     m_lists[0].labels = result.labels;
     ShowLabels(0);
     return true;

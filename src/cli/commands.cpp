@@ -152,8 +152,8 @@ public:
                                 m_options.physical_only ? Scope::PhysicalOnly : Scope::Both);
     const RunResult &physical = m_check.physical;
     if (physical.kind) {
-      report.kind = std::string(1, physical.kind->letter);
-      report.title = physical.kind->title;
+      report.kind = std::string(1, FactsOf(*physical.kind).letter);
+      report.title = FactsOf(*physical.kind).title;
     }
     report.outcome = m_check.outcome;
     if (physical.Refused()) {
@@ -322,21 +322,22 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
 // kind without a line length (its files are all refused), a record type without
 // definitions, a field of a type no check knows.
 void WriteUnchecked(const ReferenceData &data, std::ostream &out) {
-  for (int kind = 1; kind <= 3; ++kind) {
-    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
-      out << "No se revisa: TipoArchivo " << kind
+  for (const FileKind kind : kFileKinds) {
+    const int number = NumberOf(kind);
+    if (data.LineLength(kind) == 0) {
+      out << "No se revisa: TipoArchivo " << number
           << " (no tiene largo de fila; todo archivo de este tipo se rechaza)\n";
       continue;
     }
-    for (const char type : KindOfNumber(kind).allowed_types) {
+    for (const char type : FactsOf(kind).allowed_types) {
       const auto &definitions = data.Definitions(kind, std::string_view(&type, 1));
       if (definitions.empty()) {
-        out << "No se revisa: TipoArchivo " << kind << ", registro " << type
+        out << "No se revisa: TipoArchivo " << number << ", registro " << type
             << " (no tiene definiciones de campo)\n";
       }
       for (const FieldDefinition &definition : definitions) {
         if (!IsCheckedFieldType(definition.type)) {
-          out << "No se revisa: TipoArchivo " << kind << ", registro " << type << ", campo "
+          out << "No se revisa: TipoArchivo " << number << ", registro " << type << ", campo "
               << Windows1252ToUtf8(definition.name) << " (Tipo '"
               << Windows1252ToUtf8(definition.type) << "' desconocido)\n";
         }
@@ -350,9 +351,8 @@ int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) 
   try {
     const ReferenceData data = LoadReferenceData(path);
     out << "Base de datos de referencia: " << path << "\n";
-    for (int kind = 1; kind <= 3; ++kind) {
-      out << "TipoArchivo " << kind << ": largo de fila "
-          << data.line_lengths[static_cast<std::size_t>(kind)];
+    for (const FileKind kind : kFileKinds) {
+      out << "TipoArchivo " << NumberOf(kind) << ": largo de fila " << data.LineLength(kind);
       for (const char *type : {"1", "2", "3", "4"}) {
         const auto count = data.Definitions(kind, type).size();
         if (count > 0) {

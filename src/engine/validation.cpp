@@ -27,18 +27,19 @@ Refusal WrongLetter() {
 }
 
 // The refusal of a file that could not be read whole.
-Refusal ReadRefusal(const ReadResult &read, const FileKind &kind, int line_length,
+Refusal ReadRefusal(const ReadResult &read, FileKind kind, int line_length,
                     const std::string &path) {
+  const std::string_view title = FactsOf(kind).title;
   const std::string shown_path = Utf8ToWindows1252(path);
   std::string text;
   switch (read.status) {
   case ReadStatus::WrongLength:
-    text = "El archivo " + kind.title + " en la fila " + std::to_string(read.line_number) +
+    text = "El archivo " + std::string(title) + " en la fila " + std::to_string(read.line_number) +
            " tiene un largo de fila incorrecto(" + std::to_string(read.line_length) +
            "), debe ser " + std::to_string(line_length) + ".";
     break;
   case ReadStatus::TooManyLines:
-    text = Cp1252("El archivo ") + kind.title + " " + shown_path +
+    text = Cp1252("El archivo ") + std::string(title) + " " + shown_path +
            Cp1252(" tiene más de 32767 filas; no se puede validar.");
     break;
   case ReadStatus::NotRegularFile:
@@ -60,7 +61,7 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
     result.refusal = WrongLetter();
     return false;
   }
-  const int line_length = reference.line_lengths[static_cast<std::size_t>(result.kind->number)];
+  const int line_length = reference.LineLength(*result.kind);
   const ReadResult read = ReadDataFile(path, line_length, result.file);
   if (read.status != ReadStatus::Ok) {
     result.refusal = ReadRefusal(read, *result.kind, line_length, path);
@@ -71,7 +72,7 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
 
 // The refusal of a file that is no longer the one checked: cut short or written in place
 // while a run read it.
-Refusal ChangedWhileRead(const DataFile &file, const FileKind &kind, const std::string &path) {
+Refusal ChangedWhileRead(const DataFile &file, FileKind kind, const std::string &path) {
   const ReadResult read{ReadStatus::ReadError, file.Cut() ? "el archivo se acortó mientras se leía"
                                                           : "el archivo cambió mientras se leía"};
   return ReadRefusal(read, kind, 0, path);
@@ -141,7 +142,7 @@ void Validator::RunRules(const std::string &path, const DataFile &file, RunResul
   result.rows.KeepAlive(file.content);
   const LogicalInput input{file.lines, file.line_count, m_prepared->reference.commune_codes,
                            m_prepared->reference.crop_codes, m_prepared->numbers};
-  CheckLogicalRules(result.kind->number, input, result.rows);
+  CheckLogicalRules(*result.kind, input, result.rows);
 }
 
 CheckResult Validator::Check(const std::string &path, const HeaderLabels &labels,
@@ -189,14 +190,16 @@ RunResult Validator::Logical(const std::string &path, const DataFile &checked,
     // A file emptied since the physical run has no header to take the labels from.
     if (result.file.line_count == 0) {
       result.refusal = {Refusal::Reason::Unreadable,
-                        Cp1252("El archivo ") + result.kind->title + " " + shown_path +
+                        Cp1252("El archivo ") + std::string(FactsOf(*result.kind).title) + " " +
+                            shown_path +
                             Cp1252(" está vacío; no se puede validar.")};
       result.file = DataFile{};
       return result;
     }
     if (!SameVersion(checked, result.file)) {
       Refuse({Refusal::Reason::Changed,
-              Cp1252("El archivo ") + result.kind->title + " " + shown_path +
+              Cp1252("El archivo ") + std::string(FactsOf(*result.kind).title) + " " +
+                  shown_path +
                   Cp1252(" cambió después de la Verificación Física; realice de nuevo la "
                          "Verificación Física.")},
              labels, result);
