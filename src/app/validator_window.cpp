@@ -114,9 +114,9 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   auto *files_tab = new QWidget(m_tabs);
   auto *physical_tab = new QWidget(m_tabs);
   auto *logical_tab = new QWidget(m_tabs);
-  m_tabs->addTab(files_tab, QStringLiteral("Validación de Archivos"));
-  m_tabs->addTab(physical_tab, QStringLiteral("Resultado de Validación Física"));
-  m_tabs->addTab(logical_tab, QStringLiteral("Resultado de Validación Lógica"));
+  m_tabs->insertTab(kFilesTab, files_tab, QStringLiteral("Validación de Archivos"));
+  m_tabs->insertTab(kPhysicalTab, physical_tab, QStringLiteral("Resultado de Validación Física"));
+  m_tabs->insertTab(kLogicalTab, logical_tab, QStringLiteral("Resultado de Validación Lógica"));
   BuildFileTab(files_tab);
   BuildResultTab(physical_tab, 0);
   BuildResultTab(logical_tab, 1);
@@ -283,8 +283,8 @@ void ValidatorWindow::BuildShortcuts() {
 void ValidatorWindow::FocusFilter() {
   // The filter of the list shown; on the first tab there is none.
   const int tab = m_tabs->currentIndex();
-  if (tab == 1 || tab == 2) {
-    QLineEdit *filter = m_panels[static_cast<std::size_t>(tab - 1)]->FilterText();
+  if (tab == kPhysicalTab || tab == kLogicalTab) {
+    QLineEdit *filter = m_panels[static_cast<std::size_t>(tab - kPhysicalTab)]->FilterText();
     filter->setFocus(Qt::ShortcutFocusReason);
     filter->selectAll();
   }
@@ -370,7 +370,7 @@ bool ValidatorWindow::SelectFile(const QString &path) {
   if (!m_files->SelectName(info.fileName())) {
     return false;
   }
-  m_tabs->setCurrentIndex(0);
+  m_tabs->setCurrentIndex(kFilesTab);
   OnFileChosen();
   return true;
 }
@@ -475,7 +475,7 @@ void ValidatorWindow::RunPhysical() {
   }
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Física finalizada"));
-  m_tabs->setCurrentIndex(1);
+  m_tabs->setCurrentIndex(kPhysicalTab);
   // The keys go on in the list, not on a button the space bar would press.
   m_panels[0]->Grid()->setFocus(Qt::OtherFocusReason);
   m_logical_ready = OnlyWarnings(Rows(0));
@@ -564,7 +564,7 @@ void ValidatorWindow::RunLogical() {
   }
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Lógica finalizada"));
-  m_tabs->setCurrentIndex(2);
+  m_tabs->setCurrentIndex(kLogicalTab);
   m_panels[1]->Grid()->setFocus(Qt::OtherFocusReason);
 }
 

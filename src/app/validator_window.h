@@ -36,6 +36,10 @@ public:
   ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent = nullptr);
   ~ValidatorWindow() override;
 
+  // The tabs, in their order: choosing the file, then the physical and the logical list. The
+  // list `index` (0 physical, 1 logical) is on tab kPhysicalTab + index.
+  enum Tab { kFilesTab = 0, kPhysicalTab = 1, kLogicalTab = 2 };
+
   // Start-up: restores the remembered drive, folder and file (what is gone is ignored) and
   // the window's place, then loads the reference database. False after the error's message
   // box: the program ends, and the settings are not stored.
