@@ -130,10 +130,17 @@ QTextEdit::ExtraSelection Highlight(const QTextBlock &block, int first, int last
 
 namespace {
 
+// The characters of a text the detail shows; a longer one is cut there and ends in "…".
+// A value of hundreds of columns (a filler of the header) has no blank to wrap at, and
+// shown whole it would widen the window past the screen; the record above shows it whole.
+constexpr std::size_t kShownCharacters = 80;
+
 // A text of the file or the definitions as the detail shows it: between guillemets, so that
 // blanks show, one character a byte, HTML-escaped.
 QString Quoted(std::string_view text) {
-  return QStringLiteral("«") + DisplayLine(text).toHtmlEscaped() + QStringLiteral("»");
+  const bool cut = text.size() > kShownCharacters;
+  return QStringLiteral("«") + DisplayLine(text.substr(0, kShownCharacters)).toHtmlEscaped() +
+         (cut ? QStringLiteral("…»") : QStringLiteral("»"));
 }
 
 } // namespace

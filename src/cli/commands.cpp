@@ -16,6 +16,7 @@
 #include "common/path.h"
 #include "common/windows1252.h"
 #include "engine/validation.h"
+#include "physical/field_types.h"
 #include "refdata/reference_data.h"
 #include "reports/error_list_writer.h"
 
@@ -336,7 +337,7 @@ void WriteUnchecked(const ReferenceData &data, std::ostream &out) {
             << " (no tiene definiciones de campo)\n";
       }
       for (const FieldDefinition &definition : definitions) {
-        if (!IsCheckedFieldType(definition.type)) {
+        if (FactsOf(FieldTypeOf(definition.type)).check == FieldCheck::None) {
           out << "No se revisa: TipoArchivo " << number << ", registro " << type << ", campo "
               << Windows1252ToUtf8(definition.name) << " (Tipo '"
               << Windows1252ToUtf8(definition.type) << "' desconocido)\n";

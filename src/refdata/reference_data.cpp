@@ -53,13 +53,6 @@ void RequireFieldsToCheck(const ReferenceData &data, const std::string &path) {
 
 } // namespace
 
-bool IsCheckedFieldType(std::string_view type) {
-  static constexpr std::array<std::string_view, 7> kChecked = {"N",  "D", "FE", "RUT",
-                                                               "DV", "T", "FIL"};
-  const std::string upper = UpperAscii(type);
-  return std::find(kChecked.begin(), kChecked.end(), upper) != kChecked.end();
-}
-
 void CodeList::Append(std::string_view code) {
   m_codes.append(code);
   m_codes.push_back(kBrokenBar);

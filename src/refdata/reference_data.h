@@ -38,10 +38,6 @@ struct FieldDefinition {
   std::optional<std::string> message;      // ErrorFisico
 };
 
-// Whether the field checks know a Tipo code (upper-cased: N, D, FE, RUT, DV, T, FIL); a
-// field of any other type is not checked.
-bool IsCheckedFieldType(std::string_view type);
-
 // The valid codes of one kind, each followed by the broken bar (byte 0xA6), searched as
 // text: a code is valid when the code followed by the bar occurs anywhere in the string.
 class CodeList {

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -477,6 +478,32 @@ private slots:
     emit viewer->Detail()->linkActivated(QStringLiteral("#1"));
     QVERIFY(grid->SelectedRows().empty());
     QCOMPARE(viewer->Caption(), QStringLiteral("Registro 1 (ninguna fila de la lista lo nombra)"));
+  }
+
+  // A value as long as a filler of the shipped layouts (301 columns of the header), with no
+  // blank to wrap at, neither widens the window nor hides where it stands.
+  void aLongValueNeverWidensTheWindow() {
+    WindowFixture f;
+    QFile sample(QStringLiteral(VERDALIA_SOURCE_DIR "/samples/P202402.txt"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QByteArray bytes = sample.readAll();
+    bytes.replace(99, 301, QByteArray(301, '0')); // the header's filler, columns 100 to 400
+    f.Write("P202402.txt", bytes.toStdString());
+    ValidatorWindow &window = f.NewWindow();
+    QVERIFY(window.Start(QStringLiteral(VERDALIA_REFERENCE_DB)));
+    window.OpenFolder(f.DataFolder());
+    window.resize(1000, 700);
+    window.show();
+    f.RunPhysical("P202402.txt");
+    auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
+    auto *viewer = window.findChild<RecordViewer *>("visorRegistro(0)");
+    QVERIFY(grid->SelectListRow(RowNaming(f.window().Rows(0), 1, "FILLER")));
+    QApplication::processEvents();
+    QCOMPARE(window.width(), 1000);
+    QVERIFY(window.minimumSizeHint().width() < 1000);
+    QVERIFY(viewer->DetailText().startsWith("Leído: «" + QString(80, '0') + "…» (posición 100, largo 301)"));
+    QVERIFY(grid->model()->index(grid->SelectedRows().at(0), 2).data(Qt::ToolTipRole).toString().contains(
+        "…» (posición 100, largo 301)"));
   }
 
   void gridColumnsCopyAndKeepTheWidthsTheOperatorSets() {

@@ -8,7 +8,9 @@ A case folder holds:
   case         "aim:" one line saying what the case is for; "run:" shell lines run in a
                copy of the folder (verdalia-cli is on the PATH); "status:" the exit status
                of the last one (echo the others' where they matter); "files:" inputs
-               taken from the source tree (samples/...).
+               taken from the source tree (samples/...); "base:" the SQL source, in the
+               source tree, that the case's databases start from instead of the shipped
+               database's (a snapshot kept beside fixtures made from it).
   expected/    the outputs, byte for byte: every error list the run leaves (an error list
                not found here must not be written), "stderr" (empty when absent) and
                "stdout" (compared only when present).
@@ -53,7 +55,7 @@ def build_db(path, scripts):
 
 
 def parse_case(path):
-    fields = {"aim": [], "run": [], "status": [], "files": []}
+    fields = {"aim": [], "run": [], "status": [], "files": [], "base": []}
     for line in open(path, encoding="utf-8").read().splitlines():
         key, sep, value = line.partition(":")
         if sep and key in fields:
@@ -62,6 +64,8 @@ def parse_case(path):
             raise ValueError(f"{path}: unknown line {line!r}")
     if len(fields["aim"]) != 1 or not fields["run"] or len(fields["status"]) != 1:
         raise ValueError(f"{path}: needs one aim, one status and at least one run line")
+    if len(fields["base"]) > 1:
+        raise ValueError(f"{path}: at most one base line")
     return fields
 
 
@@ -93,13 +97,14 @@ def run_shell(script, work, env, timeout=120):
 def run_case(case_dir, bin_dir):
     """Runs one case: its setup, what the run wrote and the process."""
     setup = parse_case(os.path.join(case_dir, "case"))
+    base = os.path.join(ROOT, setup["base"][0]) if setup["base"] else SHIPPED_SQL
     with tempfile.TemporaryDirectory(prefix="verdalia-case-") as work:
         for name in os.listdir(case_dir):
             source = os.path.join(case_dir, name)
             if name in NOT_COPIED:
                 continue
             if name.endswith(".db.sql"):
-                build_db(os.path.join(work, name[:-4]), [SHIPPED_SQL, source])
+                build_db(os.path.join(work, name[:-4]), [base, source])
             elif os.path.isdir(source):
                 shutil.copytree(source, os.path.join(work, name))
             else:
@@ -110,7 +115,7 @@ def run_case(case_dir, bin_dir):
         deltas = [os.path.join(d, "reference.sql") for d in (os.path.dirname(case_dir), case_dir)]
         deltas = [d for d in deltas if os.path.exists(d)]
         if deltas:
-            build_db(os.path.join(work, "ref.db"), [SHIPPED_SQL] + deltas)
+            build_db(os.path.join(work, "ref.db"), [base] + deltas)
 
         env = dict(os.environ, LC_ALL="C", HOME=work, PATH=bin_dir + os.pathsep + os.environ["PATH"])
         run = run_shell("\n".join(setup["run"]), work, env)

@@ -1,1 +1,1 @@
--- ref.db is the shipped database itself.
+-- ref.db is the SQL the Access copies were written from (the case's base).
