@@ -488,15 +488,15 @@ bool ValidatorWindow::ShowPhysical(const std::string &path, RunResult &result) {
     // yet; the header names the file above both.
     ++m_checks;
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-    ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind, m_checks,
-                 std::string(FactsOf(*result.kind).title), result.labels});
+    ShowList(0,
+             {path, std::make_shared<const ListContents>(std::move(result.rows)), std::move(lines),
+              result.kind, m_checks, FactsOf(*result.kind).title, result.labels});
     ShowList(1, {{},
                  std::make_shared<const ListContents>(),
                  {},
                  std::nullopt,
                  m_checks,
-                 std::string(FactsOf(*result.kind).title),
+                 FactsOf(*result.kind).title,
                  result.labels});
     m_checked = std::move(result.file);
     return true;
@@ -509,9 +509,9 @@ bool ValidatorWindow::ShowLogical(const std::string &path, RunResult &result) {
   try {
     // The rule set names the file again, above both lists of this one check.
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-    ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind, m_checks,
-                 std::string(FactsOf(*result.kind).title), result.labels});
+    ShowList(1,
+             {path, std::make_shared<const ListContents>(std::move(result.rows)), std::move(lines),
+              result.kind, m_checks, FactsOf(*result.kind).title, result.labels});
     m_lists[0].title = FactsOf(*result.kind).title;
     m_lists[0].labels = result.labels;
     ShowLabels(0);
@@ -612,8 +612,12 @@ std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
   }
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   PreviewInputs inputs;
-  inputs.header = {VerificationName(kind), list.title,         list.labels.rut,
-                   list.labels.name,       list.labels.period, {}};
+  inputs.header = {Cp1252Text(VerificationName(kind)),
+                   Cp1252Text(list.title),
+                   list.labels.rut,
+                   list.labels.name,
+                   list.labels.period,
+                   {}};
   inputs.list = list.contents;
   inputs.pdf_suggestion =
       FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");

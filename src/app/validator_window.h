@@ -83,9 +83,9 @@ private:
     std::string path; // as the file system names it; empty while no run has made the list
     std::shared_ptr<const ListContents> contents = std::make_shared<ListContents>();
     std::vector<std::string> lines; // the file's lines, for the record under the list
-    std::optional<FileKind> kind; // none while no run has made the list
-    int check = 0; // the physical run it belongs to, counted from 1
-    std::string title;
+    std::optional<FileKind> kind;   // none while no run has made the list
+    int check = 0;                  // the physical run it belongs to, counted from 1
+    Cp1252View title;               // the kind's
     HeaderLabels labels;
   };
 

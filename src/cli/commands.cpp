@@ -154,7 +154,7 @@ public:
     const RunResult &physical = m_check.physical;
     if (physical.kind) {
       report.kind = std::string(1, FactsOf(*physical.kind).letter);
-      report.title = FactsOf(*physical.kind).title;
+      report.title = Cp1252Text(FactsOf(*physical.kind).title);
     }
     report.outcome = m_check.outcome;
     if (physical.Refused()) {
@@ -277,8 +277,8 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     return kExitReference;
   }
   const ListingOptions listing{options.summary, options.explain};
-  const auto writer = options.format == "json" ? MakeJsonWriter(out, listing)
-                                               : MakeTextWriter(out, listing);
+  const auto writer =
+      options.format == "json" ? MakeJsonWriter(out, listing) : MakeTextWriter(out, listing);
   const InputFiles inputs(options.db.empty() ? DefaultReferenceDatabasePath() : options.db,
                           options.files);
   FileCheck check(*validator, options, inputs, err);
@@ -303,8 +303,9 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
       refused.title = report.title;
       refused.labels = report.labels;
       refused.refused = true;
-      refused.refusal = Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
-                        Utf8ToWindows1252(CheckedPath(file)) + ".";
+      refused.refusal =
+          Cp1252Text(Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
+                     Utf8ToWindows1252(CheckedPath(file)) + ".");
       refused.saved = std::move(report.saved);
       refused.removed = std::move(report.removed);
       err << "verdalia-cli: " << Printable(file) << ": "
@@ -411,8 +412,9 @@ public:
     m_check->add_option("--decimal-separator", m_check_options.decimal_separator)
         ->check(CLI::Validator(
             [](std::string &value) {
-              return IsSeparator(value) ? "" : "takes one printable character that is neither a "
-                                              "digit nor a blank";
+              return IsSeparator(value) ? ""
+                                        : "takes one printable character that is neither a "
+                                          "digit nor a blank";
             },
             "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
@@ -471,8 +473,8 @@ private:
       return false;
     }
     const auto c = static_cast<unsigned char>(cp1252[0]);
-    const bool control = c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F ||
-                         c == 0x90 || c == 0x9D;
+    const bool control =
+        c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
     return !control && !(c >= '0' && c <= '9') && c != ' ' && c != 0xA0;
   }
 

@@ -4,19 +4,21 @@
 #include <optional>
 #include <string_view>
 
+#include "common/windows1252.h"
+
 namespace verdalia {
 
 // The three kinds of data file, numbered as the reference database's TipoArchivo numbers
 // them.
 enum class FileKind { Production = 1, ClaimNotices = 2, Claims = 3 };
 
-inline constexpr std::array<FileKind, 3> kFileKinds = {FileKind::Production,
-                                                       FileKind::ClaimNotices, FileKind::Claims};
+inline constexpr std::array<FileKind, 3> kFileKinds = {FileKind::Production, FileKind::ClaimNotices,
+                                                       FileKind::Claims};
 
 // What the files of a kind are.
 struct FileKindFacts {
-  char letter;                    // 'P', 'D' or 'S': the first letter of its files' names
-  std::string_view title;         // Windows-1252
+  char letter; // 'P', 'D' or 'S': the first letter of its files' names
+  Cp1252View title;
   std::string_view allowed_types; // record types a file of the kind may hold
   char closing_type;              // the control record's type
 };

@@ -196,7 +196,7 @@ void CheckFile(const PreparedDefinitions &definitions, FileKind kind, const Data
     detail.expected = rows.Keep(std::string(period));
     rows.push_back(ResultRow{1, "FECHA_CIERRE", kPeriodOfName}, std::move(detail));
   }
-  labels.period = period;
+  labels.period = Cp1252Text(std::string(period));
 
   // The header whatever its type; an empty file has no header to check, a one-line file no
   // control record of its own. Detail records of a type the kind does not have are not
@@ -217,8 +217,7 @@ void CheckFile(const PreparedDefinitions &definitions, FileKind kind, const Data
   // whatever type the kind closes with.
   if (file.line_count >= 2) {
     const std::string_view line = Line(file, file.line_count);
-    CheckControlRecord(definitions.Fields(kind, line.substr(0, 1)), line, file.line_count,
-                       rows);
+    CheckControlRecord(definitions.Fields(kind, line.substr(0, 1)), line, file.line_count, rows);
   }
 }
 

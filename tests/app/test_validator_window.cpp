@@ -42,7 +42,7 @@ const QString kNoProvision = QStringLiteral("Advertencia. No informa provisión.
 // The list's first row about `record` and `field`.
 std::size_t RowNaming(const verdalia::ResultList &rows, int record, std::string_view field) {
   for (std::size_t row = 0; row < rows.size(); ++row) {
-    if (rows[row].record == record && rows[row].field == field) {
+    if (rows[row].record == record && rows[row].field.bytes() == field) {
       return row;
     }
   }
@@ -455,7 +455,8 @@ private slots:
       auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
       auto *viewer = window.findChild<RecordViewer *>("visorRegistro(0)");
       QVERIFY(grid->SelectListRow(RowNaming(f.window().Rows(0), 14, "VER_CONTRATANTE")));
-      QCOMPARE(viewer->DetailText(), QStringLiteral("Leído: «7» (posición 210, largo 1) · Esperado: «3»"));
+      QCOMPARE(viewer->DetailText(),
+               QStringLiteral("Leído: «7» (posición 210, largo 1) · Esperado: «3»"));
       QVERIFY(viewer->Detail()->isVisibleTo(&window));
     }
     // Three notices of one key: each but the last repeats the next.
@@ -501,9 +502,13 @@ private slots:
     QApplication::processEvents();
     QCOMPARE(window.width(), 1000);
     QVERIFY(window.minimumSizeHint().width() < 1000);
-    QVERIFY(viewer->DetailText().startsWith("Leído: «" + QString(80, '0') + "…» (posición 100, largo 301)"));
-    QVERIFY(grid->model()->index(grid->SelectedRows().at(0), 2).data(Qt::ToolTipRole).toString().contains(
-        "…» (posición 100, largo 301)"));
+    QVERIFY(viewer->DetailText().startsWith("Leído: «" + QString(80, '0') +
+                                            "…» (posición 100, largo 301)"));
+    QVERIFY(grid->model()
+                ->index(grid->SelectedRows().at(0), 2)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains("…» (posición 100, largo 301)"));
   }
 
   void gridColumnsCopyAndKeepTheWidthsTheOperatorSets() {

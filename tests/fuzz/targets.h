@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -178,9 +178,8 @@ inline Finding CheckRefusal(const RunResult &run, const HeaderLabels &labels, co
 // holds, and through the whole check, which must pair the same lists.
 inline Finding CheckRuns(const Validator &validator, const std::string &path, bool logical_twice) {
   const ReferenceData &reference = validator.Reference();
-  const HeaderLabels labels{"R", "N", "P"};
-  const RunResult physical =
-      std::move(validator.Check(path, labels, Scope::PhysicalOnly).physical);
+  const HeaderLabels labels{Cp1252Text("R"), Cp1252Text("N"), Cp1252Text("P")};
+  const RunResult physical = std::move(validator.Check(path, labels, Scope::PhysicalOnly).physical);
   if (physical.Refused()) {
     return CheckRefusal(physical, labels, "physical");
   }
@@ -206,8 +205,8 @@ inline Finding CheckRuns(const Validator &validator, const std::string &path, bo
   const CheckResult check = validator.Check(path, labels);
   if (check.physical.rows != physical.rows || check.physical.labels != physical.labels ||
       check.logical.has_value() != physical.LogicalMayFollow() ||
-      (check.logical && (check.logical->rows != logical.rows ||
-                         check.logical->labels != logical.labels))) {
+      (check.logical &&
+       (check.logical->rows != logical.rows || check.logical->labels != logical.labels))) {
     return "the whole check gave other lists than its two runs";
   }
   return {};
