@@ -40,8 +40,8 @@ std::vector<std::string> Lines(char kind, int records, verdalia::gen::Layout lay
   return verdalia::gen::Generate(Reference(), options);
 }
 
-int KindNumber(char kind) {
-  return kind == 'P' ? 1 : kind == 'D' ? 2 : 3;
+verdalia::FileKind KindOfLetter(char letter) {
+  return *verdalia::KindOfFileName(std::string_view(&letter, 1));
 }
 
 // One detail record type's checks, per record: through the plan of its type with `scan`, as
@@ -51,8 +51,8 @@ void DetailChecks(benchmark::State &state, char kind, char type,
   const bool planned = scan.has_value();
   const verdalia::PreparedDefinitions definitions(Reference(),
                                                   scan.value_or(verdalia::WidestLineScan()));
-  const auto &fields = definitions.Fields(KindNumber(kind), std::string(1, type));
-  const verdalia::RecordPlan &plan = *definitions.Plan(KindNumber(kind), type);
+  const auto &fields = definitions.Fields(KindOfLetter(kind), std::string(1, type));
+  const verdalia::RecordPlan &plan = *definitions.Plan(KindOfLetter(kind), type);
   std::vector<std::string> lines;
   for (std::string &line : Lines(kind, 4000, verdalia::gen::Layout::Valid)) {
     if (!line.empty() && line[0] == type) {
@@ -80,9 +80,9 @@ void HeaderAndControl(benchmark::State &state, char kind) {
   verdalia::ResultList rows;
   verdalia::HeaderLabels labels;
   for (auto _ : state) {
-    verdalia::CheckHeaderRecord(definitions.Fields(KindNumber(kind), "1"), lines[0], 1, rows,
+    verdalia::CheckHeaderRecord(definitions.Fields(KindOfLetter(kind), "1"), lines[0], 1, rows,
                                 labels);
-    verdalia::CheckControlRecord(definitions.Fields(KindNumber(kind), lines[1].substr(0, 1)),
+    verdalia::CheckControlRecord(definitions.Fields(KindOfLetter(kind), lines[1].substr(0, 1)),
                                  lines[1], 2, rows);
     rows.clear();
   }
@@ -101,7 +101,7 @@ void RuleSet(benchmark::State &state, char kind, verdalia::gen::Layout layout) {
   verdalia::ResultList rows;
   for (auto _ : state) {
     rows.clear();
-    verdalia::CheckLogicalRules(KindNumber(kind), input, rows);
+    verdalia::CheckLogicalRules(KindOfLetter(kind), input, rows);
     std::size_t found = rows.size();
     benchmark::DoNotOptimize(found);
   }

@@ -30,7 +30,7 @@ namespace verdalia::app {
 namespace {
 
 PrintHeaderInputs Dated(PrintHeaderInputs inputs) {
-  inputs.date = Utf8ToWindows1252(TodayText());
+  inputs.date = Cp1252Text(Utf8ToWindows1252(TodayText()));
   return inputs;
 }
 

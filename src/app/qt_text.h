@@ -11,8 +11,8 @@
 namespace verdalia::app {
 
 // The engine's texts are Windows-1252 bytes; the window shows them decoded.
-inline QString FromCp1252(std::string_view bytes) {
-  return QString::fromStdString(Windows1252ToUtf8(bytes));
+inline QString FromCp1252(Cp1252View text) {
+  return QString::fromStdString(Windows1252ToUtf8(text));
 }
 
 // File and folder names go to the engine as the file system spells them; on Windows the

@@ -35,7 +35,7 @@ QString Ruler(int length) {
 // One character per byte, so columns stay where the definitions place them; control
 // characters show as their pictures instead of moving the rest of the line.
 QString DisplayLine(std::string_view line) {
-  QString text = FromCp1252(line);
+  QString text = FromCp1252(Cp1252View(line));
   for (QChar &c : text) {
     if (c.unicode() < 0x20) {
       c = QChar(static_cast<char16_t>(0x2400 + c.unicode()));
@@ -78,7 +78,7 @@ RecordViewer::RecordViewer(QWidget *parent)
   ShowRow(nullptr, nullptr);
 }
 
-void RecordViewer::SetRecords(std::vector<std::string> lines, int kind) {
+void RecordViewer::SetRecords(std::vector<std::string> lines, std::optional<FileKind> kind) {
   m_lines = std::move(lines);
   m_kind = kind;
 }
@@ -87,7 +87,8 @@ namespace {
 
 // The names a row's field column holds: one, or several joined by "+" or " y ". A name the
 // rule writes with a blank ("VER CONTRATANTE") is the definition's with an underscore.
-std::vector<std::string> NamedFields(std::string_view field) {
+std::vector<std::string> NamedFields(Cp1252View text) {
+  const std::string_view field = text.bytes();
   std::vector<std::string> names;
   std::string name;
   auto flush = [&] {
@@ -130,10 +131,17 @@ QTextEdit::ExtraSelection Highlight(const QTextBlock &block, int first, int last
 
 namespace {
 
+// The characters of a text the detail shows; a longer one is cut there and ends in "…".
+// A value of hundreds of columns (a filler of the header) has no blank to wrap at, and
+// shown whole it would widen the window past the screen; the record above shows it whole.
+constexpr std::size_t kShownCharacters = 80;
+
 // A text of the file or the definitions as the detail shows it: between guillemets, so that
 // blanks show, one character a byte, HTML-escaped.
 QString Quoted(std::string_view text) {
-  return QStringLiteral("«") + DisplayLine(text).toHtmlEscaped() + QStringLiteral("»");
+  const bool cut = text.size() > kShownCharacters;
+  return QStringLiteral("«") + DisplayLine(text.substr(0, kShownCharacters)).toHtmlEscaped() +
+         (cut ? QStringLiteral("…»") : QStringLiteral("»"));
 }
 
 } // namespace
@@ -186,15 +194,15 @@ void RecordViewer::ShowRow(const ReferenceData *reference, const ResultRow *row,
   const QTextBlock block = m_text->document()->findBlockByNumber(1);
   for (const std::string &name : NamedFields(row->field)) {
     const std::optional<Span> span =
-        reference && !line.empty()
-            ? reference->SpanOfField(m_kind, std::string_view(line).substr(0, 1), name)
+        reference && m_kind && !line.empty()
+            ? reference->SpanOfField(*m_kind, std::string_view(line).substr(0, 1), name)
             : std::nullopt;
     if (!span) {
-      caption += QStringLiteral(" · ") + FromCp1252(name);
+      caption += QStringLiteral(" · ") + FromCp1252(Cp1252View(name));
       continue;
     }
     caption += QStringLiteral(" · %1: posición %2, largo %3")
-                   .arg(FromCp1252(name))
+                   .arg(FromCp1252(Cp1252View(name)))
                    .arg(span->start)
                    .arg(span->length);
     const auto size = static_cast<std::size_t>(shown.size());
@@ -225,7 +233,8 @@ void RecordViewer::ShowRecord(const ReferenceData *reference, int record) {
   const ResultRow row{record, {}, {}};
   ShowRow(reference, &row);
   if (record >= 1 && static_cast<std::size_t>(record) < m_lines.size()) {
-    m_caption->SetText(QStringLiteral("Registro %1 (ninguna fila de la lista lo nombra)").arg(record));
+    m_caption->SetText(
+        QStringLiteral("Registro %1 (ninguna fila de la lista lo nombra)").arg(record));
   }
 }
 

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/file_kind.h"
 #include "common/result.h"
 #include "refdata/reference_data.h"
 
@@ -30,8 +32,9 @@ class RecordViewer : public QWidget {
 public:
   explicit RecordViewer(QWidget *parent = nullptr);
 
-  // The lines of the run whose list is shown (element k = record k) and the file's kind.
-  void SetRecords(std::vector<std::string> lines, int kind);
+  // The lines of the run whose list is shown (element k = record k) and the file's kind (none
+  // when no list has been made).
+  void SetRecords(std::vector<std::string> lines, std::optional<FileKind> kind);
   // Shows the record of `row` (its record number and field) and what the check knew of it
   // (`detail`, none when nothing), or nothing for no row.
   void ShowRow(const ReferenceData *reference, const ResultRow *row,
@@ -56,7 +59,7 @@ signals:
 
 private:
   std::vector<std::string> m_lines;
-  int m_kind = 0;
+  std::optional<FileKind> m_kind;
   ElidedLabel *m_caption;
   QPlainTextEdit *m_text;
   QLabel *m_detail;

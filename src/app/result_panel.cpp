@@ -146,11 +146,12 @@ ResultPanel::ResultPanel(int index, QWidget *parent)
   connect(m_errors_only, &QCheckBox::toggled, this,
           [this](bool on) { m_grid->Model().SetErrorsOnly(on); });
   connect(&m_grid->Model(), &ResultListModel::shownChanged, this, &ResultPanel::ShowCounts);
-  ShowList(std::make_shared<ListContents>(), {}, 0, QString(), nullptr);
+  ShowList(std::make_shared<ListContents>(), {}, std::nullopt, QString(), nullptr);
 }
 
 void ResultPanel::ShowList(std::shared_ptr<const ListContents> list, std::vector<std::string> lines,
-                           int kind, const QString &path, const ReferenceData *reference) {
+                           std::optional<FileKind> kind, const QString &path,
+                           const ReferenceData *reference) {
   m_reference = reference;
   m_list = std::move(list);
   m_file->SetText(path.isEmpty() ? QStringLiteral("Ningún archivo verificado")

@@ -3,10 +3,12 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/list_contents.h"
+#include "common/file_kind.h"
 #include "refdata/reference_data.h"
 
 class QCheckBox;
@@ -33,8 +35,8 @@ public:
 
   // Shows a list: its rows, the lines of the file they came from (element k = record k), the
   // file's kind and path (UTF-8; empty when no list has been made).
-  void ShowList(std::shared_ptr<const ListContents> list, std::vector<std::string> lines, int kind,
-                const QString &path, const ReferenceData *reference);
+  void ShowList(std::shared_ptr<const ListContents> list, std::vector<std::string> lines,
+                std::optional<FileKind> kind, const QString &path, const ReferenceData *reference);
 
   ResultGrid *Grid() const { return m_grid; }
   RecordViewer *Viewer() const { return m_viewer; }

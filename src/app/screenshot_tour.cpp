@@ -27,6 +27,7 @@
 namespace {
 
 using verdalia::app::Dialogs;
+using verdalia::app::ValidatorWindow;
 
 // Message boxes are written to the error stream and answered without waiting.
 class ConsoleDialogs : public Dialogs {
@@ -113,7 +114,7 @@ bool TakeTabs(verdalia::app::ValidatorWindow &window, const QDir &samples, const
     window.SelectFile(samples.absoluteFilePath(chosen.passing));
     window.RunPhysical();
     window.RunLogical();
-    tabs->setCurrentIndex(2);
+    tabs->setCurrentIndex(ValidatorWindow::kLogicalTab);
     ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
   }
   window.SelectFile(samples.absoluteFilePath(chosen.with_findings));
@@ -124,10 +125,10 @@ bool TakeTabs(verdalia::app::ValidatorWindow &window, const QDir &samples, const
     window.findChild<verdalia::app::ResultGrid *>(QStringLiteral("grdResultadoFisico"))
         ->selectRow(row);
   }
-  tabs->setCurrentIndex(1);
+  tabs->setCurrentIndex(ValidatorWindow::kPhysicalTab);
   ok &= Save(&window, out.filePath(QStringLiteral("tab-fisica.png")));
   if (chosen.passing.isEmpty()) {
-    tabs->setCurrentIndex(2);
+    tabs->setCurrentIndex(ValidatorWindow::kLogicalTab);
     ok &= Save(&window, out.filePath(QStringLiteral("tab-logica.png")));
   }
   return ok;

@@ -114,9 +114,9 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
   auto *files_tab = new QWidget(m_tabs);
   auto *physical_tab = new QWidget(m_tabs);
   auto *logical_tab = new QWidget(m_tabs);
-  m_tabs->addTab(files_tab, QStringLiteral("Validación de Archivos"));
-  m_tabs->addTab(physical_tab, QStringLiteral("Resultado de Validación Física"));
-  m_tabs->addTab(logical_tab, QStringLiteral("Resultado de Validación Lógica"));
+  m_tabs->insertTab(kFilesTab, files_tab, QStringLiteral("Validación de Archivos"));
+  m_tabs->insertTab(kPhysicalTab, physical_tab, QStringLiteral("Resultado de Validación Física"));
+  m_tabs->insertTab(kLogicalTab, logical_tab, QStringLiteral("Resultado de Validación Lógica"));
   BuildFileTab(files_tab);
   BuildResultTab(physical_tab, 0);
   BuildResultTab(logical_tab, 1);
@@ -126,7 +126,7 @@ ValidatorWindow::ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget 
 
   for (int index = 0; index < 2; ++index) {
     m_lists[static_cast<std::size_t>(index)].title =
-        KindOfNumber(1).title; // until a run names the kind
+        FactsOf(FileKind::Production).title; // until a run names the kind
     ShowLabels(index);
   }
 
@@ -283,8 +283,8 @@ void ValidatorWindow::BuildShortcuts() {
 void ValidatorWindow::FocusFilter() {
   // The filter of the list shown; on the first tab there is none.
   const int tab = m_tabs->currentIndex();
-  if (tab == 1 || tab == 2) {
-    QLineEdit *filter = m_panels[static_cast<std::size_t>(tab - 1)]->FilterText();
+  if (tab == kPhysicalTab || tab == kLogicalTab) {
+    QLineEdit *filter = m_panels[static_cast<std::size_t>(tab - kPhysicalTab)]->FilterText();
     filter->setFocus(Qt::ShortcutFocusReason);
     filter->selectAll();
   }
@@ -370,7 +370,7 @@ bool ValidatorWindow::SelectFile(const QString &path) {
   if (!m_files->SelectName(info.fileName())) {
     return false;
   }
-  m_tabs->setCurrentIndex(0);
+  m_tabs->setCurrentIndex(kFilesTab);
   OnFileChosen();
   return true;
 }
@@ -475,7 +475,7 @@ void ValidatorWindow::RunPhysical() {
   }
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Física finalizada"));
-  m_tabs->setCurrentIndex(1);
+  m_tabs->setCurrentIndex(kPhysicalTab);
   // The keys go on in the list, not on a button the space bar would press.
   m_panels[0]->Grid()->setFocus(Qt::OtherFocusReason);
   m_logical_ready = OnlyWarnings(Rows(0));
@@ -488,15 +488,15 @@ bool ValidatorWindow::ShowPhysical(const std::string &path, RunResult &result) {
     // yet; the header names the file above both.
     ++m_checks;
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-    ShowList(0, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind->number, m_checks, result.kind->title,
-                 result.labels});
+    ShowList(0,
+             {path, std::make_shared<const ListContents>(std::move(result.rows)), std::move(lines),
+              result.kind, m_checks, FactsOf(*result.kind).title, result.labels});
     ShowList(1, {{},
                  std::make_shared<const ListContents>(),
                  {},
-                 0,
+                 std::nullopt,
                  m_checks,
-                 result.kind->title,
+                 FactsOf(*result.kind).title,
                  result.labels});
     m_checked = std::move(result.file);
     return true;
@@ -509,10 +509,10 @@ bool ValidatorWindow::ShowLogical(const std::string &path, RunResult &result) {
   try {
     // The rule set names the file again, above both lists of this one check.
     std::vector<std::string> lines(result.file.lines.begin(), result.file.lines.end());
-    ShowList(1, {path, std::make_shared<const ListContents>(std::move(result.rows)),
-                 std::move(lines), result.kind->number, m_checks, result.kind->title,
-                 result.labels});
-    m_lists[0].title = result.kind->title;
+    ShowList(1,
+             {path, std::make_shared<const ListContents>(std::move(result.rows)), std::move(lines),
+              result.kind, m_checks, FactsOf(*result.kind).title, result.labels});
+    m_lists[0].title = FactsOf(*result.kind).title;
     m_lists[0].labels = result.labels;
     ShowLabels(0);
     return true;
@@ -564,7 +564,7 @@ void ValidatorWindow::RunLogical() {
   }
   m_dialogs.information(this, QStringLiteral("Verificar"),
                         QStringLiteral("Verificación Lógica finalizada"));
-  m_tabs->setCurrentIndex(2);
+  m_tabs->setCurrentIndex(kLogicalTab);
   m_panels[1]->Grid()->setFocus(Qt::OtherFocusReason);
 }
 
@@ -612,8 +612,12 @@ std::unique_ptr<PreviewWindow> ValidatorWindow::MakePreview(int index) {
   }
   const ListKind kind = index == 0 ? ListKind::Physical : ListKind::Logical;
   PreviewInputs inputs;
-  inputs.header = {VerificationName(kind), list.title,         list.labels.rut,
-                   list.labels.name,       list.labels.period, {}};
+  inputs.header = {Cp1252Text(VerificationName(kind)),
+                   Cp1252Text(list.title),
+                   list.labels.rut,
+                   list.labels.name,
+                   list.labels.period,
+                   {}};
   inputs.list = list.contents;
   inputs.pdf_suggestion =
       FromFileSystemName(ErrorListPath(list.path, kind)) + QStringLiteral(".pdf");

@@ -36,6 +36,10 @@ public:
   ValidatorWindow(Dialogs &dialogs, QSettings &settings, QWidget *parent = nullptr);
   ~ValidatorWindow() override;
 
+  // The tabs, in their order: choosing the file, then the physical and the logical list. The
+  // list `index` (0 physical, 1 logical) is on tab kPhysicalTab + index.
+  enum Tab { kFilesTab = 0, kPhysicalTab = 1, kLogicalTab = 2 };
+
   // Start-up: restores the remembered drive, folder and file (what is gone is ignored) and
   // the window's place, then loads the reference database. False after the error's message
   // box: the program ends, and the settings are not stored.
@@ -79,9 +83,9 @@ private:
     std::string path; // as the file system names it; empty while no run has made the list
     std::shared_ptr<const ListContents> contents = std::make_shared<ListContents>();
     std::vector<std::string> lines; // the file's lines, for the record under the list
-    int kind = 0;
-    int check = 0; // the physical run it belongs to, counted from 1
-    std::string title;
+    std::optional<FileKind> kind;   // none while no run has made the list
+    int check = 0;                  // the physical run it belongs to, counted from 1
+    Cp1252View title;               // the kind's
     HeaderLabels labels;
   };
 

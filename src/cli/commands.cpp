@@ -151,8 +151,8 @@ public:
                                 m_options.physical_only ? Scope::PhysicalOnly : Scope::Both);
     const RunResult &physical = m_check.physical;
     if (physical.kind) {
-      report.kind = std::string(1, physical.kind->letter);
-      report.title = physical.kind->title;
+      report.kind = std::string(1, FactsOf(*physical.kind).letter);
+      report.title = Cp1252Text(FactsOf(*physical.kind).title);
     }
     report.outcome = m_check.outcome;
     if (physical.Refused()) {
@@ -275,8 +275,8 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
     return kExitReference;
   }
   const ListingOptions listing{options.summary, options.explain};
-  const auto writer = options.format == "json" ? MakeJsonWriter(out, listing)
-                                               : MakeTextWriter(out, listing);
+  const auto writer =
+      options.format == "json" ? MakeJsonWriter(out, listing) : MakeTextWriter(out, listing);
   const InputFiles inputs(options.db.empty() ? DefaultReferenceDatabasePath() : options.db,
                           options.files);
   FileCheck check(*validator, options, inputs, err);
@@ -301,8 +301,9 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
       refused.title = report.title;
       refused.labels = report.labels;
       refused.refused = true;
-      refused.refusal = Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
-                        Utf8ToWindows1252(CheckedPath(file)) + ".";
+      refused.refusal =
+          Cp1252Text(Cp1252("No hay memoria suficiente para escribir el listado del archivo ") +
+                     Utf8ToWindows1252(CheckedPath(file)) + ".");
       refused.saved = std::move(report.saved);
       refused.removed = std::move(report.removed);
       err << "verdalia-cli: " << Printable(file) << ": "
@@ -321,21 +322,22 @@ int Check(const CheckOptions &options, std::ostream &out, std::ostream &err) {
 // kind without a line length (its files are all refused), a record type without
 // definitions, a field of a type no check knows.
 void WriteUnchecked(const ReferenceData &data, std::ostream &out) {
-  for (int kind = 1; kind <= 3; ++kind) {
-    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
-      out << "No se revisa: TipoArchivo " << kind
+  for (const FileKind kind : kFileKinds) {
+    const int number = NumberOf(kind);
+    if (data.LineLength(kind) == 0) {
+      out << "No se revisa: TipoArchivo " << number
           << " (no tiene largo de fila; todo archivo de este tipo se rechaza)\n";
       continue;
     }
-    for (const char type : KindOfNumber(kind).allowed_types) {
+    for (const char type : FactsOf(kind).allowed_types) {
       const auto &definitions = data.Definitions(kind, std::string_view(&type, 1));
       if (definitions.empty()) {
-        out << "No se revisa: TipoArchivo " << kind << ", registro " << type
+        out << "No se revisa: TipoArchivo " << number << ", registro " << type
             << " (no tiene definiciones de campo)\n";
       }
       for (const FieldDefinition &definition : definitions) {
         if (FactsOf(FieldTypeOf(definition.type)).check == FieldCheck::None) {
-          out << "No se revisa: TipoArchivo " << kind << ", registro " << type << ", campo "
+          out << "No se revisa: TipoArchivo " << number << ", registro " << type << ", campo "
               << Windows1252ToUtf8(definition.name) << " (Tipo '"
               << Windows1252ToUtf8(definition.type) << "' desconocido)\n";
         }
@@ -349,9 +351,8 @@ int Reference(const std::string &db_path, std::ostream &out, std::ostream &err) 
   try {
     const ReferenceData data = LoadReferenceData(path);
     out << "Base de datos de referencia: " << path << "\n";
-    for (int kind = 1; kind <= 3; ++kind) {
-      out << "TipoArchivo " << kind << ": largo de fila "
-          << data.line_lengths[static_cast<std::size_t>(kind)];
+    for (const FileKind kind : kFileKinds) {
+      out << "TipoArchivo " << NumberOf(kind) << ": largo de fila " << data.LineLength(kind);
       for (const char *type : {"1", "2", "3", "4"}) {
         const auto count = data.Definitions(kind, type).size();
         if (count > 0) {
@@ -409,8 +410,9 @@ public:
     m_check->add_option("--decimal-separator", m_check_options.decimal_separator)
         ->check(CLI::Validator(
             [](std::string &value) {
-              return IsSeparator(value) ? "" : "takes one printable character that is neither a "
-                                              "digit nor a blank";
+              return IsSeparator(value) ? ""
+                                        : "takes one printable character that is neither a "
+                                          "digit nor a blank";
             },
             "SEP"));
     m_check->add_flag("--physical-only", m_check_options.physical_only);
@@ -469,8 +471,8 @@ private:
       return false;
     }
     const auto c = static_cast<unsigned char>(cp1252[0]);
-    const bool control = c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F ||
-                         c == 0x90 || c == 0x9D;
+    const bool control =
+        c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
     return !control && !(c >= '0' && c <= '9') && c != ' ' && c != 0xA0;
   }
 

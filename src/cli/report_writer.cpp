@@ -10,12 +10,12 @@
 namespace verdalia::cli {
 namespace {
 
-std::string Utf8(std::string_view text) {
+std::string Utf8(Cp1252View text) {
   return Windows1252ToUtf8(text);
 }
 
 // What the listing shows of a Windows-1252 text.
-std::string Shown(std::string_view text) {
+std::string Shown(Cp1252View text) {
   return Printable(Windows1252ToUtf8(text));
 }
 
@@ -23,12 +23,12 @@ std::string Shown(std::string_view text) {
 std::string ExplainedDetail(const FindingDetail &detail) {
   std::string text;
   if (detail.value_start > 0) {
-    text += "         leído: \"" + Shown(detail.value) + "\" (columna " +
+    text += "         leído: \"" + Shown(Cp1252View(detail.value)) + "\" (columna " +
             std::to_string(detail.value_start) + ", largo " + std::to_string(detail.value.size()) +
             ")\n";
   }
   if (!detail.expected.empty()) {
-    text += "         esperado: \"" + Shown(detail.expected) + "\"\n";
+    text += "         esperado: \"" + Shown(Cp1252View(detail.expected)) + "\"\n";
   }
   if (!detail.related.empty()) {
     text += detail.related.size() == 1 ? "         otro registro: " : "         otros registros: ";
@@ -92,8 +92,8 @@ private:
     // text is converted only when it differs from the row before's, and the lines are
     // gathered and written in large pieces.
     std::string lines;
-    const std::string_view *field = nullptr;
-    const std::string_view *message = nullptr;
+    const Cp1252View *field = nullptr;
+    const Cp1252View *message = nullptr;
     std::string field_utf8;
     std::string message_utf8;
     for (const ResultRow &row : *rows) {
@@ -144,14 +144,14 @@ using Json = nlohmann::ordered_json;
 // other records); each only where known.
 void AddDetail(const FindingDetail &detail, Json &item) {
   if (detail.value_start > 0) {
-    item["value"] = {{"text", Windows1252ToUtf8(detail.value)},
+    item["value"] = {{"text", Utf8(Cp1252View(detail.value))},
                      {"start", detail.value_start},
                      {"length", detail.value.size()}};
   }
   if (detail.expected_amount) {
     item["expected"] = *detail.expected_amount;
   } else if (!detail.expected.empty()) {
-    item["expected"] = Windows1252ToUtf8(detail.expected);
+    item["expected"] = Utf8(Cp1252View(detail.expected));
   }
   if (!detail.related.empty()) {
     item["related"] = detail.related;
@@ -297,9 +297,10 @@ std::string Printable(std::string_view utf8) {
       continue;
     }
     // The length of a well-formed sequence that begins here, or 0.
-    std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
-                         : byte >= 0xF0 && byte <= 0xF4                                  ? 4
-                                                                                        : 0;
+    std::size_t length = byte >= 0xC2 && byte <= 0xDF   ? 2
+                         : byte >= 0xE0 && byte <= 0xEF ? 3
+                         : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                        : 0;
     for (std::size_t k = 1; k < length; ++k) {
       if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
         length = 0;

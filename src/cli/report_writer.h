@@ -15,15 +15,15 @@ namespace verdalia::cli {
 struct FileReport {
   std::string path; // as given (UTF-8)
   std::string kind; // "P", "D", "S", or empty when the letter is not one of them
-  std::string title;
+  Cp1252Text title;
   HeaderLabels labels;
   bool refused = false;
-  std::string refusal;                  // the message of the refusal
+  Cp1252Text refusal;                   // the message of the refusal
   const ResultList *physical = nullptr; // null when the physical run was refused
   const ResultList *logical = nullptr;  // null when the logical run did not take place
   LogicalOutcome outcome = LogicalOutcome::FileRefused; // why, when it did not
-  std::vector<std::string> saved;       // error-list files written (UTF-8)
-  std::vector<std::string> removed;     // logical lists of an earlier check removed (UTF-8)
+  std::vector<std::string> saved;                       // error-list files written (UTF-8)
+  std::vector<std::string> removed; // logical lists of an earlier check removed (UTF-8)
 };
 
 // The one output seam of the command line: a readable listing or JSON.

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <initializer_list>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/windows1252.h"
 
 namespace verdalia {
 
@@ -27,11 +29,11 @@ struct ResultRow {
   // What the check knew beyond the message (ResultList::Detail): 0 for nothing, else its
   // number in the list's details, from 1. It fills the bytes the record number leaves.
   std::uint32_t detail = 0;
-  std::string_view field;
-  std::string_view message;
+  Cp1252View field;
+  Cp1252View message;
 
   Severity severity() const {
-    return message.starts_with("Advertencia") ? Severity::Warning : Severity::Error;
+    return message.bytes().starts_with("Advertencia") ? Severity::Warning : Severity::Error;
   }
   // Rows are the same finding when their record, field and message are; what else the
   // checks knew is compared by their lists.
@@ -175,11 +177,11 @@ inline bool OnlyWarnings(const ResultList &rows) {
 }
 
 // What a run reads of the file it checks to name it: the insurer's identity number with its
-// check digit, the insurer's name, and the period from the file name. Windows-1252.
+// check digit, the insurer's name, and the period from the file name.
 struct HeaderLabels {
-  std::string rut;
-  std::string name;
-  std::string period;
+  Cp1252Text rut;
+  Cp1252Text name;
+  Cp1252Text period;
 
   bool operator==(const HeaderLabels &) const = default;
 };

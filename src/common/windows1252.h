@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace verdalia {
 
@@ -101,5 +102,45 @@ private:
   char m_bytes[N] = {};
   std::size_t m_size = 0;
 };
+
+// Text in Windows-1252 bytes that travels from the engine to a presenter: a finding's field
+// and message, the header's labels, a kind's title, a refusal. A type of its own, so that it
+// reaches a screen or a terminal only through Windows1252ToUtf8, and a UTF-8 text is never
+// taken for it. Cp1252View is a view of such bytes; Cp1252Text keeps its own. Both are their
+// bytes and nothing more: no copy, no check, no cost beside the string they wrap.
+class Cp1252View {
+public:
+  constexpr Cp1252View() = default;
+  constexpr explicit Cp1252View(std::string_view bytes) : m_bytes(bytes) {}
+  // A fixed text of the program is Windows-1252 already.
+  template <std::size_t N> constexpr Cp1252View(const FixedText<N> &text) : m_bytes(text.View()) {}
+
+  constexpr std::string_view bytes() const { return m_bytes; }
+  constexpr bool empty() const { return m_bytes.empty(); }
+  friend constexpr bool operator==(Cp1252View a, Cp1252View b) { return a.m_bytes == b.m_bytes; }
+
+private:
+  std::string_view m_bytes;
+};
+
+class Cp1252Text {
+public:
+  Cp1252Text() = default;
+  explicit Cp1252Text(std::string bytes) : m_bytes(std::move(bytes)) {}
+  explicit Cp1252Text(Cp1252View text) : m_bytes(text.bytes()) {}
+
+  const std::string &bytes() const { return m_bytes; }
+  bool empty() const { return m_bytes.empty(); }
+  operator Cp1252View() const { return Cp1252View(m_bytes); }
+  bool operator==(const Cp1252Text &) const = default;
+
+private:
+  std::string m_bytes;
+};
+
+// The text decoded for a screen or a terminal.
+inline std::string Windows1252ToUtf8(Cp1252View text) {
+  return Windows1252ToUtf8(text.bytes());
+}
 
 } // namespace verdalia

@@ -23,22 +23,27 @@ struct Validator::Prepared {
 namespace {
 
 Refusal WrongLetter() {
-  return {Refusal::Reason::WrongLetter, "Los archivos posibles comienzan con P, D o S"};
+  return {Refusal::Reason::WrongLetter, Cp1252Text("Los archivos posibles comienzan con P, D o S")};
+}
+
+// "El archivo " and the kind's title, with which the refusals of a file of a kind begin.
+std::string TheFileOf(FileKind kind) {
+  return Cp1252("El archivo ") + std::string(FactsOf(kind).title.bytes());
 }
 
 // The refusal of a file that could not be read whole.
-Refusal ReadRefusal(const ReadResult &read, const FileKind &kind, int line_length,
+Refusal ReadRefusal(const ReadResult &read, FileKind kind, int line_length,
                     const std::string &path) {
   const std::string shown_path = Utf8ToWindows1252(path);
   std::string text;
   switch (read.status) {
   case ReadStatus::WrongLength:
-    text = "El archivo " + kind.title + " en la fila " + std::to_string(read.line_number) +
+    text = TheFileOf(kind) + " en la fila " + std::to_string(read.line_number) +
            " tiene un largo de fila incorrecto(" + std::to_string(read.line_length) +
            "), debe ser " + std::to_string(line_length) + ".";
     break;
   case ReadStatus::TooManyLines:
-    text = Cp1252("El archivo ") + kind.title + " " + shown_path +
+    text = TheFileOf(kind) + " " + shown_path +
            Cp1252(" tiene más de 32767 filas; no se puede validar.");
     break;
   case ReadStatus::NotRegularFile:
@@ -49,7 +54,7 @@ Refusal ReadRefusal(const ReadResult &read, const FileKind &kind, int line_lengt
         "No se puede leer el archivo " + shown_path + ": " + Utf8ToWindows1252(read.reason) + ".";
     break;
   }
-  return {Refusal::Reason::Unreadable, text};
+  return {Refusal::Reason::Unreadable, Cp1252Text(std::move(text))};
 }
 
 // The steps both runs begin with: the kind from the name, then the whole file, every line of
@@ -60,7 +65,7 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
     result.refusal = WrongLetter();
     return false;
   }
-  const int line_length = reference.line_lengths[static_cast<std::size_t>(result.kind->number)];
+  const int line_length = reference.LineLength(*result.kind);
   const ReadResult read = ReadDataFile(path, line_length, result.file);
   if (read.status != ReadStatus::Ok) {
     result.refusal = ReadRefusal(read, *result.kind, line_length, path);
@@ -71,7 +76,7 @@ bool ReadForRun(const ReferenceData &reference, const std::string &path, RunResu
 
 // The refusal of a file that is no longer the one checked: cut short or written in place
 // while a run read it.
-Refusal ChangedWhileRead(const DataFile &file, const FileKind &kind, const std::string &path) {
+Refusal ChangedWhileRead(const DataFile &file, FileKind kind, const std::string &path) {
   const ReadResult read{ReadStatus::ReadError, file.Cut() ? "el archivo se acortó mientras se leía"
                                                           : "el archivo cambió mientras se leía"};
   return ReadRefusal(read, kind, 0, path);
@@ -86,8 +91,9 @@ void Refuse(Refusal refusal, const HeaderLabels &labels, RunResult &result) {
 }
 
 Refusal OutOfMemory(const std::string &path) {
-  return {Refusal::Reason::Unreadable, "No hay memoria suficiente para validar el archivo " +
-                                           Utf8ToWindows1252(path) + "."};
+  return {Refusal::Reason::Unreadable,
+          Cp1252Text("No hay memoria suficiente para validar el archivo " +
+                     Utf8ToWindows1252(path) + ".")};
 }
 
 // Whether `now` is the version of the file `checked` was read from: the same size, the same
@@ -132,16 +138,17 @@ RunResult Validator::RunPhysical(const std::string &path, const HeaderLabels &la
 // The opening every rule set performs, then the rule set of the kind, on `file`'s lines.
 void Validator::RunRules(const std::string &path, const DataFile &file, RunResult &result) const {
   const std::string_view header = file.lines[1];
-  result.labels.rut = std::string(Trim(Field(header, kHeader.insurer_rut))) + "-" +
-                      std::string(Field(header, kHeader.insurer_check_digit));
-  result.labels.name = Trim(Field(header, kHeader.insurer_name));
-  result.labels.period = Field(Utf8ToWindows1252(FileNameOf(path)), kHeader.period);
+  result.labels.rut = Cp1252Text(std::string(Trim(Field(header, kHeader.insurer_rut))) + "-" +
+                                 std::string(Field(header, kHeader.insurer_check_digit)));
+  result.labels.name = Cp1252Text(std::string(Trim(Field(header, kHeader.insurer_name))));
+  result.labels.period =
+      Cp1252Text(std::string(Field(Utf8ToWindows1252(FileNameOf(path)), kHeader.period)));
 
   // The rows show the file's own bytes.
   result.rows.KeepAlive(file.content);
   const LogicalInput input{file.lines, file.line_count, m_prepared->reference.commune_codes,
                            m_prepared->reference.crop_codes, m_prepared->numbers};
-  CheckLogicalRules(result.kind->number, input, result.rows);
+  CheckLogicalRules(*result.kind, input, result.rows);
 }
 
 CheckResult Validator::Check(const std::string &path, const HeaderLabels &labels,
@@ -189,16 +196,16 @@ RunResult Validator::Logical(const std::string &path, const DataFile &checked,
     // A file emptied since the physical run has no header to take the labels from.
     if (result.file.line_count == 0) {
       result.refusal = {Refusal::Reason::Unreadable,
-                        Cp1252("El archivo ") + result.kind->title + " " + shown_path +
-                            Cp1252(" está vacío; no se puede validar.")};
+                        Cp1252Text(TheFileOf(*result.kind) + " " + shown_path +
+                                   Cp1252(" está vacío; no se puede validar."))};
       result.file = DataFile{};
       return result;
     }
     if (!SameVersion(checked, result.file)) {
       Refuse({Refusal::Reason::Changed,
-              Cp1252("El archivo ") + result.kind->title + " " + shown_path +
-                  Cp1252(" cambió después de la Verificación Física; realice de nuevo la "
-                         "Verificación Física.")},
+              Cp1252Text(TheFileOf(*result.kind) + " " + shown_path +
+                         Cp1252(" cambió después de la Verificación Física; realice de nuevo "
+                                "la Verificación Física."))},
              labels, result);
       return result;
     }

@@ -20,10 +20,10 @@ namespace verdalia {
 struct Refusal {
   enum class Reason { WrongLetter, Unreadable, Changed };
   Reason reason;
-  std::string message; // Windows-1252
+  Cp1252Text message;
 };
 
-// What one run of either verification tells. Every text is Windows-1252.
+// What one run of either verification tells.
 struct RunResult {
   std::optional<FileKind> kind; // none when the name's first letter is not P, D or S
   HeaderLabels labels;          // as the run leaves them: a refused run leaves them as given

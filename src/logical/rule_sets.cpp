@@ -2,15 +2,15 @@
 
 namespace verdalia {
 
-void CheckLogicalRules(int kind, const LogicalInput &input, ResultList &rows) {
+void CheckLogicalRules(FileKind kind, const LogicalInput &input, ResultList &rows) {
   switch (kind) {
-  case 1:
+  case FileKind::Production:
     CheckProductionRules(input, rows);
     break;
-  case 2:
+  case FileKind::ClaimNotices:
     CheckNoticeRules(input, rows);
     break;
-  default:
+  case FileKind::Claims:
     CheckClaimsRules(input, rows);
     break;
   }

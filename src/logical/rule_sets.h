@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/file_kind.h"
 #include "common/record_layout.h"
 #include "common/result.h"
 #include "logical/number_text.h"
@@ -54,7 +55,7 @@ void CheckClaimsRules(const LogicalInput &input, ResultList &rows);
 // Claims-notification files: every claim notice ("2") gets all four rules.
 void CheckNoticeRules(const LogicalInput &input, ResultList &rows);
 
-// The rule set of the kind (1 production, 2 claims notification, 3 claims information).
-void CheckLogicalRules(int kind, const LogicalInput &input, ResultList &rows);
+// The rule set of the kind.
+void CheckLogicalRules(FileKind kind, const LogicalInput &input, ResultList &rows);
 
 } // namespace verdalia

@@ -15,15 +15,15 @@ void ApplyLabel(const PreparedField &field, std::string_view value, HeaderLabels
   const std::string_view trimmed = Trim(value);
   switch (field.label) {
   case HeaderLabel::InsurerRut:
-    labels.rut = trimmed;
+    labels.rut = Cp1252Text(std::string(trimmed));
     break;
   case HeaderLabel::InsurerCheckDigit:
     // Extends the label as it stands, whatever set it: a layout without the identity number
     // extends the one an earlier run left.
-    labels.rut.append("-").append(trimmed);
+    labels.rut = Cp1252Text(labels.rut.bytes() + "-" + std::string(trimmed));
     break;
   case HeaderLabel::InsurerName:
-    labels.name = trimmed;
+    labels.name = Cp1252Text(std::string(trimmed));
     break;
   case HeaderLabel::None:
     break;

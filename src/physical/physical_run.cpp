@@ -11,6 +11,14 @@
 #include "physical/record_checks.h"
 
 namespace verdalia {
+namespace {
+
+// The tables below are indexed by the kind's number.
+std::size_t IndexOf(FileKind kind) {
+  return static_cast<std::size_t>(NumberOf(kind));
+}
+
+} // namespace
 
 // Copies of the definitions, so the checks do not depend on the reference data's layout,
 // kept in Sec order; a kind's are prepared when a run first asks for them, since a check
@@ -20,24 +28,25 @@ struct PreparedDefinitions::Tables {
 
   const ReferenceData &reference;
   const LineScan scan;
-  std::array<std::once_flag, 4> prepared; // by kind
+  std::array<std::once_flag, 4> prepared;
   std::array<std::map<std::string, std::vector<PreparedField>, std::less<>>, 4> by_type;
   // Every record asks for the definitions of its type: the types of one character, which
   // are all a database normally holds, are found by character.
   std::array<std::array<const std::vector<PreparedField> *, 256>, 4> by_character{};
   std::array<std::array<std::unique_ptr<RecordPlan>, 256>, 4> plans;
 
-  void Prepare(std::size_t kind);
+  void Prepare(FileKind kind);
 };
 
-void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
+void PreparedDefinitions::Tables::Prepare(FileKind file_kind) {
+  const std::size_t kind = IndexOf(file_kind);
   auto &types = by_type[kind];
   for (const FieldDefinition &row : reference.definitions) {
-    if (row.kind != static_cast<int>(kind) || types.contains(row.record_type)) {
+    if (row.kind != file_kind || types.contains(row.record_type)) {
       continue;
     }
     auto &fields = types[row.record_type];
-    for (const FieldDefinition &definition : reference.Definitions(row.kind, row.record_type)) {
+    for (const FieldDefinition &definition : reference.Definitions(file_kind, row.record_type)) {
       fields.push_back(PrepareField(definition));
     }
   }
@@ -47,7 +56,7 @@ void PreparedDefinitions::Tables::Prepare(std::size_t kind) {
       by_character[kind][t] = &fields;
       // Only detail records are checked through a plan.
       if (t == '2' || t == '3') {
-        const int line_length = reference.line_lengths[kind];
+        const int line_length = reference.LineLength(file_kind);
         plans[kind][t] = std::make_unique<RecordPlan>(
             fields, line_length > 0 ? static_cast<std::size_t>(line_length) : 0, scan);
       }
@@ -61,38 +70,26 @@ PreparedDefinitions::~PreparedDefinitions() = default;
 PreparedDefinitions::PreparedDefinitions(PreparedDefinitions &&) noexcept = default;
 PreparedDefinitions &PreparedDefinitions::operator=(PreparedDefinitions &&) noexcept = default;
 
-const PreparedDefinitions::Tables *PreparedDefinitions::Kind(int kind) const {
-  if (kind < 1 || kind > 3) {
-    return nullptr;
-  }
-  const auto k = static_cast<std::size_t>(kind);
-  std::call_once(m_tables->prepared[k], [this, k] { m_tables->Prepare(k); });
-  return m_tables.get();
+const PreparedDefinitions::Tables &PreparedDefinitions::Kind(FileKind kind) const {
+  std::call_once(m_tables->prepared[IndexOf(kind)], [this, kind] { m_tables->Prepare(kind); });
+  return *m_tables;
 }
 
-const std::vector<PreparedField> &PreparedDefinitions::Fields(int kind,
+const std::vector<PreparedField> &PreparedDefinitions::Fields(FileKind kind,
                                                               std::string_view record_type) const {
   static const std::vector<PreparedField> kNone;
-  const Tables *tables = Kind(kind);
-  if (tables == nullptr) {
-    return kNone;
-  }
-  const auto k = static_cast<std::size_t>(kind);
+  const Tables &tables = Kind(kind);
+  const std::size_t k = IndexOf(kind);
   if (record_type.size() == 1) {
-    const auto *fields = tables->by_character[k][static_cast<unsigned char>(record_type[0])];
+    const auto *fields = tables.by_character[k][static_cast<unsigned char>(record_type[0])];
     return fields ? *fields : kNone;
   }
-  const auto found = tables->by_type[k].find(record_type);
-  return found == tables->by_type[k].end() ? kNone : found->second;
+  const auto found = tables.by_type[k].find(record_type);
+  return found == tables.by_type[k].end() ? kNone : found->second;
 }
 
-const RecordPlan *PreparedDefinitions::Plan(int kind, char record_type) const {
-  const Tables *tables = Kind(kind);
-  if (tables == nullptr) {
-    return nullptr;
-  }
-  return tables->plans[static_cast<std::size_t>(kind)][static_cast<unsigned char>(record_type)]
-      .get();
+const RecordPlan *PreparedDefinitions::Plan(FileKind kind, char record_type) const {
+  return Kind(kind).plans[IndexOf(kind)][static_cast<unsigned char>(record_type)].get();
 }
 
 namespace {
@@ -139,7 +136,7 @@ std::string_view Line(const DataFile &file, int record) {
 }
 
 // Record types, and the structure and order of the records; every finding is a row.
-void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows) {
+void CheckStructure(const DataFile &file, const FileKindFacts &kind, ResultList &rows) {
   std::array<bool, 256> allowed{};
   for (const char type : kind.allowed_types) {
     allowed[static_cast<unsigned char>(type)] = true;
@@ -186,9 +183,9 @@ void CheckStructure(const DataFile &file, const FileKind &kind, ResultList &rows
 
 } // namespace
 
-void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, const DataFile &file,
+void CheckFile(const PreparedDefinitions &definitions, FileKind kind, const DataFile &file,
                std::string_view file_name, ResultList &rows, HeaderLabels &labels) {
-  CheckStructure(file, kind, rows);
+  CheckStructure(file, FactsOf(kind), rows);
 
   // The name's characters 2 to 7 against the header's: the period of its closing date.
   const std::string_view period = Field(file_name, kHeader.period);
@@ -199,19 +196,19 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
     detail.expected = rows.Keep(std::string(period));
     rows.push_back(ResultRow{1, "FECHA_CIERRE", kPeriodOfName}, std::move(detail));
   }
-  labels.period = period;
+  labels.period = Cp1252Text(std::string(period));
 
   // The header whatever its type; an empty file has no header to check, a one-line file no
   // control record of its own. Detail records of a type the kind does not have are not
   // checked field by field.
   if (file.line_count >= 1) {
-    CheckHeaderRecord(definitions.Fields(kind.number, "1"), Line(file, 1), 1, rows, labels);
+    CheckHeaderRecord(definitions.Fields(kind, "1"), Line(file, 1), 1, rows, labels);
   }
   RecordPlan::Scratch scratch;
   for (int k = 2; k <= file.line_count - 1; ++k) {
     const std::string_view line = Line(file, k);
     if (BeginsWith(line, '2') || BeginsWith(line, '3')) {
-      if (const RecordPlan *plan = definitions.Plan(kind.number, line[0])) {
+      if (const RecordPlan *plan = definitions.Plan(kind, line[0])) {
         plan->Check(line, k, scratch, rows);
       }
     }
@@ -220,8 +217,7 @@ void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, con
   // whatever type the kind closes with.
   if (file.line_count >= 2) {
     const std::string_view line = Line(file, file.line_count);
-    CheckControlRecord(definitions.Fields(kind.number, line.substr(0, 1)), line, file.line_count,
-                       rows);
+    CheckControlRecord(definitions.Fields(kind, line.substr(0, 1)), line, file.line_count, rows);
   }
 }
 

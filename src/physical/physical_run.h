@@ -25,14 +25,14 @@ public:
   PreparedDefinitions &operator=(PreparedDefinitions &&) noexcept;
 
   // The fields of one kind and record type in ascending Sec; none for a type without any.
-  const std::vector<PreparedField> &Fields(int kind, std::string_view record_type) const;
+  const std::vector<PreparedField> &Fields(FileKind kind, std::string_view record_type) const;
   // The plan of the detail checks of a kind's record type of one character, for lines of the
   // kind's length; none for a type without fields.
-  const RecordPlan *Plan(int kind, char record_type) const;
+  const RecordPlan *Plan(FileKind kind, char record_type) const;
 
 private:
   struct Tables;
-  const Tables *Kind(int kind) const; // prepared; none for a kind other than 1 to 3
+  const Tables &Kind(FileKind kind) const; // prepared
   std::unique_ptr<Tables> m_tables;
 };
 
@@ -40,7 +40,7 @@ private:
 // period in its name against the header, then the header, every detail record and the
 // control record against the definitions of their types. The findings are appended to
 // `rows`; the name's period and what the header names go to `labels`.
-void CheckFile(const PreparedDefinitions &definitions, const FileKind &kind, const DataFile &file,
+void CheckFile(const PreparedDefinitions &definitions, FileKind kind, const DataFile &file,
                std::string_view file_name, ResultList &rows, HeaderLabels &labels);
 
 } // namespace verdalia

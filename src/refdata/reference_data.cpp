@@ -26,19 +26,19 @@ void RequireFieldsToCheck(const ReferenceData &data, const std::string &path) {
   if (data.definitions.empty()) {
     throw ReferenceDataError(cannot + "la tabla DefArchivo no tiene definiciones de campo");
   }
-  for (int kind = 1; kind <= 3; ++kind) {
-    if (data.line_lengths[static_cast<std::size_t>(kind)] == 0) {
+  for (const FileKind kind : kFileKinds) {
+    if (data.LineLength(kind) == 0) {
       continue;
     }
     bool defined = false;
-    for (const char type : KindOfNumber(kind).allowed_types) {
+    for (const char type : FactsOf(kind).allowed_types) {
       defined = defined || !data.Definitions(kind, std::string_view(&type, 1)).empty();
     }
     if (!defined) {
       throw ReferenceDataError(cannot +
                                "la tabla DefArchivo no tiene definiciones de campo del "
                                "TipoArchivo " +
-                               std::to_string(kind));
+                               std::to_string(NumberOf(kind)));
     }
   }
 }
@@ -71,7 +71,7 @@ bool CodeList::Contains(std::string_view code) const {
   return false;
 }
 
-const std::vector<FieldDefinition> &ReferenceData::Definitions(int kind,
+const std::vector<FieldDefinition> &ReferenceData::Definitions(FileKind kind,
                                                                std::string_view record_type) const {
   static const std::vector<FieldDefinition> kNone;
   const auto by_kind = m_byType.find(kind);
@@ -82,7 +82,7 @@ const std::vector<FieldDefinition> &ReferenceData::Definitions(int kind,
   return found == by_kind->second.end() ? kNone : found->second;
 }
 
-std::optional<Span> ReferenceData::SpanOfField(int kind, std::string_view record_type,
+std::optional<Span> ReferenceData::SpanOfField(FileKind kind, std::string_view record_type,
                                                std::string_view name) const {
   if (name.empty()) {
     return std::nullopt;
@@ -99,9 +99,12 @@ std::optional<Span> ReferenceData::SpanOfField(int kind, std::string_view record
 
 void ReferenceData::Index() {
   // The positions of the definitions are sorted, and each definition copied once, in order.
-  std::map<int, std::map<std::string, std::vector<std::size_t>, std::less<>>> positions;
+  // A row of a TipoArchivo no kind has is kept as it was read, and no file's checks read it.
+  std::map<FileKind, std::map<std::string, std::vector<std::size_t>, std::less<>>> positions;
   for (std::size_t i = 0; i < definitions.size(); ++i) {
-    positions[definitions[i].kind][definitions[i].record_type].push_back(i);
+    if (definitions[i].kind) {
+      positions[*definitions[i].kind][definitions[i].record_type].push_back(i);
+    }
   }
   m_byType.clear();
   for (auto &[kind, types] : positions) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_kind.h"
 #include "common/record_layout.h"
 
 namespace verdalia {
@@ -24,7 +25,7 @@ public:
 // Texts are Windows-1252; Null stays distinct from empty text in the optional columns. Rows
 // that could not be applied are refused at load, so the mandatory columns are always usable.
 struct FieldDefinition {
-  int kind = 0;                            // TipoArchivo
+  std::optional<FileKind> kind;            // TipoArchivo; none for a number no kind has
   std::string record_type;                 // TipoRegistro
   std::optional<double> sequence;          // Sec: the sort key; Null sorts first
   std::string name;                        // Campo
@@ -59,24 +60,29 @@ inline constexpr char kBrokenBar = '\xA6';
 class ReferenceData {
 public:
   std::vector<FieldDefinition> definitions; // every row of DefArchivo, in the stored order
-  std::array<int, 4> line_lengths{}; // TipoArchivo's, indexed 1 to 3 by file kind; 0 when missing
+  std::array<int, 4> line_lengths{}; // TipoArchivo's, indexed 1 to 3 by its number; 0 when missing
   CodeList commune_codes;            // COMUNA
   CodeList crop_codes;               // CULTIVO
 
   // The definitions of one kind and record type in ascending Sec (ties keep the stored
   // order); empty when there are none. Prepared once, by Index().
-  const std::vector<FieldDefinition> &Definitions(int kind, std::string_view record_type) const;
+  const std::vector<FieldDefinition> &Definitions(FileKind kind,
+                                                  std::string_view record_type) const;
+  // The kind's line length; 0 when TipoArchivo does not give one.
+  int LineLength(FileKind kind) const {
+    return line_lengths[static_cast<std::size_t>(NumberOf(kind))];
+  }
 
   // Where the definitions of a kind and record type place the field named `name` (compared
   // upper-cased); none when no definition does.
-  std::optional<Span> SpanOfField(int kind, std::string_view record_type,
+  std::optional<Span> SpanOfField(FileKind kind, std::string_view record_type,
                                   std::string_view name) const;
 
   // Groups the definitions by kind and record type, sorted by Sec. Called by the loaders.
   void Index();
 
 private:
-  std::map<int, std::map<std::string, std::vector<FieldDefinition>, std::less<>>> m_byType;
+  std::map<FileKind, std::map<std::string, std::vector<FieldDefinition>, std::less<>>> m_byType;
 };
 
 // Opens the reference database read-only and loads it. A path ending in ".mdb" or ".accdb"

@@ -270,6 +270,7 @@ int ColumnIndex(sqlite3_stmt *stmt, std::string_view name) {
 // A Null kind or record type leaves the row out; a refusal names each that is Null.
 struct PresentColumns {
   bool kind = false;
+  int kind_number = 0; // TipoArchivo as the row holds it, when present
   bool record_type = false;
   bool name = false;
   bool type = false;
@@ -278,7 +279,7 @@ struct PresentColumns {
 // How a definition names itself in the refusal of a row that cannot be applied.
 std::string Describe(const FieldDefinition &def, const PresentColumns &present) {
   std::string text = "TipoArchivo ";
-  text += present.kind ? std::to_string(def.kind) : std::string("Null");
+  text += present.kind ? std::to_string(present.kind_number) : std::string("Null");
   text += ", TipoRegistro ";
   text +=
       present.record_type ? "'" + Windows1252ToUtf8(def.record_type) + "'" : std::string("Null");
@@ -340,7 +341,8 @@ FieldDefinition ReadNames(sqlite3_stmt *row, const DefinitionColumns &col,
   const auto kind = WholeNumber(row, col[C::kKind]);
   present.kind =
       kind && *kind >= std::numeric_limits<int>::min() && *kind <= std::numeric_limits<int>::max();
-  def.kind = present.kind ? static_cast<int>(*kind) : -1;
+  present.kind_number = present.kind ? static_cast<int>(*kind) : -1;
+  def.kind = present.kind ? KindOfNumber(*kind) : std::nullopt;
   present.record_type = !IsNull(row, col[C::kType]);
   def.record_type = present.record_type ? TextOf(row, col[C::kType]) : std::string();
   if (!IsNull(row, col[C::kSec])) {

@@ -32,9 +32,9 @@ std::string ErrorListText(const ResultList &rows) {
   for (const ResultRow &row : rows) {
     text += std::to_string(row.record);
     text += '\t';
-    AppendCell(text, row.field);
+    AppendCell(text, row.field.bytes());
     text += '\t';
-    AppendCell(text, row.message);
+    AppendCell(text, row.message.bytes());
     text += "\r\n";
   }
   return text;
@@ -92,8 +92,8 @@ RemoveResult RemoveErrorList(const std::string &path) {
   return {true, true, {}};
 }
 
-std::string SavedMessage(const std::string &path) {
-  return "El listado de errores se guardo en el archivo " + Utf8ToWindows1252(path);
+Cp1252Text SavedMessage(const std::string &path) {
+  return Cp1252Text("El listado de errores se guardo en el archivo " + Utf8ToWindows1252(path));
 }
 
 } // namespace verdalia

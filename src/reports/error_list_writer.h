@@ -46,7 +46,7 @@ struct RemoveResult {
 // file of that name is left alone and reported.
 RemoveResult RemoveErrorList(const std::string &path);
 
-// "El listado de errores se guardo en el archivo " + the path (Windows-1252).
-std::string SavedMessage(const std::string &path);
+// "El listado de errores se guardo en el archivo " + the path.
+Cp1252Text SavedMessage(const std::string &path);
 
 } // namespace verdalia

@@ -20,15 +20,16 @@ std::string FourDigits(int value) {
 }
 
 HeaderRun Text(std::string text, bool bold = false) {
-  return HeaderRun{std::move(text), bold, false};
+  return HeaderRun{Cp1252Text(std::move(text)), bold, false};
 }
+
+constexpr FixedText kPhysical = "Física";
+constexpr FixedText kLogical = "Lógica";
 
 } // namespace
 
-const std::string &VerificationName(ListKind kind) {
-  static const std::string physical = Cp1252("Física");
-  static const std::string logical = Cp1252("Lógica");
-  return kind == ListKind::Logical ? logical : physical;
+Cp1252View VerificationName(ListKind kind) {
+  return kind == ListKind::Logical ? Cp1252View(kLogical) : Cp1252View(kPhysical);
 }
 
 std::string PrintDateText(int year, int month, int day, std::string_view separator) {
@@ -46,13 +47,13 @@ std::vector<HeaderLine> PrintHeaderLines(const PrintHeaderInputs &inputs) {
   static const std::string name = Cp1252("Razón Social: ");
   static const std::string period = Cp1252("Período: ");
   std::vector<HeaderLine> lines(6);
-  lines[0].centre = {Text(result + inputs.verification)};
-  lines[1].centre = {Text(inputs.title, true)};
-  lines[2].left = {Text("RUT: " + inputs.rut)};
-  lines[2].right = {Text(page), HeaderRun{"", false, true}};
-  lines[3].left = {Text(name + inputs.name)};
-  lines[3].right = {Text("Fecha:" + inputs.date)};
-  lines[4].left = {Text(period + inputs.period)};
+  lines[0].centre = {Text(result + inputs.verification.bytes())};
+  lines[1].centre = {Text(inputs.title.bytes(), true)};
+  lines[2].left = {Text("RUT: " + inputs.rut.bytes())};
+  lines[2].right = {Text(page), HeaderRun{{}, false, true}};
+  lines[3].left = {Text(name + inputs.name.bytes())};
+  lines[3].right = {Text("Fecha:" + inputs.date.bytes())};
+  lines[4].left = {Text(period + inputs.period.bytes())};
   return lines;
 }
 

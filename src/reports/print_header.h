@@ -8,26 +8,25 @@
 
 namespace verdalia {
 
-// What the page header of a printed result list names; texts in Windows-1252, as the
-// labels hold them.
+// What the page header of a printed result list names, as the labels hold it.
 struct PrintHeaderInputs {
-  std::string verification; // "Física" or "Lógica"
-  std::string title;        // the file kind's title
-  std::string rut;
-  std::string name;
-  std::string period;
-  std::string date; // today's date, see PrintDateText
+  Cp1252Text verification; // "Física" or "Lógica"
+  Cp1252Text title;        // the file kind's title
+  Cp1252Text rut;
+  Cp1252Text name;
+  Cp1252Text period;
+  Cp1252Text date; // today's date, see PrintDateText
 };
 
-// "Física" for the physical list, "Lógica" for the logical one (Windows-1252).
-const std::string &VerificationName(ListKind kind);
+// "Física" for the physical list, "Lógica" for the logical one.
+Cp1252View VerificationName(ListKind kind);
 
 // Day, month and year as "dd", "mm" and "yyyy" joined by the platform's date separator.
 std::string PrintDateText(int year, int month, int day, std::string_view separator);
 
 // One piece of a header line: text in one weight, or the page number's place.
 struct HeaderRun {
-  std::string text; // Windows-1252; empty for the page number
+  Cp1252Text text; // empty for the page number
   bool bold = false;
   bool page_number = false;
 

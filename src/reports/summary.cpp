@@ -94,16 +94,17 @@ struct Forming {
 // of the row before, which is found without hashing.
 class TextIds {
 public:
-  explicit TextIds(std::vector<std::string_view> &texts) : m_texts(texts) {}
+  explicit TextIds(std::vector<Cp1252View> &texts) : m_texts(texts) {}
 
   // The text's id, and whether it is new.
-  std::pair<std::uint32_t, bool> Id(std::string_view text) {
+  std::pair<std::uint32_t, bool> Id(Cp1252View cp1252) {
+    const std::string_view text = cp1252.bytes();
     if (m_last_data != nullptr && text.data() == m_last_data && text.size() == m_last_size) {
       return {m_last_id, false};
     }
     const auto [at, added] = m_ids.try_emplace(text, static_cast<std::uint32_t>(m_texts.size()));
     if (added) {
-      m_texts.push_back(text);
+      m_texts.push_back(cp1252);
     }
     m_last_data = text.data();
     m_last_size = text.size();
@@ -112,7 +113,7 @@ public:
   }
 
 private:
-  std::vector<std::string_view> &m_texts;
+  std::vector<Cp1252View> &m_texts;
   std::unordered_map<std::string_view, std::uint32_t> m_ids;
   const char *m_last_data = nullptr;
   std::size_t m_last_size = 0;
@@ -154,9 +155,9 @@ ListIndex IndexList(const ResultList &rows) {
     const std::uint32_t field = field_ids.Id(row.field).first;
     const auto [message, new_message] = message_ids.Id(row.message);
     if (new_message) {
-      Message shape{0, NumbersIn(row.message)};
+      Message shape{0, NumbersIn(row.message.bytes())};
       shape.pattern = pattern_ids
-                          .try_emplace(PatternKey(row.message, shape.numbers),
+                          .try_emplace(PatternKey(row.message.bytes(), shape.numbers),
                                        static_cast<std::uint32_t>(pattern_ids.size()))
                           .first->second;
       messages.push_back(std::move(shape));
@@ -169,7 +170,7 @@ ListIndex IndexList(const ResultList &rows) {
       const auto [at, added] =
           group_ids.try_emplace(key, static_cast<std::uint32_t>(summary.groups.size()));
       if (added) {
-        summary.groups.push_back({std::string(row.field), std::string(), severity, 0, row.record});
+        summary.groups.push_back({Cp1252Text(row.field), Cp1252Text(), severity, 0, row.record});
         forming.push_back({message, message, std::vector<bool>(messages[message].numbers.size())});
       }
       last_key = key;
@@ -184,11 +185,11 @@ ListIndex IndexList(const ResultList &rows) {
     Forming &group = forming[last_group];
     if (message != group.last_compared) {
       group.last_compared = message;
-      const std::string_view first = index.messages[group.first_message];
+      const std::string_view first = index.messages[group.first_message].bytes();
       const std::vector<Span> &first_numbers = messages[group.first_message].numbers;
       const std::vector<Span> &numbers = messages[message].numbers;
       for (std::size_t k = 0; k < numbers.size(); ++k) {
-        if (!group.varies[k] && row.message.substr(numbers[k].at, numbers[k].size) !=
+        if (!group.varies[k] && row.message.bytes().substr(numbers[k].at, numbers[k].size) !=
                                     first.substr(first_numbers[k].at, first_numbers[k].size)) {
           group.varies[k] = true;
         }
@@ -197,8 +198,9 @@ ListIndex IndexList(const ResultList &rows) {
   }
   for (std::size_t g = 0; g < summary.groups.size(); ++g) {
     const Forming &group = forming[g];
-    summary.groups[g].message = GroupMessage(index.messages[group.first_message],
-                                             messages[group.first_message].numbers, group.varies);
+    summary.groups[g].message =
+        Cp1252Text(GroupMessage(index.messages[group.first_message].bytes(),
+                                messages[group.first_message].numbers, group.varies));
   }
   return index;
 }

@@ -14,13 +14,13 @@ inline constexpr std::string_view kNumberPlaceholder = "#";
 
 // The rows of a list that share their field and their message once its numbers are set
 // aside: "Error. Informa 19.18, y debe ser 14.76" and "Error. Informa 3.5, y debe ser 2" are
-// one kind of finding. Texts in Windows-1252.
+// one kind of finding.
 struct FindingGroup {
-  std::string field;
+  Cp1252Text field;
   // The message of the group's first row, each number that is not the same in every row of
   // the group shown as kNumberPlaceholder ("Error. Informa #, y debe ser #"); a number the
   // rows share ("registro tipo 1") stays.
-  std::string message;
+  Cp1252Text message;
   Severity severity = Severity::Error;
   int rows = 0;
   int first_record = 0; // the record of the group's first row in the list
@@ -40,8 +40,8 @@ ListSummary Summarize(const ResultList &rows);
 // filter, sort and group hundreds of thousands of rows without looking at their texts again.
 // The views point into the list's texts, so the index lives no longer than the list.
 struct ListIndex {
-  std::vector<std::string_view> fields;   // the distinct field names, in order of coming
-  std::vector<std::string_view> messages; // the distinct messages, in order of coming
+  std::vector<Cp1252View> fields;   // the distinct field names, in order of coming
+  std::vector<Cp1252View> messages; // the distinct messages, in order of coming
   std::vector<std::uint32_t> field_of_row;
   std::vector<std::uint32_t> message_of_row;
   std::vector<std::uint32_t> group_of_row; // into summary.groups

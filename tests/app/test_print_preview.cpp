@@ -25,6 +25,13 @@ using namespace verdalia::app::testing;
 
 namespace {
 
+// A page header of one-letter labels.
+verdalia::PrintHeaderInputs AnyHeader() {
+  using verdalia::Cp1252Text;
+  return {Cp1252Text("F"), Cp1252Text("T"), Cp1252Text("R"),
+          Cp1252Text("N"), Cp1252Text("P"), Cp1252Text("01/01/2024")};
+}
+
 // The text of some pages of a PDF file, laid out as printed.
 QString PdfText(const QString &pdf, int first, int last) {
   QProcess process;
@@ -189,8 +196,7 @@ private slots:
 
   void theTablesFrameStaysInsideThePage() {
     const verdalia::ResultList rows(3, verdalia::ResultRow{7, "CAMPO", "Error.Uno"});
-    const ListPainter painter(verdalia::PrintHeaderLines({"F", "T", "R", "N", "P", "01/01/2024"}),
-                              rows);
+    const ListPainter painter(verdalia::PrintHeaderLines(AnyHeader()), rows);
     PicturePages pages;
     QVERIFY(painter.Paint(pages));
     // Along the table's right edge the frame's rule shows within the picture's last columns.
@@ -275,8 +281,7 @@ private slots:
 
   void abortingStopsAfterThePageInPrint() {
     const verdalia::ResultList rows(300, verdalia::ResultRow{7, "CAMPO", "Error.Uno"});
-    const ListPainter painter(verdalia::PrintHeaderLines({"F", "T", "R", "N", "P", "01/01/2024"}),
-                              rows);
+    const ListPainter painter(verdalia::PrintHeaderLines(AnyHeader()), rows);
     PicturePages pages;
     std::vector<std::pair<int, int>> reported;
     const bool printed = painter.Paint(pages, [&](int page, int count) {

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -41,7 +42,7 @@ const QString kNoProvision = QStringLiteral("Advertencia. No informa provisión.
 // The list's first row about `record` and `field`.
 std::size_t RowNaming(const verdalia::ResultList &rows, int record, std::string_view field) {
   for (std::size_t row = 0; row < rows.size(); ++row) {
-    if (rows[row].record == record && rows[row].field == field) {
+    if (rows[row].record == record && rows[row].field.bytes() == field) {
       return row;
     }
   }
@@ -454,7 +455,8 @@ private slots:
       auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
       auto *viewer = window.findChild<RecordViewer *>("visorRegistro(0)");
       QVERIFY(grid->SelectListRow(RowNaming(f.window().Rows(0), 14, "VER_CONTRATANTE")));
-      QCOMPARE(viewer->DetailText(), QStringLiteral("Leído: «7» (posición 210, largo 1) · Esperado: «3»"));
+      QCOMPARE(viewer->DetailText(),
+               QStringLiteral("Leído: «7» (posición 210, largo 1) · Esperado: «3»"));
       QVERIFY(viewer->Detail()->isVisibleTo(&window));
     }
     // Three notices of one key: each but the last repeats the next.
@@ -477,6 +479,36 @@ private slots:
     emit viewer->Detail()->linkActivated(QStringLiteral("#1"));
     QVERIFY(grid->SelectedRows().empty());
     QCOMPARE(viewer->Caption(), QStringLiteral("Registro 1 (ninguna fila de la lista lo nombra)"));
+  }
+
+  // A value as long as a filler of the shipped layouts (301 columns of the header), with no
+  // blank to wrap at, neither widens the window nor hides where it stands.
+  void aLongValueNeverWidensTheWindow() {
+    WindowFixture f;
+    QFile sample(QStringLiteral(VERDALIA_SOURCE_DIR "/samples/P202402.txt"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QByteArray bytes = sample.readAll();
+    bytes.replace(99, 301, QByteArray(301, '0')); // the header's filler, columns 100 to 400
+    f.Write("P202402.txt", bytes.toStdString());
+    ValidatorWindow &window = f.NewWindow();
+    QVERIFY(window.Start(QStringLiteral(VERDALIA_REFERENCE_DB)));
+    window.OpenFolder(f.DataFolder());
+    window.resize(1000, 700);
+    window.show();
+    f.RunPhysical("P202402.txt");
+    auto *grid = window.findChild<ResultGrid *>("grdResultadoFisico");
+    auto *viewer = window.findChild<RecordViewer *>("visorRegistro(0)");
+    QVERIFY(grid->SelectListRow(RowNaming(f.window().Rows(0), 1, "FILLER")));
+    QApplication::processEvents();
+    QCOMPARE(window.width(), 1000);
+    QVERIFY(window.minimumSizeHint().width() < 1000);
+    QVERIFY(viewer->DetailText().startsWith("Leído: «" + QString(80, '0') +
+                                            "…» (posición 100, largo 301)"));
+    QVERIFY(grid->model()
+                ->index(grid->SelectedRows().at(0), 2)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains("…» (posición 100, largo 301)"));
   }
 
   void gridColumnsCopyAndKeepTheWidthsTheOperatorSets() {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -93,9 +93,8 @@ TEST(Validator, TheLogicalRunChecksOnlyWhatThePhysicalRunPassed) {
          fs::rename(other, file);
        },
        Refusal::Reason::Changed, kChanged},
-      {"the same bytes written again", [](const fs::path &file) {
-         Write(file, testing::ReadBytes(file));
-       },
+      {"the same bytes written again",
+       [](const fs::path &file) { Write(file, testing::ReadBytes(file)); },
        Refusal::Reason::Changed, kChanged},
   };
   ASSERT_TRUE(InstallFileViewGuard());
@@ -119,7 +118,7 @@ TEST(Validator, TheLogicalRunChecksOnlyWhatThePhysicalRunPassed) {
       EXPECT_EQ(validator.Logical(file, physical.file).rows, first.rows);
 
       change.apply(file);
-      const HeaderLabels labels{"R", "N", "P"};
+      const HeaderLabels labels{Cp1252Text("R"), Cp1252Text("N"), Cp1252Text("P")};
       const RunResult changed = validator.Logical(file, physical.file, labels);
       ASSERT_TRUE(changed.Refused());
       EXPECT_EQ(changed.refusal->reason, change.reason);

@@ -69,7 +69,7 @@ inline std::string OptionalText(const std::optional<std::string> &text) {
 inline std::string ReferenceText(const ReferenceData &data) {
   std::string out;
   for (const FieldDefinition &d : data.definitions) {
-    out += std::to_string(d.kind) + "|" + d.record_type + "|" +
+    out += (d.kind ? std::to_string(NumberOf(*d.kind)) : "none") + "|" + d.record_type + "|" +
            (d.sequence ? std::to_string(*d.sequence) : "null") + "|" + d.name + "|" +
            std::to_string(d.start) + "|" + std::to_string(d.length) + "|" + d.type + "|" +
            (d.decimals ? std::to_string(*d.decimals) : "null") + "|" + OptionalText(d.obligatory) +

@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -152,7 +152,7 @@ inline Finding CheckRun(const RunResult &run, const ReferenceData &reference, in
       file.lines.size() != static_cast<std::size_t>(file.line_count) + 1) {
     return std::string(name) + ": the lines do not hold the records counted";
   }
-  const int length = reference.line_lengths[static_cast<std::size_t>(run.kind->number)];
+  const int length = reference.LineLength(*run.kind);
   for (int k = 1; k <= file.line_count; ++k) {
     if (static_cast<long long>(file.lines[static_cast<std::size_t>(k)].size()) != length) {
       return std::string(name) + ": record " + std::to_string(k) +
@@ -178,9 +178,8 @@ inline Finding CheckRefusal(const RunResult &run, const HeaderLabels &labels, co
 // holds, and through the whole check, which must pair the same lists.
 inline Finding CheckRuns(const Validator &validator, const std::string &path, bool logical_twice) {
   const ReferenceData &reference = validator.Reference();
-  const HeaderLabels labels{"R", "N", "P"};
-  const RunResult physical =
-      std::move(validator.Check(path, labels, Scope::PhysicalOnly).physical);
+  const HeaderLabels labels{Cp1252Text("R"), Cp1252Text("N"), Cp1252Text("P")};
+  const RunResult physical = std::move(validator.Check(path, labels, Scope::PhysicalOnly).physical);
   if (physical.Refused()) {
     return CheckRefusal(physical, labels, "physical");
   }
@@ -206,8 +205,8 @@ inline Finding CheckRuns(const Validator &validator, const std::string &path, bo
   const CheckResult check = validator.Check(path, labels);
   if (check.physical.rows != physical.rows || check.physical.labels != physical.labels ||
       check.logical.has_value() != physical.LogicalMayFollow() ||
-      (check.logical && (check.logical->rows != logical.rows ||
-                         check.logical->labels != logical.labels))) {
+      (check.logical &&
+       (check.logical->rows != logical.rows || check.logical->labels != logical.labels))) {
     return "the whole check gave other lists than its two runs";
   }
   return {};
@@ -264,7 +263,7 @@ inline Finding FuzzPhysicalLogical(const std::uint8_t *data, std::size_t size,
   const std::uint8_t flags = in.Byte();
   const std::string_view body = in.Rest();
   const auto kind = KindOfFileName(std::string(1, letter));
-  const int length = kind ? reference.line_lengths[static_cast<std::size_t>(kind->number)] : 0;
+  const int length = kind ? reference.LineLength(*kind) : 0;
   const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
   return RunDataFile(validator, folder, letter, PeriodFor(bytes, flags & 2), bytes, flags & 4);
 }
@@ -400,7 +399,7 @@ inline std::vector<Cell> FuzzedDefinition(ByteReader &in, int line_length) {
 
 // Every line of `bytes` whose type has a plan is checked through the plan, with every scan the
 // processor runs, and field by field: the rows must be the same.
-inline Finding CheckPlans(const ReferenceData &reference, int kind, std::string_view bytes) {
+inline Finding CheckPlans(const ReferenceData &reference, FileKind kind, std::string_view bytes) {
   for (const LineScan &scan : UsableLineScans()) {
     const PreparedDefinitions definitions(reference, scan);
     RecordPlan::Scratch scratch;
@@ -477,11 +476,11 @@ inline Finding FuzzDefinitions(const std::uint8_t *data, std::size_t size,
   const char letter = in.Pick(kLetters);
   const std::uint8_t flags = in.Byte();
   const auto kind = KindOfFileName(std::string(1, letter));
-  const int length = kind ? reference.line_lengths[static_cast<std::size_t>(kind->number)] : 0;
+  const int length = kind ? reference.LineLength(*kind) : 0;
   const std::string_view body = in.Rest();
   const std::string bytes = (flags & 1) ? std::string(body) : ShapeLines(body, length);
   if (kind) {
-    if (Finding f = CheckPlans(reference, kind->number, bytes); !f.empty()) {
+    if (Finding f = CheckPlans(reference, *kind, bytes); !f.empty()) {
       return f;
     }
   }

@@ -25,7 +25,7 @@ TEST(SqliteSource, ALoadReadsOneVersionWhileAnotherProgramCommits) {
   const testing::TempDir dir;
   const std::string path = (dir.path() / "ref.db").string();
   std::filesystem::copy_file(VERDALIA_REFERENCE_DB, path);
-  const std::size_t fields = LoadReferenceData(path).Definitions(2, "2").size();
+  const std::size_t fields = LoadReferenceData(path).Definitions(FileKind::ClaimNotices, "2").size();
   // Each version: claim notices one character longer and one field more, or neither.
   std::atomic<bool> stop{false};
   std::thread writer([&] {
@@ -54,7 +54,7 @@ TEST(SqliteSource, ALoadReadsOneVersionWhileAnotherProgramCommits) {
       const ReferenceData data = LoadReferenceData(path);
       ++loads;
       const bool longer = data.line_lengths[2] == 201;
-      mixed += longer != (data.Definitions(2, "2").size() == fields + 1) ? 1 : 0;
+      mixed += longer != (data.Definitions(FileKind::ClaimNotices, "2").size() == fields + 1) ? 1 : 0;
     } catch (const ReferenceDataError &) {
       // Locked past the wait: a refusal, which is no mixed version.
     }

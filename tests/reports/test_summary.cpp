@@ -12,8 +12,8 @@ namespace {
 std::vector<std::string> Shown(const ListSummary &summary) {
   std::vector<std::string> shown;
   for (const FindingGroup &group : summary.groups) {
-    shown.push_back(std::to_string(group.rows) + "|" + group.field + "|" + group.message + "|" +
-                    std::to_string(group.first_record));
+    shown.push_back(std::to_string(group.rows) + "|" + group.field.bytes() + "|" +
+                    group.message.bytes() + "|" + std::to_string(group.first_record));
   }
   return shown;
 }
@@ -73,7 +73,7 @@ TEST(IndexList, EachRowKnowsItsGroupAndItsTextsAreTakenOnce) {
   EXPECT_EQ(index.messages.size(), 3u);
   EXPECT_EQ(index.message_of_row, (std::vector<std::uint32_t>{0, 1, 0, 2, 1}));
   EXPECT_EQ(index.group_of_row, (std::vector<std::uint32_t>{0, 1, 0, 1, 1}));
-  EXPECT_EQ(index.summary.groups[1].message, "Error. Informa #, y debe ser 3");
+  EXPECT_EQ(index.summary.groups[1].message.bytes(), "Error. Informa #, y debe ser 3");
   EXPECT_EQ(IndexList({}).summary.groups.size(), 0u);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_kind.h"
 #include "gen/calendar.h"
 #include "gen/generator.h"
 #include "gen/random.h"
@@ -16,7 +17,7 @@ struct Context {
   const ReferenceData &reference;
   const Options &options;
   Random &random;
-  int kind = 1;                           // 1 production, 2 claim notices, 3 claims
+  FileKind kind = FileKind::Production;
   Date closing;                           // the last day of the period
   std::vector<std::string> communes;      // every valid commune code
   std::vector<std::string> farm_communes; // the ones of the farming regions, for realism

@@ -25,22 +25,6 @@ std::vector<std::string> CodesOf(const CodeList &list) {
   return codes;
 }
 
-int KindNumber(char letter) {
-  switch (letter) {
-  case 'P':
-  case 'p':
-    return 1;
-  case 'D':
-  case 'd':
-    return 2;
-  case 'S':
-  case 's':
-    return 3;
-  default:
-    return 0;
-  }
-}
-
 void CheckRate(double rate, const char *what) {
   if (!(rate >= 0.0 && rate <= 1.0)) {
     throw GeneratorError(std::string("the share of ") + what + " must be between 0 and 1");
@@ -51,9 +35,8 @@ void CheckRate(double rate, const char *what) {
 
 std::string Context::Line(const Record &record, Section section) const {
   const std::string type(1, record.Type());
-  return LayOut(record, reference.Definitions(kind, type),
-                reference.line_lengths[static_cast<std::size_t>(kind)], section, DateText(closing),
-                random);
+  return LayOut(record, reference.Definitions(kind, type), reference.LineLength(kind), section,
+                DateText(closing), random);
 }
 
 Date Context::DayOfPeriod() {
@@ -146,20 +129,22 @@ std::string PeriodOfFileName(const std::string &file_name) {
 
 namespace {
 
-// The kind number of a request the generator can meet; throws GeneratorError otherwise.
-int CheckRequest(const ReferenceData &reference, const Options &options) {
-  const int kind = KindNumber(options.kind);
-  if (kind == 0) {
+// The kind of a request the generator can meet; throws GeneratorError otherwise.
+FileKind CheckRequest(const ReferenceData &reference, const Options &options) {
+  const std::optional<FileKind> asked = KindOfFileName(std::string_view(&options.kind, 1));
+  if (!asked) {
     throw GeneratorError("the kind must be P, D or S");
   }
+  const FileKind kind = *asked;
   if (options.records < 2 || options.records > 32767) {
     throw GeneratorError("the record count must be between 2 and 32767 (header and control "
                          "record included)");
   }
-  if (kind != 2 && options.records == 3) {
+  if (kind != FileKind::ClaimNotices && options.records == 3) {
+    const bool production = kind == FileKind::Production;
     throw GeneratorError(
-        std::string("a ") + (kind == 1 ? "P" : "S") + " file of 3 records cannot be valid: a " +
-        (kind == 1 ? "policy needs an item record" : "claim needs a detail record") +
+        std::string("a ") + (production ? "P" : "S") + " file of 3 records cannot be valid: a " +
+        (production ? "policy needs an item record" : "claim needs a detail record") +
         "; ask for 2 or at least 4 records");
   }
   CheckRate(options.physical_faults, "records with physical faults");
@@ -168,16 +153,15 @@ int CheckRequest(const ReferenceData &reference, const Options &options) {
   if (period.empty() || options.period.size() != 6) {
     throw GeneratorError("the period must be YYYYMM with a year from 1902 to 2498");
   }
-  if (reference.line_lengths[static_cast<std::size_t>(kind)] <= 0) {
-    throw GeneratorError("the reference database gives kind " + std::to_string(kind) +
+  if (reference.LineLength(kind) <= 0) {
+    throw GeneratorError("the reference database gives kind " + std::to_string(NumberOf(kind)) +
                          " no line length (TipoArchivo)");
   }
-  const std::string types = kind == 2 ? "123" : "1234";
-  for (const char type : types) {
+  for (const char type : FactsOf(kind).allowed_types) {
     if (reference.Definitions(kind, std::string(1, type)).empty()) {
       throw GeneratorError("the reference database has no field definitions (DefArchivo) for "
                            "record type " +
-                           std::string(1, type) + " of kind " + std::to_string(kind));
+                           std::string(1, type) + " of kind " + std::to_string(NumberOf(kind)));
     }
   }
   return kind;
@@ -185,7 +169,7 @@ int CheckRequest(const ReferenceData &reference, const Options &options) {
 
 // The codes and the closing date every builder draws on.
 Context MakeContext(const ReferenceData &reference, const Options &options, Random &random,
-                    int kind) {
+                    FileKind kind) {
   const int year = std::stoi(options.period.substr(0, 4));
   const int month = std::stoi(options.period.substr(4, 2));
   Context context{reference,
@@ -216,8 +200,8 @@ Context MakeContext(const ReferenceData &reference, const Options &options, Rand
 }
 
 // Gives the share `rate` of the lines one physical fault each.
-void InjectPhysicalFaults(std::vector<std::string> &lines, const ReferenceData &reference, int kind,
-                          double rate, Random &random) {
+void InjectPhysicalFaults(std::vector<std::string> &lines, const ReferenceData &reference,
+                          FileKind kind, double rate, Random &random) {
   const std::vector<bool> faulty = ChooseFaulty(static_cast<int>(lines.size()), rate, random);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!faulty[i]) {
@@ -235,12 +219,21 @@ void InjectPhysicalFaults(std::vector<std::string> &lines, const ReferenceData &
 } // namespace
 
 std::vector<std::string> Generate(const ReferenceData &reference, const Options &options) {
-  const int kind = CheckRequest(reference, options);
+  const FileKind kind = CheckRequest(reference, options);
   Random random(options.seed);
   Context context = MakeContext(reference, options, random, kind);
-  std::vector<std::string> lines = kind == 1   ? BuildProduction(context)
-                                   : kind == 2 ? BuildNotices(context)
-                                               : BuildClaims(context);
+  std::vector<std::string> lines;
+  switch (kind) {
+  case FileKind::Production:
+    lines = BuildProduction(context);
+    break;
+  case FileKind::ClaimNotices:
+    lines = BuildNotices(context);
+    break;
+  case FileKind::Claims:
+    lines = BuildClaims(context);
+    break;
+  }
   InjectPhysicalFaults(lines, reference, kind, options.physical_faults, random);
   return lines;
 }
