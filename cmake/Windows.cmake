@@ -34,3 +34,33 @@ configure_file(${CMAKE_SOURCE_DIR}/scripts/windows/verdalia.rc.in
 configure_file(${CMAKE_SOURCE_DIR}/scripts/windows/verdalia.manifest
                ${CMAKE_BINARY_DIR}/windows/verdalia.manifest COPYONLY)
 set(VERDALIA_WINDOWS_RESOURCES ${CMAKE_BINARY_DIR}/windows/verdalia.rc)
+
+# The tests under wine: GoogleTest from Debian's sources (package googletest) built with the
+# same compiler, and every test source put behind posix.h as the engine's are.
+function(verdalia_windows_gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endfunction()
+
+# The tests that do not apply on Windows, each with why; the rest run there as on Linux.
+function(verdalia_windows_tests list_var)
+  set(sources ${${list_var}})
+  list(REMOVE_ITEM sources
+    # libmdb's own reading and words: Windows reads Access through ODBC.
+    ${CMAKE_SOURCE_DIR}/tests/refdata/test_mdb_source.cpp
+    # Linux's signals (sigaction) around a private copy of a database.
+    ${CMAKE_SOURCE_DIR}/tests/refdata/test_sqlite_source.cpp
+    # A write cut off by Linux's file-size limit (setrlimit); the corpus's saves run instead.
+    ${CMAKE_SOURCE_DIR}/tests/reports/test_error_list_writer.cpp
+    # Each test takes the file view's guard: Windows reads data files into memory instead.
+    ${CMAKE_SOURCE_DIR}/tests/common/test_data_file.cpp
+    # A locale made with glibc's localedef.
+    ${CMAKE_SOURCE_DIR}/tests/logical/test_number_text.cpp
+    # The private copy of a WAL database goes to TMPDIR, which the test sets; Windows takes
+    # its temporary folder from TEMP.
+    ${CMAKE_SOURCE_DIR}/tests/refdata/test_out_of_memory.cpp)
+  set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS
+                              "-include;${VERDALIA_WINDOWS_POSIX}")
+  set(${list_var} ${sources} PARENT_SCOPE)
+endfunction()

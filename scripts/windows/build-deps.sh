@@ -24,7 +24,7 @@ fi
 # --- Debian packages -------------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis zip dpkg-dev
           cmake ninja-build python3 xvfb xauth qt6-base-dev qt6-base-dev-tools
-          libcli11-dev nlohmann-json3-dev tcl
+          libcli11-dev nlohmann-json3-dev tcl googletest
           poppler-utils libodbc2 odbc-mdbtools)
 missing=()
 for p in "${packages[@]}"; do

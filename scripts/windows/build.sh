@@ -24,7 +24,7 @@ export VERDALIA_WINDOWS_PREFIX=$prefix
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
     -DVERDALIA_WINDOWS_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release -DVERDALIA_BUILD_TESTS=OFF >&2
+    -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release >&2
 fi
 cmake --build "$build_dir" -j "$jobs" --target verdalia verdalia-cli verdalia-screenshots >&2
 

@@ -2,10 +2,12 @@
 # The Windows programs under wine, against what the Linux build does with the same inputs:
 #
 # 1. the nine samples: verdalia-cli.exe check --save, --format json and --summary write the
-#    same lists, listings and status as verdalia-cli on Linux;
-# 2. the case corpus through verdalia-cli.exe, byte for byte, less the cases of
+#    same lists, listings and status as verdalia-cli on Linux; then Windows' own paths
+#    (backslashes, a drive, a folder given as a data file);
+# 2. the unit tests that apply, under wine (cmake/Windows.cmake names those that do not);
+# 3. the case corpus through verdalia-cli.exe, byte for byte, less the cases of
 #    tests/cases/not-under-wine.txt (each with its reason);
-# 3. the window: the screenshot tour of verdalia-screenshots.exe under Xvfb (the tour opens
+# 4. the window: the screenshot tour of verdalia-screenshots.exe under Xvfb (the tour opens
 #    the window, checks a sample, previews and prints it, and saves its lists), its
 #    pictures written to docs/screenshots/windows/.
 #
@@ -75,13 +77,44 @@ echo "samples: $lists lists, the listings, JSON and summaries compared"
 rm -rf "$work"
 part_done $before
 
-# --- 2. the corpus -----------------------------------------------------------------------
+# --- 1b. Windows' own paths: backslashes, a drive, a folder given as a file ---------------
+before=$failures
+work=$(mktemp -d)
+mkdir -p "$work/datos"
+cp samples/D202402.txt "$work/datos/"
+drive=$(winepath -w "$work" 2>/dev/null)
+(cd "$work" && $wine_cli check --save 'datos\D202402.txt' "$drive\datos\D202402.txt" datos \
+  >out 2>err)
+grep -q '^   Guardado: datos\\D202402.txt.err.fisico' "$work/out" ||
+  fail "paths: a list saved beside datos\\D202402.txt is not announced under that name"
+grep -qF "== $drive\datos\D202402.txt:" "$work/out" || fail "paths: the drive's path is not kept"
+grep -q 'No se puede leer el archivo ./datos: es una carpeta' "$work/err" ||
+  fail "paths: a folder given as a data file is not refused as a folder"
+mkdir "$work/linux" && cp samples/D202402.txt "$work/linux/"
+(cd "$work/linux" && LC_ALL=C "$linux/verdalia-cli" check --save D202402.txt >/dev/null; true)
+cmp -s "$work/linux/D202402.txt.err.fisico" "$work/datos/D202402.txt.err.fisico" ||
+  fail "paths: the list saved through a backslashed path differs from Linux's"
+rm -rf "$work"
+part_done $before
+echo "paths: backslashes, a drive and a folder given as a file"
+
+# --- 2. the unit tests that apply (cmake/Windows.cmake names those that do not) -----------
+before=$failures
+if cmake --build "$win" -j "${JOBS:-2}" >"$win/unit-tests-build.log" 2>&1; then
+  (cd "$win" && ctest --output-on-failure -j "${JOBS:-2}") || fail "unit tests under wine"
+else
+  tail -30 "$win/unit-tests-build.log"
+  fail "unit tests: the Windows build of the tests"
+fi
+part_done $before
+
+# --- 3. the corpus -----------------------------------------------------------------------
 before=$failures
 python3 tests/cases/run-cases.py --program "$wine_cli" --tools "$linux" \
   --skip tests/cases/not-under-wine.txt tests/cases || failures=$((failures + 1))
 part_done $before
 
-# --- 3. the window -----------------------------------------------------------------------
+# --- 4. the window -----------------------------------------------------------------------
 if [ -x "$win/verdalia-screenshots.exe" ] && [ "${VERDALIA_WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
   before=$failures
   if "$here/screenshots-under-wine.sh" "$win"; then

@@ -31,7 +31,7 @@ std::vector<std::filesystem::path> Inputs(const std::string &harness) {
 }
 
 template <typename Target> void Replay(const std::string &harness, Target target) {
-  ASSERT_TRUE(InstallFileViewGuard()); // as the programs do, so files are viewed too
+  ASSERT_TRUE(testing::ViewFilesAsTheProgramsDo());
   const auto files = Inputs(harness);
   ASSERT_FALSE(files.empty()) << "no inputs kept for " << harness;
   for (const auto &file : files) {

@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "common/file_mapping.h"
+
 namespace verdalia::testing {
 
 const char *const kEmptySchemaSql = R"(
@@ -88,6 +90,15 @@ std::string ReadBytes(const std::filesystem::path &path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+bool ViewFilesAsTheProgramsDo() {
+#ifdef _WIN32
+  InstallFileViewGuard();
+  return true;
+#else
+  return InstallFileViewGuard();
+#endif
 }
 
 } // namespace verdalia::testing

@@ -38,4 +38,9 @@ ReferenceData LoadFromSql(const std::string &rows_sql);
 // Reads a whole file as bytes.
 std::string ReadBytes(const std::filesystem::path &path);
 
+// Installs the file view's guard as each program's main does, so that files are viewed where
+// they lie as the programs view them. False when it could not; Windows, which reads data
+// files into memory and has no guard, always answers true.
+bool ViewFilesAsTheProgramsDo();
+
 } // namespace verdalia::testing

@@ -30,6 +30,7 @@
 #include <ctime>
 #include <fstream> // its inline code calls members named open: read before the names below
 
+#include <direct.h> // declares rmdir, which gtest reads: before the names below
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
