@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -17,10 +18,11 @@ inline QString FromCp1252(Cp1252View text) {
 
 // File and folder names go to the engine as the file system spells them; on Windows the
 // engine takes UTF-8 names and hands them to the system's wide calls (the ANSI code page
-// would lose every name it cannot spell).
+// would lose every name it cannot spell), with the backslashes a Windows user reads in the
+// engine's messages ("...se guardo en el archivo C:\Datos\P202401.txt.err.fisico").
 inline std::string ToFileSystemName(const QString &name) {
 #ifdef Q_OS_WIN
-  return name.toStdString();
+  return QDir::toNativeSeparators(name).toStdString();
 #else
   return QFile::encodeName(name).toStdString();
 #endif
