@@ -9,6 +9,12 @@
 #include "common/atomic_file.h"
 #include "support/fixtures.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/windows/wide.h"
+#endif
+
 namespace verdalia {
 namespace {
 
@@ -89,6 +95,26 @@ TEST(WriteFilesAtomically, PutsEveryFileInPlaceOrNone) {
   EXPECT_EQ(ReadBytes(logical), "logical");
   EXPECT_EQ(Entries(dir.path()), 3u);
 }
+
+#ifdef _WIN32
+// A list deeper than Windows' old path limit is saved all the same, its path given whole.
+TEST(WriteFileAtomically, SavesPastWindowsPathLimit) {
+  const TempDir dir;
+  std::string folder = dir.path().string();
+  while (folder.size() < 300) {
+    folder += "\\carpeta con un nombre largo " + std::to_string(folder.size());
+    ASSERT_EQ(::_wmkdir(WidePathOf(folder).c_str()), 0) << folder;
+  }
+  const std::string path = folder + "\\P202401.txt.err.fisico";
+  EXPECT_EQ(WidePathOf(path).rfind(L"\\\\?\\", 0), 0u);
+  EXPECT_EQ(WidePathOf(path).find(L'/'), std::wstring::npos);
+  ASSERT_TRUE(WriteFileAtomically(path, "first").ok);
+  ASSERT_TRUE(WriteFileAtomically(path, "second").ok);
+  EXPECT_EQ(ReadBytes(WidePathOf(path)), "second");
+  // A short path is left as it was written.
+  EXPECT_EQ(WidePathOf("datos/P202401.txt"), L"datos/P202401.txt");
+}
+#endif
 
 TEST(TemporaryNameOf, IsHiddenAndNoLongerThanTheName) {
   EXPECT_EQ(TemporaryNameOf("P202401.txt.err.fisico"), ".~P202401.txt.err.fisico");
