@@ -97,6 +97,39 @@ TEST(WriteFilesAtomically, PutsEveryFileInPlaceOrNone) {
 }
 
 #ifdef _WIN32
+// Windows refuses to replace a list another program holds open (a spreadsheet) or one marked
+// read-only: the lists of the check are then none of them put in place.
+TEST(WriteFilesAtomically, PutsNoneInPlaceWhenWindowsRefusesOne) {
+  const TempDir dir;
+  const std::string physical = dir.Write("P202401.txt.err.fisico", "earlier physical");
+  const std::string logical = dir.Write("P202401.txt.err.logico", "earlier logical");
+  std::size_t failed = 0;
+  {
+    const HANDLE held = CreateFileW(WideOf(logical).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const WriteOutcome refused =
+        WriteFilesAtomically({{physical, "physical"}, {logical, "logical"}}, failed);
+    CloseHandle(held);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(refused.reason, "otro programa lo tiene abierto");
+  }
+  EXPECT_EQ(ReadBytes(physical), "earlier physical");
+  EXPECT_EQ(ReadBytes(logical), "earlier logical");
+  EXPECT_EQ(Entries(dir.path()), 2u);
+
+  ASSERT_TRUE(SetFileAttributesW(WideOf(physical).c_str(), FILE_ATTRIBUTE_READONLY));
+  const WriteOutcome read_only =
+      WriteFilesAtomically({{logical, "logical"}, {physical, "physical"}}, failed);
+  SetFileAttributesW(WideOf(physical).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(read_only.ok);
+  EXPECT_EQ(failed, 1u);
+  EXPECT_EQ(read_only.reason, "es de solo lectura");
+  EXPECT_EQ(ReadBytes(logical), "earlier logical");
+  EXPECT_EQ(Entries(dir.path()), 2u);
+}
+
 // A list deeper than Windows' old path limit is saved all the same, its path given whole.
 TEST(WriteFileAtomically, SavesPastWindowsPathLimit) {
   const TempDir dir;
