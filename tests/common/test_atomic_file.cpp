@@ -105,8 +105,8 @@ TEST(WriteFilesAtomically, PutsNoneInPlaceWhenWindowsRefusesOne) {
   const std::string logical = dir.Write("P202401.txt.err.logico", "earlier logical");
   std::size_t failed = 0;
   {
-    const HANDLE held = CreateFileW(WideOf(logical).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = CreateFileW(WideOf(logical).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const WriteOutcome refused =
         WriteFilesAtomically({{physical, "physical"}, {logical, "logical"}}, failed);

@@ -24,9 +24,9 @@ WriteOutcome CheckReplaceable(const std::string &path) {
   }
   // Replacing a file deletes it: another program's handle that does not share deletion
   // refuses this open just as it would refuse the rename.
-  HANDLE handle = CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE handle = CreateFileW(
+      name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);
     return {};
