@@ -3,7 +3,8 @@
 #
 # 1. the nine samples: verdalia-cli.exe check --save, --format json and --summary write the
 #    same lists, listings and status as verdalia-cli on Linux; then Windows' own paths
-#    (backslashes, a drive, a folder given as a data file);
+#    (backslashes, a drive, a folder given as a data file, names outside Windows-1252, a
+#    folder past 260 characters, an Access path that ODBC cannot take);
 # 2. the unit tests that apply, under wine (cmake/Windows.cmake names those that do not);
 # 3. the case corpus through verdalia-cli.exe, byte for byte, less the cases of
 #    tests/cases/not-under-wine.txt (each with its reason);
@@ -94,9 +95,24 @@ mkdir "$work/linux" && cp samples/D202402.txt "$work/linux/"
 (cd "$work/linux" && LC_ALL=C "$linux/verdalia-cli" check --save D202402.txt >/dev/null; true)
 cmp -s "$work/linux/D202402.txt.err.fisico" "$work/datos/D202402.txt.err.fisico" ||
   fail "paths: the list saved through a backslashed path differs from Linux's"
+# Names outside Windows-1252 and a folder past the old 260-character limit.
+deep='Año€ñ Папка'
+while [ ${#deep} -lt 300 ]; do deep="$deep\carpeta con un nombre largo ${#deep}"; done
+mkdir -p "$work/$(echo "$deep" | tr '\\' /)"
+cp samples/D202402.txt "$work/$(echo "$deep" | tr '\\' /)/"
+(cd "$work" && $wine_cli check --save "$deep\D202402.txt" >/dev/null 2>err)
+cmp -s "$work/linux/D202402.txt.err.fisico" "$work/$(echo "$deep" | tr '\\' /)/D202402.txt.err.fisico" ||
+  fail "paths: the list saved $((${#deep} + ${#drive})) characters deep differs from Linux's"
+# A ";" ends the path in ODBC's connection string: such an Access path is refused.
+if [ -n "$stand_in" ]; then
+  cp tests/fixtures/access/verdalia7.mdb "$work/a;b.mdb"
+  (cd "$work" && $wine_cli check --db 'a;b.mdb' datos/D202402.txt >/dev/null 2>err; echo $? >status)
+  grep -q 'su ruta contiene ";"' "$work/err" && [ "$(cat "$work/status")" = 3 ] ||
+    fail "paths: an Access database whose path holds \";\" is not refused"
+fi
 rm -rf "$work"
 part_done $before
-echo "paths: backslashes, a drive and a folder given as a file"
+echo "paths: backslashes, a drive, a folder given as a file, long and non-Latin names"
 
 # --- 2. the unit tests that apply (cmake/Windows.cmake names those that do not) -----------
 before=$failures

@@ -11,6 +11,7 @@
 
 #include "common/held_signals.h"
 #include "common/path.h"
+#include "common/replaceable.h"
 
 namespace verdalia {
 namespace {
@@ -221,6 +222,16 @@ WriteOutcome WriteFiles(const std::vector<FileWrite> &files, ExistingFile existi
         !written.ok) {
       failed = i;
       return written;
+    }
+  }
+  // A system that refuses to replace a file another program holds refuses it before any
+  // file takes its name, not between two of them.
+  if (existing == ExistingFile::Replace) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (WriteOutcome replaceable = CheckReplaceable(files[i].path); !replaceable.ok) {
+        failed = i;
+        return replaceable;
+      }
     }
   }
   for (std::size_t i = 0; i < files.size(); ++i) {

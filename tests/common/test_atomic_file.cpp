@@ -9,6 +9,12 @@
 #include "common/atomic_file.h"
 #include "support/fixtures.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/windows/wide.h"
+#endif
+
 namespace verdalia {
 namespace {
 
@@ -89,6 +95,59 @@ TEST(WriteFilesAtomically, PutsEveryFileInPlaceOrNone) {
   EXPECT_EQ(ReadBytes(logical), "logical");
   EXPECT_EQ(Entries(dir.path()), 3u);
 }
+
+#ifdef _WIN32
+// Windows refuses to replace a list another program holds open (a spreadsheet) or one marked
+// read-only: the lists of the check are then none of them put in place.
+TEST(WriteFilesAtomically, PutsNoneInPlaceWhenWindowsRefusesOne) {
+  const TempDir dir;
+  const std::string physical = dir.Write("P202401.txt.err.fisico", "earlier physical");
+  const std::string logical = dir.Write("P202401.txt.err.logico", "earlier logical");
+  std::size_t failed = 0;
+  {
+    const HANDLE held = CreateFileW(WideOf(logical).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const WriteOutcome refused =
+        WriteFilesAtomically({{physical, "physical"}, {logical, "logical"}}, failed);
+    CloseHandle(held);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(refused.reason, "otro programa lo tiene abierto");
+  }
+  EXPECT_EQ(ReadBytes(physical), "earlier physical");
+  EXPECT_EQ(ReadBytes(logical), "earlier logical");
+  EXPECT_EQ(Entries(dir.path()), 2u);
+
+  ASSERT_TRUE(SetFileAttributesW(WideOf(physical).c_str(), FILE_ATTRIBUTE_READONLY));
+  const WriteOutcome read_only =
+      WriteFilesAtomically({{logical, "logical"}, {physical, "physical"}}, failed);
+  SetFileAttributesW(WideOf(physical).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(read_only.ok);
+  EXPECT_EQ(failed, 1u);
+  EXPECT_EQ(read_only.reason, "es de solo lectura");
+  EXPECT_EQ(ReadBytes(logical), "earlier logical");
+  EXPECT_EQ(Entries(dir.path()), 2u);
+}
+
+// A list deeper than Windows' old path limit is saved all the same, its path given whole.
+TEST(WriteFileAtomically, SavesPastWindowsPathLimit) {
+  const TempDir dir;
+  std::string folder = dir.path().string();
+  while (folder.size() < 300) {
+    folder += "\\carpeta con un nombre largo " + std::to_string(folder.size());
+    ASSERT_EQ(::_wmkdir(WidePathOf(folder).c_str()), 0) << folder;
+  }
+  const std::string path = folder + "\\P202401.txt.err.fisico";
+  EXPECT_EQ(WidePathOf(path).rfind(L"\\\\?\\", 0), 0u);
+  EXPECT_EQ(WidePathOf(path).find(L'/'), std::wstring::npos);
+  ASSERT_TRUE(WriteFileAtomically(path, "first").ok);
+  ASSERT_TRUE(WriteFileAtomically(path, "second").ok);
+  EXPECT_EQ(ReadBytes(WidePathOf(path)), "second");
+  // A short path is left as it was written.
+  EXPECT_EQ(WidePathOf("datos/P202401.txt"), L"datos/P202401.txt");
+}
+#endif
 
 TEST(TemporaryNameOf, IsHiddenAndNoLongerThanTheName) {
   EXPECT_EQ(TemporaryNameOf("P202401.txt.err.fisico"), ".~P202401.txt.err.fisico");

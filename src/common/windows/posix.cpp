@@ -11,53 +11,8 @@
 
 namespace {
 
-// The errno a failed Windows call stands for, as the callers test and print it.
-int ErrnoOf(DWORD error) {
-  switch (error) {
-  case ERROR_FILE_NOT_FOUND:
-  case ERROR_PATH_NOT_FOUND:
-  case ERROR_INVALID_DRIVE:
-  case ERROR_BAD_NETPATH:
-  case ERROR_BAD_NET_NAME:
-  case ERROR_INVALID_NAME:
-  case ERROR_BAD_PATHNAME:
-  case ERROR_DIRECTORY:
-    return ENOENT;
-  case ERROR_FILE_EXISTS:
-  case ERROR_ALREADY_EXISTS:
-    return EEXIST;
-  case ERROR_ACCESS_DENIED:
-  case ERROR_SHARING_VIOLATION:
-  case ERROR_LOCK_VIOLATION:
-  case ERROR_WRITE_PROTECT:
-  case ERROR_CANNOT_MAKE:
-    return EACCES;
-  case ERROR_DISK_FULL:
-  case ERROR_HANDLE_DISK_FULL:
-    return ENOSPC;
-  case ERROR_NOT_ENOUGH_MEMORY:
-  case ERROR_OUTOFMEMORY:
-    return ENOMEM;
-  case ERROR_INVALID_HANDLE:
-    return EBADF;
-  case ERROR_DIR_NOT_EMPTY:
-    return ENOTEMPTY;
-  case ERROR_NOT_SAME_DEVICE:
-    return EXDEV;
-  case ERROR_FILENAME_EXCED_RANGE:
-    return ENAMETOOLONG;
-  case ERROR_BROKEN_PIPE:
-  case ERROR_NO_DATA:
-    return EPIPE;
-  case ERROR_INVALID_PARAMETER:
-    return EINVAL;
-  default:
-    return EIO;
-  }
-}
-
 int Fail(DWORD error) {
-  errno = ErrnoOf(error);
+  errno = verdalia::ErrnoOf(error);
   return -1;
 }
 
@@ -122,7 +77,7 @@ int StatusOf(HANDLE handle, struct verdalia_stat *info) {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 int StatusOfPath(const char *path, struct verdalia_stat *info, DWORD flags) {
-  const std::wstring name = verdalia::WideOf(path);
+  const std::wstring name = verdalia::WidePathOf(path);
   HANDLE handle = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -177,7 +132,7 @@ int verdalia_open(const char *path, int flags, ...) {
   }
   // The null device has another name there.
   const std::wstring name =
-      std::strcmp(path, "/dev/null") == 0 ? std::wstring(L"NUL") : verdalia::WideOf(path);
+      std::strcmp(path, "/dev/null") == 0 ? std::wstring(L"NUL") : verdalia::WidePathOf(path);
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
   if (access == GENERIC_READ) {
     // A folder opens for reading as on Linux; its status then tells what it is.
@@ -201,7 +156,7 @@ int verdalia_open(const char *path, int flags, ...) {
 }
 
 int verdalia_rename(const char *from, const char *to) {
-  if (!MoveFileExW(verdalia::WideOf(from).c_str(), verdalia::WideOf(to).c_str(),
+  if (!MoveFileExW(verdalia::WidePathOf(from).c_str(), verdalia::WidePathOf(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return Fail(GetLastError());
   }
@@ -211,7 +166,7 @@ int verdalia_rename(const char *from, const char *to) {
 // Where a file must take a name only if none is there, a move that does not replace does
 // it in one step; the old name is gone afterwards, which the callers remove anyway.
 int verdalia_link(const char *from, const char *to) {
-  if (!MoveFileExW(verdalia::WideOf(from).c_str(), verdalia::WideOf(to).c_str(),
+  if (!MoveFileExW(verdalia::WidePathOf(from).c_str(), verdalia::WidePathOf(to).c_str(),
                    MOVEFILE_WRITE_THROUGH)) {
     return Fail(GetLastError());
   }
@@ -224,14 +179,14 @@ int verdalia_linkat(int, const char *, int, const char *, int) {
 }
 
 int verdalia_unlink(const char *path) {
-  if (!DeleteFileW(verdalia::WideOf(path).c_str())) {
+  if (!DeleteFileW(verdalia::WidePathOf(path).c_str())) {
     return Fail(GetLastError());
   }
   return 0;
 }
 
 int verdalia_rmdir(const char *path) {
-  if (!RemoveDirectoryW(verdalia::WideOf(path).c_str())) {
+  if (!RemoveDirectoryW(verdalia::WidePathOf(path).c_str())) {
     return Fail(GetLastError());
   }
   return 0;
@@ -250,7 +205,7 @@ char *verdalia_mkdtemp(char *name_template) {
       seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
       name_template[i] = kLetters[(seed >> 33) % (sizeof kLetters - 1)];
     }
-    if (CreateDirectoryW(verdalia::WideOf(name_template).c_str(), nullptr)) {
+    if (CreateDirectoryW(verdalia::WidePathOf(name_template).c_str(), nullptr)) {
       return name_template;
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS) {

@@ -333,6 +333,13 @@ SqliteHandle ImportAccessThroughOdbc(const std::string &path) {
       !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment.handle, &connection.handle))) {
     FailOpen(path, "no se puede usar ODBC, con el que se leen las bases de datos de Access");
   }
+  // The path is a value of the connection string, which a ";" ends: "C:\Datos; 2024\x.mdb"
+  // would open "C:\Datos", or another database. Braces around it are not read alike by
+  // every driver, so such a path is refused.
+  if (path.find(';') != std::string::npos) {
+    FailOpen(path, "su ruta contiene \";\", que el controlador ODBC de Access no admite; "
+                   "cópiela a una carpeta cuyo nombre no lo tenga");
+  }
   const std::wstring connect =
       std::wstring(L"Driver={") + kDriver + L"};DBQ=" + WideOf(path) + L";ReadOnly=1;Exclusive=0;";
   const SQLRETURN connected =
