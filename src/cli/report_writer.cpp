@@ -1,6 +1,7 @@
 #include "cli/report_writer.h"
 
 #include <charconv>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +10,8 @@
 
 namespace verdalia::cli {
 namespace {
+
+using namespace std::string_view_literals;
 
 std::string Utf8(Cp1252View text) {
   return Windows1252ToUtf8(text);
@@ -107,8 +110,8 @@ private:
       }
       char record[16];
       char *const record_end = std::to_chars(record, record + sizeof record, row.record).ptr;
-      lines.append("   ").append(record, record_end).append("\t").append(field_utf8);
-      lines.append("\t").append(message_utf8).append("\n");
+      lines.append("   "sv).append(record, record_end).append("\t"sv).append(field_utf8);
+      lines.append("\t"sv).append(message_utf8).append("\n"sv);
       if (const auto detail = m_explain ? rows->Detail(row) : std::nullopt) {
         lines.append(ExplainedDetail(*detail));
       }
@@ -154,7 +157,7 @@ void AddDetail(const FindingDetail &detail, Json &item) {
     item["expected"] = Utf8(Cp1252View(detail.expected));
   }
   if (!detail.related.empty()) {
-    item["related"] = detail.related;
+    item["related"] = std::vector<int>(detail.related.begin(), detail.related.end());
   }
 }
 

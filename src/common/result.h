@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,15 +47,21 @@ struct ResultRow {
 // What a check knew of a finding beside its message, for the operator who must mend the file:
 // the text it read, as it stands in the line and where; what it expected, where it can know
 // it; the other records involved. Texts are Windows-1252 views, kept alive by the list as
-// its rows' texts are. It changes no saved or printed list.
+// its rows' texts are; the other records are a view too, which the list copies into its own
+// store when it takes the row, so a rule names them without allocating. It changes no saved
+// or printed list.
 struct FindingDetail {
   std::string_view value;                // the text read, untrimmed
   std::size_t value_start = 0;           // its first column, from 1; 0 when nothing was read
   std::string_view expected;             // what was expected, as text; empty when unknown
   std::optional<double> expected_amount; // an amount a rule worked out, as a number
-  std::vector<int> related;              // the other records, in the order the rule met them
+  std::span<const int> related;          // the other records, in the order the rule met them
 
-  bool operator==(const FindingDetail &) const = default;
+  bool operator==(const FindingDetail &other) const {
+    return value == other.value && value_start == other.value_start &&
+           expected == other.expected && expected_amount == other.expected_amount &&
+           std::ranges::equal(related, other.related);
+  }
 };
 
 // The rows of one list, only ever appended in the order the checks report them, with what
@@ -81,17 +89,18 @@ public:
   // A row with what the check knew of it.
   void push_back(ResultRow row, const FindingDetail &detail) {
     Texts &store = Store();
-    StoredDetail stored{detail.value.data(),
-                        static_cast<std::uint32_t>(detail.value.size()),
-                        static_cast<std::uint32_t>(detail.value_start),
-                        detail.expected.data(),
-                        static_cast<std::uint32_t>(detail.expected.size()),
-                        0};
-    if (detail.expected_amount || !detail.related.empty()) {
-      store.rare.push_back({detail.expected_amount, detail.related});
+    StoredDetail &stored = store.details.emplace_back();
+    stored.value = detail.value.data();
+    stored.expected = detail.expected.data();
+    stored.value_size = static_cast<std::uint32_t>(detail.value.size());
+    stored.value_start = static_cast<std::uint32_t>(detail.value_start);
+    stored.expected_size = static_cast<std::uint32_t>(detail.expected.size());
+    if (detail.related.size() == 1 && !detail.expected_amount) {
+      stored.related = detail.related.front();
+    } else if (detail.expected_amount || !detail.related.empty()) {
+      store.rare.push_back({detail.expected_amount, store.KeepRelated(detail.related)});
       stored.rare = static_cast<std::uint32_t>(store.rare.size());
     }
-    store.details.push_back(stored);
     row.detail = static_cast<std::uint32_t>(store.details.size());
     m_rows.push_back(row);
   }
@@ -107,7 +116,9 @@ public:
     detail.value = {stored.value, stored.value_size};
     detail.value_start = stored.value_start;
     detail.expected = {stored.expected, stored.expected_size};
-    if (stored.rare != 0) {
+    if (stored.related != 0) {
+      detail.related = {&stored.related, 1};
+    } else if (stored.rare != 0) {
       const RareDetail &rare = m_texts->rare[stored.rare - 1];
       detail.expected_amount = rare.expected_amount;
       detail.related = rare.related;
@@ -134,19 +145,21 @@ public:
   }
 
 private:
-  // A row's detail as the list keeps it, 32 bytes: a list of 600,000 findings keeps one for
-  // each. What few rows carry (an amount, other records) is kept apart.
+  // A row's detail as the list keeps it, 40 bytes: a list of 600,000 findings keeps one for
+  // each. Most rows that name another record name one, kept here; what few rows carry
+  // beyond that (an amount, several other records) is kept apart.
   struct StoredDetail {
-    const char *value;
-    std::uint32_t value_size;
-    std::uint32_t value_start;
-    const char *expected;
-    std::uint32_t expected_size;
-    std::uint32_t rare; // 0 for none, else its number in `rare`, from 1
+    const char *value = nullptr;
+    const char *expected = nullptr;
+    std::uint32_t value_size = 0;
+    std::uint32_t value_start = 0;
+    std::uint32_t expected_size = 0;
+    int related = 0;        // the one other record; 0 for none, or when they are in `rare`
+    std::uint32_t rare = 0; // 0 for none, else its number in `rare`, from 1
   };
   struct RareDetail {
     std::optional<double> expected_amount;
-    std::vector<int> related;
+    std::span<const int> related; // into Texts::related
   };
   struct Texts {
     std::deque<std::string> texts; // a deque: a text kept never moves
@@ -154,6 +167,24 @@ private:
     // Shared by copies, which only ever append.
     std::deque<StoredDetail> details;
     std::deque<RareDetail> rare;
+    // The other records of all rows, in blocks filled only up to the capacity they were
+    // made with, so a row's records are contiguous and never move.
+    std::deque<std::vector<int>> related;
+
+    std::span<const int> KeepRelated(std::span<const int> records) {
+      if (records.empty()) {
+        return {};
+      }
+      if (related.empty() ||
+          related.back().capacity() - related.back().size() < records.size()) {
+        constexpr std::size_t kBlock = 4096;
+        related.emplace_back().reserve(std::max(kBlock, records.size()));
+      }
+      std::vector<int> &block = related.back();
+      const std::size_t start = block.size();
+      block.insert(block.end(), records.begin(), records.end());
+      return {block.data() + start, records.size()};
+    }
   };
   Texts &Store() {
     if (!m_texts) {

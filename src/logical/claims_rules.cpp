@@ -96,7 +96,7 @@ private:
   // A detail record's field judged by its claim's resolution: the claim is the other record.
   void Report(const Detail &detail, std::string_view field, Span span, std::string_view message) {
     FindingDetail read = Read(detail.line, span);
-    read.related = {detail.claim};
+    read.related = {&detail.claim, 1};
     Report(detail.record, field, message, read);
   }
 
@@ -226,7 +226,7 @@ bool ClaimsRules::CheckClaimPresent(int i, std::span<const int> claims) {
 // 2. A later claim detail record of the same claim and item.
 void ClaimsRules::CheckRepeatedDetail(const Detail &detail) {
   if (const int later = m_duplicates.After(m_index.KeyOf(detail.record), detail.record)) {
-    Report(detail.record, kKeyField, kClaimDetailRepeated, Related({later}));
+    Report(detail.record, kKeyField, kClaimDetailRepeated, Related(later));
   }
 }
 

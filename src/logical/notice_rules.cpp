@@ -23,10 +23,10 @@ FieldsKey NoticeKey(std::string_view line) {
   return FieldsKey::Of<kNotice.claim_number, kNotice.policy_number>(line);
 }
 
-// 1. A later claim notice with the same claim and policy number.
-void CheckRepeatedNotice(int i, std::span<const int> notices_of_key, ResultList &rows) {
-  if (const int later = FirstAfter(notices_of_key, i)) {
-    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kNoticeRepeated}, Related({later}));
+// 1. A later claim notice with the same claim and policy number: `later`, 0 for none.
+void CheckRepeatedNotice(int i, const int &later, ResultList &rows) {
+  if (later != 0) {
+    rows.push_back({i, "NUMERO_SINIESTRO+NUMERO_POLIZA", kNoticeRepeated}, Related(later));
   }
 }
 
@@ -71,12 +71,19 @@ void CheckNoticeRules(const LogicalInput &input, ResultList &rows) {
   }
   notices.Seal(keys.Count());
 
+  // The walk meets the notices of a key in the order of their list, so the one after a
+  // notice is the next in its key's list: a count per key of the notices met finds it.
+  std::vector<std::size_t> met(static_cast<std::size_t>(keys.Count()), 0);
   for (int i = 2; i <= last; ++i) {
     const std::string_view line = line_of(i);
     if (!line.starts_with('2')) {
       continue;
     }
-    CheckRepeatedNotice(i, notices.Records(key_of[static_cast<std::size_t>(i)]), rows);
+    const int key = key_of[static_cast<std::size_t>(i)];
+    const std::span<const int> of_key = notices.Records(key);
+    const std::size_t next = ++met[static_cast<std::size_t>(key)];
+    const int later = next < of_key.size() ? of_key[next] : 0;
+    CheckRepeatedNotice(i, later, rows);
     CheckOccurrenceDate(i, line, rows);
     CheckClaimCauses(i, line, rows);
     CheckProvision(i, line, rows);

@@ -293,7 +293,7 @@ bool ProductionRules::CheckItemsPresent(const Policy &policy) {
 void ProductionRules::CheckRepeatedItems(const Policy &policy) {
   if (const auto [repeated, previous] = RepeatedItem(policy.key, policy.start); repeated != 0) {
     Report(repeated, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM + TIPO_ENDOSO ", kItemRepeated,
-           Related({previous}));
+           Related(previous));
   }
 }
 
@@ -373,7 +373,7 @@ void ProductionRules::CheckFixedPremiumOfCancellation(const Policy &policy) {
       Cancellations().Records(Field(policy.line, kPolicy.policy_number));
   if (const int cancellation = FirstAfter(cancellations, policy.record)) {
     FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
-    detail.related = {cancellation};
+    detail.related = {&cancellation, 1};
     Report(policy.record, "PRIMA_FIJA", kNoFixedPremiumOfCancellation, detail);
   }
 }
@@ -383,7 +383,7 @@ void ProductionRules::CheckFixedPremiumOfEndorsementType(const Policy &policy) {
   if (Is(policy.type, "E") && IsEndorsementWithFixedPremium(policy.last_item_type) &&
       FixedPremiumGiven(policy) != 0) {
     FindingDetail detail = Read(policy.line, kPolicy.fixed_premium.span);
-    detail.related = {policy.items.back()};
+    detail.related = {&policy.items.back(), 1};
     Report(policy.record, "PRIMA_FIJA",
            m_rows.Keep(kFixedPremiumOfEndorsementType.With({policy.last_item_type})), detail);
   }
@@ -495,7 +495,7 @@ bool ProductionRules::CheckPolicyPresent(int i, std::span<const int> policies) {
 // 17. An item of a new policy not repeated later.
 bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
   if (const int later = Is(type, "P") ? m_repeatedItems.After(m_index.KeyOf(i), i) : 0) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNewItem, Related({later}));
+    Report(i, "NUMERO_POLIZA + NUMERO_ENDOSO + NUMERO_ITEM", kRepeatedNewItem, Related(later));
     return false;
   }
   return true;
@@ -504,7 +504,7 @@ bool ProductionRules::CheckRepeatedNewItem(int i, std::string_view type) {
 // 18. An item of an endorsement not repeated later.
 bool ProductionRules::CheckRepeatedEndorsementItem(int i, std::string_view type) {
   if (const int later = Is(type, "E") ? m_repeatedLines.After(m_index.KeyOf(i), i) : 0) {
-    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsementItem, Related({later}));
+    Report(i, "NUMERO_POLIZA + NUMERO_ITEM", kRepeatedEndorsementItem, Related(later));
     return false;
   }
   return true;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -31,16 +30,16 @@ inline FindingDetail Read(std::string_view line, Span span) {
   return detail;
 }
 
-// The other records a rule names (partners, repeats); a 0 among them is no record.
-inline FindingDetail Related(std::initializer_list<int> records) {
+// The other record a rule names (a partner, a repeat); 0 is no record. The detail views
+// `record`, which must outlive the row's report: a temporary does not build.
+inline FindingDetail Related(const int &record) {
   FindingDetail detail;
-  for (const int record : records) {
-    if (record > 0) {
-      detail.related.push_back(record);
-    }
+  if (record > 0) {
+    detail.related = {&record, 1};
   }
   return detail;
 }
+FindingDetail Related(const int &&record) = delete;
 
 // Production files: policy records ("2") and item records ("3"). A policy record without a
 // later item, an item without policy, and a repeated new or endorsement item end the walk.

@@ -104,15 +104,15 @@ void Report(ResultList &rows, int record, std::string_view field, std::string_vi
 // A finding about a record's type: its first character, what may stand there, and the
 // other records of the type involved.
 void ReportType(ResultList &rows, int record, std::string_view message, std::string_view line,
-                std::string_view expected, std::vector<int> related = {}) {
+                std::string_view expected, std::span<const int> related = {}) {
   FindingDetail detail;
   if (!line.empty()) {
     detail.value = line.substr(0, 1);
     detail.value_start = 1;
   }
   detail.expected = expected;
-  detail.related = std::move(related);
-  rows.push_back(ResultRow{record, "", message}, std::move(detail));
+  detail.related = related;
+  rows.push_back(ResultRow{record, "", message}, detail);
 }
 
 // The records of `type` other than `record`.
