@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -11,9 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #ifdef VERDALIA_HAVE_MDB
@@ -24,6 +21,9 @@
 
 #include "common/path.h"
 #include "common/windows1252.h"
+#ifdef VERDALIA_HAVE_MDB
+#include "refdata/mdb_output.h"
+#endif
 #ifdef VERDALIA_ACCESS_THROUGH_ODBC
 #include "refdata/windows/access_odbc.h"
 #endif
@@ -94,113 +94,6 @@ namespace {
   throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
                            "\": " + why);
 }
-
-// libmdb speaks for itself: it writes its English warnings and complaints to the standard
-// streams and goes on, a page it cannot read skipped or read as zeros. Its words must not
-// reach the operator, and whether a file is whole is judged by our own checks, not by
-// them; but a library that complained has met damage, and that is a refusal too.
-//
-// The C library's streams are variables (a documented feature of glibc), so while an
-// import runs they are stood in for by streams that count what this thread writes and pass
-// every other thread's text on to where it was going: the window's other threads may write
-// meanwhile, and their words are theirs. One import at a time stands in for them.
-#ifdef __GLIBC__
-class LibraryOutput {
-public:
-  LibraryOutput() : m_lock(Mutex()) {
-    Streams &streams = TheStreams();
-    streams.thread.store(std::this_thread::get_id());
-    streams.out.Install(&stdout);
-    streams.err.Install(&stderr);
-    // Read the library's options now: MDBOPTS=use_index makes it write a notice on the
-    // first look, which is no damage. Its debugging options make it write as it reads, and
-    // then its words tell nothing; our own checks still hold.
-    m_chatty = mdb_get_option(MDB_DEBUG_LIKE | MDB_DEBUG_WRITE | MDB_DEBUG_USAGE |
-                              MDB_DEBUG_OLE | MDB_DEBUG_ROW | MDB_DEBUG_PROPS) != 0;
-    streams.written.store(0);
-  }
-  ~LibraryOutput() {
-    Streams &streams = TheStreams();
-    streams.err.Uninstall();
-    streams.out.Uninstall();
-    streams.thread.store(std::thread::id());
-  }
-  LibraryOutput(const LibraryOutput &) = delete;
-  LibraryOutput &operator=(const LibraryOutput &) = delete;
-
-  // The bytes the library has written from this thread so far, or 0 when they mean nothing.
-  std::size_t Written() const { return m_chatty ? 0 : TheStreams().written.load(); }
-
-private:
-  struct Streams;
-
-  // One stand-in stream for one of the C library's. It is made once and never closed: a
-  // thread that took the variable's value just before it was put back may still write.
-  struct StandIn {
-    Streams *streams = nullptr;
-    FILE **variable = nullptr;
-    FILE *stream = nullptr;
-    std::atomic<FILE *> original{nullptr};
-
-    void Install(FILE **which) {
-      if (stream == nullptr) {
-        const cookie_io_functions_t io{nullptr, &StandIn::Write, nullptr, nullptr};
-        stream = fopencookie(this, "w", io);
-        if (stream == nullptr) {
-          return; // the library's words go through as they did; our checks still hold
-        }
-        std::setvbuf(stream, nullptr, _IONBF, 0); // each write is judged by its own thread
-      }
-      variable = which;
-      original.store(*which);
-      __atomic_store_n(which, stream, __ATOMIC_SEQ_CST);
-    }
-    void Uninstall() {
-      if (variable != nullptr) {
-        __atomic_store_n(variable, original.load(), __ATOMIC_SEQ_CST);
-        variable = nullptr;
-      }
-    }
-    static ssize_t Write(void *cookie, const char *bytes, std::size_t size) {
-      auto *self = static_cast<StandIn *>(cookie);
-      if (std::this_thread::get_id() != self->streams->thread.load()) {
-        return static_cast<ssize_t>(std::fwrite(bytes, 1, size, self->original.load()));
-      }
-      self->streams->written += size;
-      return static_cast<ssize_t>(size);
-    }
-  };
-
-  struct Streams {
-    std::atomic<std::thread::id> thread;
-    std::atomic<std::size_t> written{0};
-    StandIn out;
-    StandIn err;
-  };
-
-  static std::mutex &Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static Streams &TheStreams() {
-    static Streams *const streams = [] {
-      auto *made = new Streams; // never destroyed, as its streams are never closed
-      made->out.streams = made;
-      made->err.streams = made;
-      return made;
-    }();
-    return *streams;
-  }
-
-  std::lock_guard<std::mutex> m_lock;
-  bool m_chatty = false;
-};
-#else
-class LibraryOutput {
-public:
-  std::size_t Written() const { return 0; }
-};
-#endif
 
 // The words the refusals use when the library complained and our checks found nothing.
 constexpr const char *kLibraryComplained = "el lector de Access avisó de un daño";
