@@ -1,25 +1,34 @@
+// Access databases: the check of the file's header page that every build makes, and on
+// Linux the reader through libmdb: the walk of a table's pages that refuses a damaged file
+// (usage maps, data pages, moved records, long values, record counts) and the copy of each
+// table into SQLite. libmdb's output is kept apart by mdb_output.h, the stored values are
+// decoded by jet_values.h, and the SQLite side is shared with the Windows reader
+// (access_copy.h).
 #include "refdata/mdb_source.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#ifdef VERDALIA_HAVE_MDB
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <string_view>
+#include <optional>
 #include <vector>
 
-#ifdef VERDALIA_HAVE_MDB
 #include <sys/stat.h>
 
 #include <mdbtools.h>
 #endif
 
 #include "common/path.h"
+#include "refdata/access_copy.h"
 #ifdef VERDALIA_HAVE_MDB
 #include "refdata/jet_values.h"
 #include "refdata/mdb_output.h"
@@ -38,11 +47,6 @@ bool IsAccessDatabasePath(const std::string &path) {
 }
 
 namespace {
-
-[[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
 
 // Refuses, before the library sees it, a path that is missing or that is no Jet or ACE
 // database: every Access file begins with a header page that names its engine.
@@ -90,17 +94,8 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
 
 namespace {
 
-[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
 // The words the refusals use when the library complained and our checks found nothing.
 constexpr const char *kLibraryComplained = "el lector de Access avisó de un daño";
-
-// The tables start-up reads, in the order they are copied.
-constexpr std::array<const char *, 6> kTables = {
-    "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
 
 // Row-offset flags of a data page: a deleted record keeps its slot with the high bit set; a
 // slot with only the next bit holds a pointer to where an updated record now lives.
@@ -220,21 +215,6 @@ std::string CountFault(const MdbTableDef &table, std::size_t read) {
          std::to_string(read);
 }
 
-struct StatementCloser {
-  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-
-std::string Quoted(const std::string &identifier) {
-  std::string out = "\"";
-  for (const char c : identifier) {
-    out += c;
-    if (c == '"') {
-      out += '"';
-    }
-  }
-  return out + "\"";
-}
-
 // SQLite's declared type for an Access column type: numbers keep their kind.
 const char *DeclaredType(int col_type) {
   switch (col_type) {
@@ -255,42 +235,6 @@ const char *DeclaredType(int col_type) {
   default:
     return "TEXT";
   }
-}
-
-// One value on its way from a row to SQLite.
-struct Cell {
-  enum class Kind { Null, Integer, Real, Text, Blob } kind = Kind::Null;
-  std::int64_t integer = 0;
-  double real = 0;
-  std::string bytes; // UTF-8 text or blob bytes
-};
-
-Cell IntegerCell(std::int64_t value) {
-  Cell cell;
-  cell.kind = Cell::Kind::Integer;
-  cell.integer = value;
-  return cell;
-}
-
-Cell RealCell(double value) {
-  Cell cell;
-  cell.kind = Cell::Kind::Real;
-  cell.real = value;
-  return cell;
-}
-
-Cell TextCell(std::string utf8) {
-  Cell cell;
-  cell.kind = Cell::Kind::Text;
-  cell.bytes = std::move(utf8);
-  return cell;
-}
-
-Cell BlobCell(std::string bytes) {
-  Cell cell;
-  cell.kind = Cell::Kind::Blob;
-  cell.bytes = std::move(bytes);
-  return cell;
 }
 
 class TableCopier {
@@ -320,7 +264,7 @@ private:
   std::string m_name;
   bool m_jet3;
   MdbTableDef *m_table = nullptr;
-  std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
+  std::optional<TableWriter> m_writer;
   sqlite3 *m_db = nullptr;
   std::vector<MdbField> m_fields;
   std::size_t m_rows = 0;
@@ -448,35 +392,11 @@ void TableCopier::CopyRow(int start, std::size_t size) {
   if (mdb_crack_row(m_table, start, size, m_fields.data()) < 0) {
     Unreadable("un registro está dañado");
   }
-  sqlite3_stmt *insert = m_insert.get();
-  sqlite3_reset(insert);
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
     const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
-    const Cell cell = ReadCell(*column, m_fields[i]);
-    const int param = static_cast<int>(i) + 1;
-    switch (cell.kind) {
-    case Cell::Kind::Null:
-      sqlite3_bind_null(insert, param);
-      break;
-    case Cell::Kind::Integer:
-      sqlite3_bind_int64(insert, param, cell.integer);
-      break;
-    case Cell::Kind::Real:
-      sqlite3_bind_double(insert, param, cell.real);
-      break;
-    case Cell::Kind::Text:
-      sqlite3_bind_text(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
-                        SQLITE_TRANSIENT);
-      break;
-    case Cell::Kind::Blob:
-      sqlite3_bind_blob(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
-                        SQLITE_TRANSIENT);
-      break;
-    }
+    m_writer->Set(i, ReadCell(*column, m_fields[i]));
   }
-  if (sqlite3_step(insert) != SQLITE_DONE) {
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
-  }
+  m_writer->AddRow();
 }
 
 // A record that outgrew its slot: the slot holds the page and row of its new place (which
@@ -534,28 +454,14 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   CopyRows();
 }
 
-// The table in SQLite, its columns in the same order, and the statement that adds a row.
+// The table in SQLite, its columns in the same order.
 void TableCopier::CreateTable() {
-  std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
-  std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
+  std::vector<TableWriter::Column> columns;
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
     const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
-    create += (i ? ", " : "") + Quoted(column->name) + " " + DeclaredType(column->col_type);
-    insert += i ? ", ?" : "?";
+    columns.push_back({column->name, DeclaredType(column->col_type)});
   }
-  create += ")";
-  insert += ")";
-  char *error = nullptr;
-  if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string why = error ? error : "error de SQLite";
-    sqlite3_free(error);
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
-  }
-  sqlite3_stmt *stmt = nullptr;
-  if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
-  }
-  m_insert.reset(stmt);
+  m_writer.emplace(m_db, m_path, m_name, columns);
   m_fields.assign(m_table->num_cols, MdbField{});
 }
 
@@ -651,34 +557,27 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
     FailOpen(path, "no se puede leer el catálogo de la base de datos de Access" +
                        (why.empty() ? "" : ": " + why));
   }
-  std::array<MdbCatalogEntry *, kTables.size()> entries{};
-  for (std::size_t t = 0; t < kTables.size(); ++t) {
-    entries[t] = FindObject(mdb.get(), kTables[t], MDB_TABLE);
-    if (!entries[t] && FindObject(mdb.get(), kTables[t], MDB_LINKED_TABLE)) {
+  std::array<MdbCatalogEntry *, kAccessTables.size()> entries{};
+  for (std::size_t t = 0; t < kAccessTables.size(); ++t) {
+    entries[t] = FindObject(mdb.get(), kAccessTables[t], MDB_TABLE);
+    if (!entries[t] && FindObject(mdb.get(), kAccessTables[t], MDB_LINKED_TABLE)) {
       // A front-end database: the rows live in the database the link points to.
-      FailLoad(path, std::string("la tabla ") + kTables[t] +
+      FailLoad(path, std::string("la tabla ") + kAccessTables[t] +
                          " está vinculada desde otra base de datos; indique la base de datos "
                          "que la contiene");
     }
     if (!entries[t]) {
-      FailLoad(path, std::string("falta la tabla ") + kTables[t]);
+      FailLoad(path, std::string("falta la tabla ") + kAccessTables[t]);
     }
   }
 
-  sqlite3 *raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  SqliteHandle db(raw);
-  if (rc != SQLITE_OK) {
-    FailOpen(path, std::string("no se puede crear la copia en memoria: ") +
-                       (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
-  }
-  sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-  for (std::size_t t = 0; t < kTables.size(); ++t) {
-    TableCopier(file, path, kTables[t]).Copy(entries[t], raw);
+  SqliteHandle db = NewAccessCopy(path);
+  sqlite3 *raw = db.get();
+  for (std::size_t t = 0; t < kAccessTables.size(); ++t) {
+    TableCopier(file, path, kAccessTables[t]).Copy(entries[t], raw);
     if (output.Written()) {
-      FailLoad(path, std::string("la tabla ") + kTables[t] + " no se puede leer: " +
-                         kLibraryComplained);
+      FailLoad(path, std::string("la tabla ") + kAccessTables[t] +
+                         " no se puede leer: " + kLibraryComplained);
     }
   }
   // Every table read whole, but a file that ends inside a page was cut short all the same
