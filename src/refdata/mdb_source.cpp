@@ -1,29 +1,38 @@
+// Access databases: the check of the file's header page that every build makes, and on
+// Linux the reader through libmdb: the walk of a table's pages that refuses a damaged file
+// (usage maps, data pages, moved records, long values, record counts) and the copy of each
+// table into SQLite. libmdb's output is kept apart by mdb_output.h, the stored values are
+// decoded by jet_values.h, and the SQLite side is shared with the Windows reader
+// (access_copy.h).
 #include "refdata/mdb_source.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#ifdef VERDALIA_HAVE_MDB
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <mutex>
-#include <string_view>
-#include <thread>
+#include <optional>
 #include <vector>
 
-#ifdef VERDALIA_HAVE_MDB
 #include <sys/stat.h>
 
 #include <mdbtools.h>
 #endif
 
 #include "common/path.h"
-#include "common/windows1252.h"
+#include "refdata/access_copy.h"
+#ifdef VERDALIA_HAVE_MDB
+#include "refdata/jet_values.h"
+#include "refdata/mdb_output.h"
+#endif
 #ifdef VERDALIA_ACCESS_THROUGH_ODBC
 #include "refdata/windows/access_odbc.h"
 #endif
@@ -38,11 +47,6 @@ bool IsAccessDatabasePath(const std::string &path) {
 }
 
 namespace {
-
-[[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
 
 // Refuses, before the library sees it, a path that is missing or that is no Jet or ACE
 // database: every Access file begins with a header page that names its engine.
@@ -90,188 +94,8 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
 
 namespace {
 
-[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
-// libmdb speaks for itself: it writes its English warnings and complaints to the standard
-// streams and goes on, a page it cannot read skipped or read as zeros. Its words must not
-// reach the operator, and whether a file is whole is judged by our own checks, not by
-// them; but a library that complained has met damage, and that is a refusal too.
-//
-// The C library's streams are variables (a documented feature of glibc), so while an
-// import runs they are stood in for by streams that count what this thread writes and pass
-// every other thread's text on to where it was going: the window's other threads may write
-// meanwhile, and their words are theirs. One import at a time stands in for them.
-#ifdef __GLIBC__
-class LibraryOutput {
-public:
-  LibraryOutput() : m_lock(Mutex()) {
-    Streams &streams = TheStreams();
-    streams.thread.store(std::this_thread::get_id());
-    streams.out.Install(&stdout);
-    streams.err.Install(&stderr);
-    // Read the library's options now: MDBOPTS=use_index makes it write a notice on the
-    // first look, which is no damage. Its debugging options make it write as it reads, and
-    // then its words tell nothing; our own checks still hold.
-    m_chatty = mdb_get_option(MDB_DEBUG_LIKE | MDB_DEBUG_WRITE | MDB_DEBUG_USAGE |
-                              MDB_DEBUG_OLE | MDB_DEBUG_ROW | MDB_DEBUG_PROPS) != 0;
-    streams.written.store(0);
-  }
-  ~LibraryOutput() {
-    Streams &streams = TheStreams();
-    streams.err.Uninstall();
-    streams.out.Uninstall();
-    streams.thread.store(std::thread::id());
-  }
-  LibraryOutput(const LibraryOutput &) = delete;
-  LibraryOutput &operator=(const LibraryOutput &) = delete;
-
-  // The bytes the library has written from this thread so far, or 0 when they mean nothing.
-  std::size_t Written() const { return m_chatty ? 0 : TheStreams().written.load(); }
-
-private:
-  struct Streams;
-
-  // One stand-in stream for one of the C library's. It is made once and never closed: a
-  // thread that took the variable's value just before it was put back may still write.
-  struct StandIn {
-    Streams *streams = nullptr;
-    FILE **variable = nullptr;
-    FILE *stream = nullptr;
-    std::atomic<FILE *> original{nullptr};
-
-    void Install(FILE **which) {
-      if (stream == nullptr) {
-        const cookie_io_functions_t io{nullptr, &StandIn::Write, nullptr, nullptr};
-        stream = fopencookie(this, "w", io);
-        if (stream == nullptr) {
-          return; // the library's words go through as they did; our checks still hold
-        }
-        std::setvbuf(stream, nullptr, _IONBF, 0); // each write is judged by its own thread
-      }
-      variable = which;
-      original.store(*which);
-      __atomic_store_n(which, stream, __ATOMIC_SEQ_CST);
-    }
-    void Uninstall() {
-      if (variable != nullptr) {
-        __atomic_store_n(variable, original.load(), __ATOMIC_SEQ_CST);
-        variable = nullptr;
-      }
-    }
-    static ssize_t Write(void *cookie, const char *bytes, std::size_t size) {
-      auto *self = static_cast<StandIn *>(cookie);
-      if (std::this_thread::get_id() != self->streams->thread.load()) {
-        return static_cast<ssize_t>(std::fwrite(bytes, 1, size, self->original.load()));
-      }
-      self->streams->written += size;
-      return static_cast<ssize_t>(size);
-    }
-  };
-
-  struct Streams {
-    std::atomic<std::thread::id> thread;
-    std::atomic<std::size_t> written{0};
-    StandIn out;
-    StandIn err;
-  };
-
-  static std::mutex &Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static Streams &TheStreams() {
-    static Streams *const streams = [] {
-      auto *made = new Streams; // never destroyed, as its streams are never closed
-      made->out.streams = made;
-      made->err.streams = made;
-      return made;
-    }();
-    return *streams;
-  }
-
-  std::lock_guard<std::mutex> m_lock;
-  bool m_chatty = false;
-};
-#else
-class LibraryOutput {
-public:
-  std::size_t Written() const { return 0; }
-};
-#endif
-
 // The words the refusals use when the library complained and our checks found nothing.
 constexpr const char *kLibraryComplained = "el lector de Access avisó de un daño";
-
-void AppendUtf8(std::string &out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// A stored text as UTF-8. Jet 3 keeps the Windows code page's bytes. Jet 4 and later keep
-// UCS-2, little-endian; a value that begins with FF FE is compressed: one byte per character
-// below U+0100, and each zero byte switches between that and two bytes per character.
-std::string JetTextToUtf8(const unsigned char *bytes, std::size_t size, bool jet3) {
-  if (jet3) {
-    return Windows1252ToUtf8(std::string_view(reinterpret_cast<const char *>(bytes), size));
-  }
-  std::vector<std::uint16_t> units;
-  units.reserve(size);
-  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-    bool narrow = true;
-    for (std::size_t i = 2; i < size;) {
-      if (bytes[i] == 0) {
-        narrow = !narrow;
-        ++i;
-      } else if (narrow) {
-        units.push_back(bytes[i]);
-        ++i;
-      } else if (i + 1 < size) {
-        units.push_back(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
-        i += 2;
-      } else {
-        break;
-      }
-    }
-  } else {
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-      units.push_back(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    }
-  }
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t cp = units[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp < 0xE000) {
-      cp = 0xFFFD; // a lone surrogate
-    }
-    AppendUtf8(out, cp);
-  }
-  return out;
-}
-
-// The tables start-up reads, in the order they are copied.
-constexpr std::array<const char *, 6> kTables = {
-    "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
 
 // Row-offset flags of a data page: a deleted record keeps its slot with the high bit set; a
 // slot with only the next bit holds a pointer to where an updated record now lives.
@@ -293,11 +117,6 @@ struct TableCloser {
 bool UsableUsageMap(const MdbTableDef &table) {
   return table.usage_map != nullptr && table.map_sz >= 1 &&
          (table.usage_map[0] != 0 || table.map_sz >= 5);
-}
-
-std::uint32_t Le32(const unsigned char *p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // The open file and its length. libmdb reads a page that the file cuts short, or one that
@@ -396,21 +215,6 @@ std::string CountFault(const MdbTableDef &table, std::size_t read) {
          std::to_string(read);
 }
 
-struct StatementCloser {
-  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-
-std::string Quoted(const std::string &identifier) {
-  std::string out = "\"";
-  for (const char c : identifier) {
-    out += c;
-    if (c == '"') {
-      out += '"';
-    }
-  }
-  return out + "\"";
-}
-
 // SQLite's declared type for an Access column type: numbers keep their kind.
 const char *DeclaredType(int col_type) {
   switch (col_type) {
@@ -431,104 +235,6 @@ const char *DeclaredType(int col_type) {
   default:
     return "TEXT";
   }
-}
-
-// One value on its way from a row to SQLite.
-struct Cell {
-  enum class Kind { Null, Integer, Real, Text, Blob } kind = Kind::Null;
-  std::int64_t integer = 0;
-  double real = 0;
-  std::string bytes; // UTF-8 text or blob bytes
-};
-
-Cell IntegerCell(std::int64_t value) {
-  Cell cell;
-  cell.kind = Cell::Kind::Integer;
-  cell.integer = value;
-  return cell;
-}
-
-Cell RealCell(double value) {
-  Cell cell;
-  cell.kind = Cell::Kind::Real;
-  cell.real = value;
-  return cell;
-}
-
-Cell TextCell(std::string utf8) {
-  Cell cell;
-  cell.kind = Cell::Kind::Text;
-  cell.bytes = std::move(utf8);
-  return cell;
-}
-
-Cell BlobCell(std::string bytes) {
-  Cell cell;
-  cell.kind = Cell::Kind::Blob;
-  cell.bytes = std::move(bytes);
-  return cell;
-}
-
-// The bytes a value of a fixed-size column type takes; 0 for the types of any size.
-std::size_t FixedSize(int col_type) {
-  switch (col_type) {
-  case MDB_BYTE:
-    return 1;
-  case MDB_INT:
-    return 2;
-  case MDB_LONGINT:
-  case MDB_COMPLEX:
-  case MDB_FLOAT:
-    return 4;
-  case MDB_MONEY:
-  case MDB_DOUBLE:
-  case MDB_DATETIME:
-    return 8;
-  case MDB_REPID:
-    return 16;
-  case MDB_NUMERIC:
-    return 17;
-  default:
-    return 0;
-  }
-}
-
-std::uint64_t Le64(const unsigned char *p) {
-  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
-}
-
-float FloatOf(const unsigned char *p) {
-  const std::uint32_t bits = Le32(p);
-  float f = 0;
-  std::memcpy(&f, &bits, 4);
-  return f;
-}
-
-double DoubleOf(const unsigned char *p) {
-  const std::uint64_t bits = Le64(p);
-  double d = 0;
-  std::memcpy(&d, &bits, 8);
-  return d;
-}
-
-// A date and time is a double: days since 30 December 1899, the time of day as the fraction.
-std::string DateTimeText(const unsigned char *p) {
-  struct tm t = {};
-  mdb_date_to_tm(DoubleOf(p), &t);
-  char buffer[80];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-  return buffer;
-}
-
-// A replication id as Access shows a GUID: its first three groups are stored little-endian.
-std::string ReplicationIdText(const unsigned char *p) {
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", p[3],
-                p[2], p[1], p[0], p[5], p[4], p[7], p[6], p[8], p[9], p[10], p[11], p[12], p[13],
-                p[14], p[15]);
-  return buffer;
 }
 
 class TableCopier {
@@ -558,7 +264,7 @@ private:
   std::string m_name;
   bool m_jet3;
   MdbTableDef *m_table = nullptr;
-  std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
+  std::optional<TableWriter> m_writer;
   sqlite3 *m_db = nullptr;
   std::vector<MdbField> m_fields;
   std::size_t m_rows = 0;
@@ -686,35 +392,11 @@ void TableCopier::CopyRow(int start, std::size_t size) {
   if (mdb_crack_row(m_table, start, size, m_fields.data()) < 0) {
     Unreadable("un registro está dañado");
   }
-  sqlite3_stmt *insert = m_insert.get();
-  sqlite3_reset(insert);
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
     const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
-    const Cell cell = ReadCell(*column, m_fields[i]);
-    const int param = static_cast<int>(i) + 1;
-    switch (cell.kind) {
-    case Cell::Kind::Null:
-      sqlite3_bind_null(insert, param);
-      break;
-    case Cell::Kind::Integer:
-      sqlite3_bind_int64(insert, param, cell.integer);
-      break;
-    case Cell::Kind::Real:
-      sqlite3_bind_double(insert, param, cell.real);
-      break;
-    case Cell::Kind::Text:
-      sqlite3_bind_text(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
-                        SQLITE_TRANSIENT);
-      break;
-    case Cell::Kind::Blob:
-      sqlite3_bind_blob(insert, param, cell.bytes.data(), static_cast<int>(cell.bytes.size()),
-                        SQLITE_TRANSIENT);
-      break;
-    }
+    m_writer->Set(i, ReadCell(*column, m_fields[i]));
   }
-  if (sqlite3_step(insert) != SQLITE_DONE) {
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
-  }
+  m_writer->AddRow();
 }
 
 // A record that outgrew its slot: the slot holds the page and row of its new place (which
@@ -772,28 +454,14 @@ void TableCopier::Copy(MdbCatalogEntry *entry, sqlite3 *db) {
   CopyRows();
 }
 
-// The table in SQLite, its columns in the same order, and the statement that adds a row.
+// The table in SQLite, its columns in the same order.
 void TableCopier::CreateTable() {
-  std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
-  std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
+  std::vector<TableWriter::Column> columns;
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
     const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(m_table->columns, i));
-    create += (i ? ", " : "") + Quoted(column->name) + " " + DeclaredType(column->col_type);
-    insert += i ? ", ?" : "?";
+    columns.push_back({column->name, DeclaredType(column->col_type)});
   }
-  create += ")";
-  insert += ")";
-  char *error = nullptr;
-  if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string why = error ? error : "error de SQLite";
-    sqlite3_free(error);
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
-  }
-  sqlite3_stmt *stmt = nullptr;
-  if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
-  }
-  m_insert.reset(stmt);
+  m_writer.emplace(m_db, m_path, m_name, columns);
   m_fields.assign(m_table->num_cols, MdbField{});
 }
 
@@ -889,34 +557,27 @@ SqliteHandle ImportAccessDatabase(const std::string &path) {
     FailOpen(path, "no se puede leer el catálogo de la base de datos de Access" +
                        (why.empty() ? "" : ": " + why));
   }
-  std::array<MdbCatalogEntry *, kTables.size()> entries{};
-  for (std::size_t t = 0; t < kTables.size(); ++t) {
-    entries[t] = FindObject(mdb.get(), kTables[t], MDB_TABLE);
-    if (!entries[t] && FindObject(mdb.get(), kTables[t], MDB_LINKED_TABLE)) {
+  std::array<MdbCatalogEntry *, kAccessTables.size()> entries{};
+  for (std::size_t t = 0; t < kAccessTables.size(); ++t) {
+    entries[t] = FindObject(mdb.get(), kAccessTables[t], MDB_TABLE);
+    if (!entries[t] && FindObject(mdb.get(), kAccessTables[t], MDB_LINKED_TABLE)) {
       // A front-end database: the rows live in the database the link points to.
-      FailLoad(path, std::string("la tabla ") + kTables[t] +
+      FailLoad(path, std::string("la tabla ") + kAccessTables[t] +
                          " está vinculada desde otra base de datos; indique la base de datos "
                          "que la contiene");
     }
     if (!entries[t]) {
-      FailLoad(path, std::string("falta la tabla ") + kTables[t]);
+      FailLoad(path, std::string("falta la tabla ") + kAccessTables[t]);
     }
   }
 
-  sqlite3 *raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  SqliteHandle db(raw);
-  if (rc != SQLITE_OK) {
-    FailOpen(path, std::string("no se puede crear la copia en memoria: ") +
-                       (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
-  }
-  sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-  for (std::size_t t = 0; t < kTables.size(); ++t) {
-    TableCopier(file, path, kTables[t]).Copy(entries[t], raw);
+  SqliteHandle db = NewAccessCopy(path);
+  sqlite3 *raw = db.get();
+  for (std::size_t t = 0; t < kAccessTables.size(); ++t) {
+    TableCopier(file, path, kAccessTables[t]).Copy(entries[t], raw);
     if (output.Written()) {
-      FailLoad(path, std::string("la tabla ") + kTables[t] + " no se puede leer: " +
-                         kLibraryComplained);
+      FailLoad(path, std::string("la tabla ") + kAccessTables[t] +
+                         " no se puede leer: " + kLibraryComplained);
     }
   }
   // Every table read whole, but a file that ends inside a page was cut short all the same

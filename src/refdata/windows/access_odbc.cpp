@@ -15,25 +15,12 @@
 #include <sqlext.h>
 
 #include "common/windows/wide.h"
+#include "refdata/access_copy.h"
 
 namespace verdalia {
 namespace {
 
-// The tables start-up reads, in the order they are copied.
-constexpr std::array<const char *, 6> kTables = {
-    "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
-
 constexpr wchar_t kDriver[] = L"Microsoft Access Driver (*.mdb, *.accdb)";
-
-[[noreturn]] void FailOpen(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
-[[noreturn]] void FailLoad(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
 
 struct Handle {
   SQLSMALLINT type;
@@ -66,17 +53,6 @@ Diagnostic DiagnosticOf(const Handle &handle) {
     diagnostic.message = Utf8Of(reinterpret_cast<const wchar_t *>(message));
   }
   return diagnostic;
-}
-
-std::string Quoted(const std::string &identifier) {
-  std::string out = "\"";
-  for (const char c : identifier) {
-    out += c;
-    if (c == '"') {
-      out += '"';
-    }
-  }
-  return out + "\"";
 }
 
 enum class Kind { Integer, Real, Text, Blob };
@@ -117,10 +93,6 @@ const char *DeclaredType(Kind kind) {
   }
 }
 
-struct StatementCloser {
-  void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-
 class TableCopier {
 public:
   TableCopier(SQLHDBC connection, sqlite3 *db, std::string path, std::string name)
@@ -142,7 +114,11 @@ public:
       FailLoad(m_path, "la tabla " + m_name + " no se puede leer: " + why.message);
     }
     Describe(statement);
-    CreateTable();
+    std::vector<TableWriter::Column> columns;
+    for (const Column &column : m_columns) {
+      columns.push_back({column.name, DeclaredType(column.kind)});
+    }
+    TableWriter writer(m_db, m_path, m_name, columns);
     for (;;) {
       const SQLRETURN fetched = SQLFetch(statement.handle);
       if (fetched == SQL_NO_DATA) {
@@ -152,7 +128,7 @@ public:
         FailLoad(m_path,
                  "la tabla " + m_name + " no se puede leer: " + DiagnosticOf(statement).message);
       }
-      CopyRow(statement);
+      CopyRow(statement, writer);
     }
   }
 
@@ -175,28 +151,6 @@ private:
       m_columns.push_back(
           {Utf8Of(reinterpret_cast<const wchar_t *>(name)), KindOf(type), type == SQL_BIGINT});
     }
-  }
-
-  void CreateTable() {
-    std::string create = "CREATE TABLE " + Quoted(m_name) + " (";
-    std::string insert = "INSERT INTO " + Quoted(m_name) + " VALUES (";
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-      create += (i ? ", " : "") + Quoted(m_columns[i].name) + " " + DeclaredType(m_columns[i].kind);
-      insert += i ? ", ?" : "?";
-    }
-    create += ")";
-    insert += ")";
-    char *error = nullptr;
-    if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-      const std::string why = error ? error : "error de SQLite";
-      sqlite3_free(error);
-      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + why);
-    }
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
-    }
-    m_insert.reset(stmt);
   }
 
   // A value read in pieces as long as the driver has more of it; false when it is Null.
@@ -240,72 +194,51 @@ private:
     }
   }
 
-  void CopyRow(const Handle &statement) {
-    sqlite3_stmt *insert = m_insert.get();
-    sqlite3_reset(insert);
+  void CopyRow(const Handle &statement, TableWriter &writer) {
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
-      const auto column = static_cast<SQLUSMALLINT>(i + 1);
-      const int at = static_cast<int>(i + 1);
-      SQLLEN indicator = 0;
-      switch (m_columns[i].kind) {
-      case Kind::Integer: {
-        // Access's numbers are 32 bits but for "Large Number"; each is asked as its size.
-        std::int64_t value = 0;
-        if (m_columns[i].large) {
-          SQLBIGINT large = 0;
-          Got(statement, SQLGetData(statement.handle, column, SQL_C_SBIGINT, &large, sizeof large,
-                                    &indicator));
-          value = large;
-        } else {
-          SQLINTEGER small = 0;
-          Got(statement,
-              SQLGetData(statement.handle, column, SQL_C_SLONG, &small, sizeof small, &indicator));
-          value = small;
-        }
-        if (indicator == SQL_NULL_DATA) {
-          sqlite3_bind_null(insert, at);
-        } else {
-          sqlite3_bind_int64(insert, at, value);
-        }
-        break;
-      }
-      case Kind::Real: {
-        double value = 0;
+      writer.Set(i, ReadCell(statement, i));
+    }
+    writer.AddRow();
+  }
+
+  // The value of column i (0 is the first) of the row the driver has fetched.
+  Cell ReadCell(const Handle &statement, std::size_t i) {
+    const auto column = static_cast<SQLUSMALLINT>(i + 1);
+    SQLLEN indicator = 0;
+    switch (m_columns[i].kind) {
+    case Kind::Integer: {
+      // Access's numbers are 32 bits but for "Large Number"; each is asked as its size.
+      std::int64_t value = 0;
+      if (m_columns[i].large) {
+        SQLBIGINT large = 0;
         Got(statement,
-            SQLGetData(statement.handle, column, SQL_C_DOUBLE, &value, sizeof value, &indicator));
-        if (indicator == SQL_NULL_DATA) {
-          sqlite3_bind_null(insert, at);
-        } else {
-          sqlite3_bind_double(insert, at, value);
-        }
-        break;
+            SQLGetData(statement.handle, column, SQL_C_SBIGINT, &large, sizeof large, &indicator));
+        value = large;
+      } else {
+        SQLINTEGER small = 0;
+        Got(statement,
+            SQLGetData(statement.handle, column, SQL_C_SLONG, &small, sizeof small, &indicator));
+        value = small;
       }
-      case Kind::Blob: {
-        std::string bytes;
-        if (ReadPieces(statement, column, SQL_C_BINARY, bytes)) {
-          sqlite3_bind_blob(insert, at, bytes.data(), static_cast<int>(bytes.size()),
-                            SQLITE_TRANSIENT);
-        } else {
-          sqlite3_bind_null(insert, at);
-        }
-        break;
-      }
-      case Kind::Text: {
-        std::wstring text;
-        if (ReadPieces(statement, column, SQL_C_WCHAR, text)) {
-          const std::string utf8 = Utf8Of(text);
-          sqlite3_bind_text(insert, at, utf8.data(), static_cast<int>(utf8.size()),
-                            SQLITE_TRANSIENT);
-        } else {
-          sqlite3_bind_null(insert, at);
-        }
-        break;
-      }
-      }
+      return indicator == SQL_NULL_DATA ? Cell{} : IntegerCell(value);
     }
-    if (sqlite3_step(insert) != SQLITE_DONE) {
-      FailLoad(m_path, "no se puede copiar la tabla " + m_name + ": " + sqlite3_errmsg(m_db));
+    case Kind::Real: {
+      double value = 0;
+      Got(statement,
+          SQLGetData(statement.handle, column, SQL_C_DOUBLE, &value, sizeof value, &indicator));
+      return indicator == SQL_NULL_DATA ? Cell{} : RealCell(value);
     }
+    case Kind::Blob: {
+      std::string bytes;
+      return ReadPieces(statement, column, SQL_C_BINARY, bytes) ? BlobCell(std::move(bytes))
+                                                                : Cell{};
+    }
+    case Kind::Text: {
+      std::wstring text;
+      return ReadPieces(statement, column, SQL_C_WCHAR, text) ? TextCell(Utf8Of(text)) : Cell{};
+    }
+    }
+    return Cell{};
   }
 
   struct Column {
@@ -319,7 +252,6 @@ private:
   std::string m_path;
   std::string m_name;
   std::vector<Column> m_columns;
-  std::unique_ptr<sqlite3_stmt, StatementCloser> m_insert;
 };
 
 } // namespace
@@ -362,16 +294,9 @@ SqliteHandle ImportAccessThroughOdbc(const std::string &path) {
     ~Disconnect() { SQLDisconnect(connection); }
   } disconnect{connection.handle};
 
-  sqlite3 *raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  SqliteHandle db(raw);
-  if (rc != SQLITE_OK) {
-    FailOpen(path, std::string("no se puede crear la copia en memoria: ") +
-                       (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
-  }
-  sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-  for (const char *table : kTables) {
+  SqliteHandle db = NewAccessCopy(path);
+  sqlite3 *raw = db.get();
+  for (const char *table : kAccessTables) {
     TableCopier(connection.handle, raw, path, table).Copy();
   }
   sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
