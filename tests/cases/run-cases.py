@@ -25,6 +25,9 @@ A case folder holds:
                in the case's copy. reference.sql does the same for ref.db, and a group
                folder may hold one for all its cases, run before the case's own.
   anything else  copied as it is.
+Every file of the copy is dated a minute back before the run, as a file handed in has lain a
+while: the program reads such a file where it lies, and one written in the last seconds into
+memory, so a run line that writes or copies a file of its own meets the other way.
 --bless writes what the build does into expected/ and shows, as a diff, every expected file it
 changes (lists decoded from Windows-1252). It never records a run that crashed (a signal, a
 sanitizer report, an uncaught exception), and it leaves a case whose exit status would change
@@ -41,6 +44,7 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SHIPPED_SQL = os.path.join(ROOT, "data", "Base", "verdalia7.sql")
@@ -135,6 +139,18 @@ def read_skip_list(path):
     return skipped
 
 
+def age_files(work):
+    """Dates every file of the case a minute back, as a file handed in has lain a while: the
+    program reads a file written in the last seconds into memory, and an older one where it
+    lies, which is what an operator's files meet. Files a case's run writes stay new."""
+    then = time.time() - 60
+    for dirpath, _, names in os.walk(work):
+        for name in names:
+            path = os.path.join(dirpath, name)
+            if os.path.isfile(path) and not os.path.islink(path):
+                os.utime(path, (then, then))
+
+
 def run_case(case_dir, bin_dir, tools_dir=None):
     """Runs one case: its setup, what the run wrote and the process."""
     setup = parse_case(os.path.join(case_dir, "case"))
@@ -157,6 +173,7 @@ def run_case(case_dir, bin_dir, tools_dir=None):
         deltas = [d for d in deltas if os.path.exists(d)]
         if deltas:
             build_db(os.path.join(work, "ref.db"), [base] + deltas)
+        age_files(work)
 
         path = [bin_dir] + ([tools_dir] if tools_dir else []) + [os.environ["PATH"]]
         env = dict(os.environ, LC_ALL="C", HOME=work, PATH=os.pathsep.join(path))
