@@ -4,16 +4,6 @@
 
 namespace verdalia {
 
-void FailOpen(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
-void FailLoad(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
 std::string Quoted(const std::string &identifier) {
   std::string out = "\"";
   for (const char c : identifier) {

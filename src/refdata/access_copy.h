@@ -3,7 +3,8 @@
 // What the two readers of Access databases share (libmdb's on Linux, mdb_source.cpp; the
 // ODBC driver's on Windows, windows/access_odbc.cpp): both copy the same tables into a new
 // in-memory SQLite database, refuse in the same words, and write each table through a
-// TableWriter. Each reader maps its own column types to SQLite's declared types.
+// TableWriter; their refusals are the reference data's (FailOpen, FailLoad). Each reader maps its
+// own column types to SQLite's declared types.
 
 #include <array>
 #include <cstddef>
@@ -21,11 +22,6 @@ namespace verdalia {
 // The tables start-up reads, in the order they are copied.
 inline constexpr std::array<const char *, 6> kAccessTables = {
     "DefArchivo", "TipoArchivo", "COMUNA", "CULTIVO", "TipoCultivoUniFisc", "RegionComunaZHS"};
-
-// The refusal of a file that is not there to be read as an Access database.
-[[noreturn]] void FailOpen(const std::string &path, const std::string &why);
-// The refusal of an Access database whose tables cannot be copied.
-[[noreturn]] void FailLoad(const std::string &path, const std::string &why);
 
 // An identifier for SQLite's statements, between double quotes.
 std::string Quoted(const std::string &identifier);

@@ -14,6 +14,17 @@
 #include "refdata/sqlite_source.h"
 
 namespace verdalia {
+
+ReferenceDataError OpenError(const std::string &path, const std::string &why) {
+  return ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
+                            "\": " + why);
+}
+
+ReferenceDataError LoadError(const std::string &path, const std::string &why) {
+  return ReferenceDataError("No se puede cargar la base de datos de referencia \"" + path +
+                            "\": " + why);
+}
+
 namespace {
 
 // Every kind the database gives a line length must have definitions of a record type its
@@ -22,9 +33,8 @@ namespace {
 // file of it is refused at its first line. A record type without definitions (a header or
 // control record, say) is only not checked.
 void RequireFieldsToCheck(const ReferenceData &data, const std::string &path) {
-  const std::string cannot = "No se puede cargar la base de datos de referencia \"" + path + "\": ";
   if (data.definitions.empty()) {
-    throw ReferenceDataError(cannot + "la tabla DefArchivo no tiene definiciones de campo");
+    FailLoad(path, "la tabla DefArchivo no tiene definiciones de campo");
   }
   for (const FileKind kind : kFileKinds) {
     if (data.LineLength(kind) == 0) {
@@ -35,10 +45,8 @@ void RequireFieldsToCheck(const ReferenceData &data, const std::string &path) {
       defined = defined || !data.Definitions(kind, std::string_view(&type, 1)).empty();
     }
     if (!defined) {
-      throw ReferenceDataError(cannot +
-                               "la tabla DefArchivo no tiene definiciones de campo del "
-                               "TipoArchivo " +
-                               std::to_string(NumberOf(kind)));
+      FailLoad(path, "la tabla DefArchivo no tiene definiciones de campo del TipoArchivo " +
+                         std::to_string(NumberOf(kind)));
     }
   }
 }

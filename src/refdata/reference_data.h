@@ -21,6 +21,18 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The two refusals of a reference database, in the operator's words: one that cannot be
+// opened (missing, no database, no room for a copy), and one whose contents cannot be
+// loaded. `path` names the database; `why` ends the message.
+ReferenceDataError OpenError(const std::string &path, const std::string &why);
+ReferenceDataError LoadError(const std::string &path, const std::string &why);
+[[noreturn]] inline void FailOpen(const std::string &path, const std::string &why) {
+  throw OpenError(path, why);
+}
+[[noreturn]] inline void FailLoad(const std::string &path, const std::string &why) {
+  throw LoadError(path, why);
+}
+
 // One row of DefArchivo, each column under an English name (the column is named beside it).
 // Texts are Windows-1252; Null stays distinct from empty text in the optional columns. Rows
 // that could not be applied are refused at load, so the mandatory columns are always usable.

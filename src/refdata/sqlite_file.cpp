@@ -18,11 +18,6 @@
 namespace verdalia {
 namespace {
 
-[[noreturn]] void CannotOpen(const std::string &path, const std::string &why) {
-  throw ReferenceDataError("No se puede abrir la base de datos de referencia \"" + path +
-                           "\": " + why);
-}
-
 // Only a regular file is opened: opening a named pipe would wait for a writer, and a folder
 // or a device is no database.
 void RequireRegularFile(const std::string &path) {
@@ -37,7 +32,7 @@ void RequireRegularFile(const std::string &path) {
   } else {
     return;
   }
-  CannotOpen(path, why);
+  FailOpen(path, why);
 }
 
 // Bytes 18 and 19 of an SQLite header are the file format's write and read versions; 2 is
@@ -173,8 +168,8 @@ public:
     }
     std::string name = Utf8Path(base / "verdalia-referencia-XXXXXX");
     if (::mkdtemp(name.data()) == nullptr) {
-      CannotOpen(database, "no se puede crear una carpeta temporal en \"" + Utf8Path(base) +
-                               "\": " + std::strerror(errno));
+      FailOpen(database, "no se puede crear una carpeta temporal en \"" + Utf8Path(base) +
+                             "\": " + std::strerror(errno));
     }
     m_path = std::move(name);
   }
@@ -195,7 +190,7 @@ SqliteHandle OpenFile(const std::string &file, const std::string &path) {
       sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   SqliteHandle db(raw);
   if (rc != SQLITE_OK) {
-    CannotOpen(path, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+    FailOpen(path, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   }
   // A database another program holds locked is waited for briefly, then reported.
   sqlite3_busy_timeout(raw, 2000);
@@ -223,14 +218,13 @@ ReadOnlyDatabase OpenCopy(const std::string &path, const std::string &file) {
       ::unlink((copy + "-wal").c_str());
     }
     if (!why.empty()) {
-      CannotOpen(path,
-                 "no se puede copiar a la carpeta temporal \"" + folder.path() + "\": " + why);
+      FailOpen(path, "no se puede copiar a la carpeta temporal \"" + folder.path() + "\": " + why);
     }
     if (file_before == StampOf(file) && wal_before == StampOf(wal)) {
       break;
     }
     if (attempt == kAttempts) {
-      CannotOpen(path, "la base de datos cambió mientras se copiaba");
+      FailOpen(path, "la base de datos cambió mientras se copiaba");
     }
   }
   SqliteHandle db = OpenFile(copy, path);

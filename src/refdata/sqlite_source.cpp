@@ -30,10 +30,6 @@ constexpr std::size_t kMostLineLengthRows = 1000;
 constexpr std::size_t kMostCodes = 1000000;
 constexpr std::size_t kMostKeptText = std::size_t{64} << 20; // bytes of every text kept
 
-std::string CannotLoad(const std::string &source, const std::string &why) {
-  return "No se puede cargar la base de datos de referencia \"" + source + "\": " + why;
-}
-
 // One load of a connection: where its messages point, and the bounds it runs under. The
 // connection is given back as it came: its progress handler, temporary storage and the
 // process's heap limit are restored.
@@ -47,9 +43,7 @@ public:
   sqlite3 *db() const { return m_db; }
   const std::string &source() const { return m_source; }
 
-  [[noreturn]] void Refuse(const std::string &why) const {
-    throw ReferenceDataError(CannotLoad(m_source, why));
-  }
+  [[noreturn]] void Refuse(const std::string &why) const { FailLoad(m_source, why); }
   // The refusal of a query that failed with `rc`.
   [[noreturn]] void QueryFailed(int rc, const std::string &sql) const;
   // Counts one more row of `table`, refused past `most`.
@@ -315,9 +309,7 @@ public:
     for (std::size_t i = 0; i < kNames.size(); ++i) {
       m_index[i] = ColumnIndex(stmt, kNames[i]);
       if (m_index[i] < 0) {
-        throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                                 "\": falta la columna " + std::string(kNames[i]) +
-                                 " en la tabla DefArchivo");
+        FailLoad(source, "falta la columna " + std::string(kNames[i]) + " en la tabla DefArchivo");
       }
     }
   }
@@ -360,9 +352,8 @@ void ReadPlace(sqlite3_stmt *row, const DefinitionColumns &col, const PresentCol
                const std::string &source, FieldDefinition &def) {
   using C = DefinitionColumns;
   auto refuse = [&](const std::string &why) {
-    throw ReferenceDataError("No se puede cargar la base de datos de referencia \"" + source +
-                             "\": la definición de campo (" + Describe(def, present) +
-                             ") no se puede aplicar: " + why);
+    FailLoad(source,
+             "la definición de campo (" + Describe(def, present) + ") no se puede aplicar: " + why);
   };
   constexpr long long kMaxInt = std::numeric_limits<int>::max();
   const auto start = WholeNumber(row, col[C::kStart]);
@@ -522,7 +513,7 @@ ReferenceData Load(sqlite3 *db, const std::string &source) {
 } // namespace
 
 ReferenceDataError OutOfMemory(const std::string &source) {
-  return ReferenceDataError(CannotLoad(source, "no hay memoria suficiente"));
+  return LoadError(source, "no hay memoria suficiente");
 }
 
 ReferenceData LoadFromConnection(sqlite3 *db, const std::string &source) {
